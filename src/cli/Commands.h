@@ -1,0 +1,47 @@
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "common/Ipv4.h"
+#include "common/Prompt.h"
+#include "discovery/FerroxSocket.h"
+
+namespace lanscope::cli {
+
+// Exit codes of lanscope-cli.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;  // the work could not be done
+inline constexpr int kExitUsage = 2;   // the command line was wrong
+
+struct CliContext {
+    std::ostream& out;
+    std::ostream& err;
+    Prompt& prompt;
+    FerroxEndpoints endpoints{};
+};
+
+struct DiscoverOptions {
+    double waitSeconds = 2.0;
+    bool json = false;
+};
+int RunDiscover(const DiscoverOptions& options, CliContext& context);
+
+struct SetOptions {
+    std::string mac;
+    bool dhcp = false;  // switch the module to DHCP instead of a static address
+    std::optional<Ipv4> address;
+    std::optional<Ipv4> mask;
+    std::optional<Ipv4> gateway;
+    std::optional<Ipv4> dns;
+    bool verify = false;
+    double waitSeconds = 2.0;
+    double verifySeconds = 10.0;
+};
+int RunSet(const SetOptions& options, CliContext& context);
+
+// Parses the command line and runs the command it names.
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);
+
+}  // namespace lanscope::cli

@@ -1,0 +1,97 @@
+#include <CLI/CLI.hpp>
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "platform/ConsolePrompt.h"
+
+namespace lanscope::cli {
+
+namespace {
+
+// Reads a strict dotted quad into an optional address.
+CLI::Option* AddAddressOption(CLI::App& command, const std::string& name,
+                              std::optional<Ipv4>& target, const std::string& help) {
+    return command
+        .add_option_function<std::string>(
+            name,
+            [&target, name](const std::string& text) {
+                Ipv4 value = 0;
+                if (!ParseIpv4Strict(text, value)) {
+                    throw CLI::ValidationError(name, "not an IPv4 address: " + text);
+                }
+                target = value;
+            },
+            help)
+        ->type_name("A.B.C.D");
+}
+
+}  // namespace
+
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    CLI::App app{"Finds and configures LAN modules on the local network segment.",
+                 "lanscope-cli"};
+    app.require_subcommand(1);
+    bool assumeYes = false;
+    app.add_flag("--yes", assumeYes, "Answer yes to every question");
+
+    DiscoverOptions discover;
+    auto* discoverCommand = app.add_subcommand(
+        "discover", "Broadcast one discovery request and list the modules that answer");
+    discoverCommand->add_option("--wait", discover.waitSeconds, "Seconds to collect replies")
+        ->capture_default_str()
+        ->check(CLI::Range(0.0, 3600.0));
+    discoverCommand->add_flag("--json", discover.json, "Print the list as JSON");
+
+    SetOptions set;
+    auto* setCommand = app.add_subcommand(
+        "set", "Give a module new static network settings (unnamed settings stay as they are)");
+    setCommand->add_option("MAC", set.mac, "The module's hardware address")->required();
+    AddAddressOption(*setCommand, "--ip", set.address, "New address");
+    AddAddressOption(*setCommand, "--mask", set.mask, "New network mask");
+    AddAddressOption(*setCommand, "--gateway", set.gateway, "New gateway");
+    AddAddressOption(*setCommand, "--dns", set.dns, "New DNS server");
+
+    SetOptions dhcp;
+    dhcp.dhcp = true;
+    auto* dhcpCommand = app.add_subcommand("dhcp", "Switch a module to DHCP");
+    dhcpCommand->add_option("MAC", dhcp.mac, "The module's hardware address")->required();
+
+    for (auto [command, options] : {std::pair{setCommand, &set}, std::pair{dhcpCommand, &dhcp}}) {
+        command->add_flag("--verify", options->verify,
+                          "Wait until the module answers with the new settings");
+        command->add_option("--wait", options->waitSeconds,
+                            "Seconds to wait for the module to answer the first discovery")
+            ->capture_default_str()
+            ->check(CLI::Range(0.0, 3600.0));
+        command->add_option("--timeout", options->verifySeconds,
+                            "Seconds --verify waits for the new settings")
+            ->capture_default_str()
+            ->check(CLI::Range(0.0, 3600.0));
+    }
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e, out, err);
+        return code == 0 ? kExitOk : kExitUsage;
+    }
+
+    ConsolePrompt prompt(err, assumeYes);
+    CliContext context{out, err, prompt};
+    if (*discoverCommand) {
+        return RunDiscover(discover, context);
+    }
+    if (*setCommand) {
+        if (!set.address && !set.mask && !set.gateway && !set.dns) {
+            err << "Nothing to set: give at least one of --ip, --mask, --gateway, --dns.\n";
+            return kExitUsage;
+        }
+        return RunSet(set, context);
+    }
+    if (*dhcpCommand) {
+        return RunSet(dhcp, context);
+    }
+    return kExitUsage;
+}
+
+}  // namespace lanscope::cli

@@ -1,0 +1,99 @@
+#include "discovery/FerroxSocket.h"
+
+#include <array>
+#include <cerrno>
+
+#include "discovery/Messages.h"
+#include "platform/Broadcast.h"
+
+namespace lanscope {
+
+FerroxSocket::FerroxSocket(ModuleList& owner, Prompt& prompt, FerroxEndpoints endpoints,
+                           QObject* parent)
+    : QObject(parent), m_owner(owner), m_endpoints(endpoints) {
+    Error failure;
+    auto opened = UdpSocket::open();
+    if (!opened) {
+        failure = opened.error();
+    } else {
+        m_socket = std::move(opened.value());
+        auto bound = m_socket.bind(m_endpoints.bindAddress, m_endpoints.bindPort);
+        if (!bound) {
+            failure = bound.error();
+        } else if (auto option = m_socket.setBroadcast(true); !option) {
+            failure = option.error();
+        }
+    }
+    if (failure.code != 0 || !m_socket.isOpen()) {
+        m_socket.close();
+        prompt.message(FormatText(messages::kBindError, static_cast<long>(failure.code), 0),
+                       messages::kBindErrorCaption, PromptIcon::Exclamation);
+        return;
+    }
+    m_notifier = std::make_unique<QSocketNotifier>(m_socket.handle(), QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &FerroxSocket::onReadable);
+}
+
+FerroxSocket::~FerroxSocket() {
+    m_notifier.reset();
+    m_socket.close();
+}
+
+std::uint16_t FerroxSocket::localPort() const {
+    auto port = m_socket.localPort();
+    return port ? *port : 0;
+}
+
+Result<std::size_t> FerroxSocket::SendDiscoveryRequest() {
+    const auto request = BuildDiscoveryRequest();
+    return send(request);
+}
+
+Result<std::size_t> FerroxSocket::SendConfiguration(const ModuleRecord& record) {
+    const auto write = BuildConfigurationWrite(record);
+    return send(write);
+}
+
+void FerroxSocket::ShutdownSend() {
+    m_sendShutDown = true;
+    m_socket.shutdownSend();
+}
+
+Result<std::size_t> FerroxSocket::send(std::span<const std::uint8_t> datagram) {
+    if (m_sendShutDown || !m_socket.isOpen()) {
+        return Error{EPIPE, "the socket does not send"};
+    }
+    if (m_endpoints.destination != kLimitedBroadcast) {
+        return m_socket.sendTo(datagram, m_endpoints.destination, m_endpoints.destinationPort);
+    }
+    return BroadcastOnEveryInterface(m_socket, datagram, m_endpoints.destinationPort);
+}
+
+void FerroxSocket::onReadable() {
+    // Drain what is waiting, one notification may stand for many replies, but
+    // in bounded turns: the notifier fires again for the rest, and the window
+    // answers the user in between even under a flood of replies.
+    constexpr int kDatagramsPerTurn = 256;
+    constexpr int kErrorsPerTurn = 16;
+    std::array<std::uint8_t, kMaxReplySize> buffer;
+    int errors = 0;
+    for (int turn = 0; turn < kDatagramsPerTurn; ++turn) {
+        auto received = m_socket.receiveFrom(buffer);
+        if (!received) {
+            if (IsWouldBlock(received.error()) || ++errors > kErrorsPerTurn) {
+                return;
+            }
+            continue;  // a receive error concerns one datagram only
+        }
+        // Longer than the buffer: the datagram is incomplete, so it is dropped.
+        if (received->size == 0 || received->truncated) {
+            continue;
+        }
+        const auto outcome = AddReply(
+            m_owner, std::span<const std::uint8_t>(buffer.data(), received->size),
+            received->sender);
+        emit replyHandled(outcome);
+    }
+}
+
+}  // namespace lanscope

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "common/Prompt.h"
+#include "common/Result.h"
+#include "discovery/Datagrams.h"
+#include "discovery/ModuleList.h"
+#include "platform/UdpSocket.h"
+
+namespace lanscope {
+
+// Where the discovery socket listens and sends. The program always uses the
+// defaults; tests on loopback use ephemeral ports.
+struct FerroxEndpoints {
+    Ipv4 bindAddress = 0;
+    std::uint16_t bindPort = kFerroxPort;
+    Ipv4 destination = kLimitedBroadcast;
+    std::uint16_t destinationPort = kFerroxPort;
+};
+
+// The discovery and configuration endpoint: bound to UDP 20034 with the
+// broadcast option, it sends discovery requests and configuration writes and
+// adds every reply to its owner list, on the thread that created it.
+//
+// Broadcasts leave through every up IPv4 interface, each pinned to its
+// interface: a plain send to 255.255.255.255 follows the default route only
+// (and fails without one), which would miss a directly cabled module or the
+// modules behind a second adapter.
+class FerroxSocket : public QObject {
+    Q_OBJECT
+
+public:
+    FerroxSocket(ModuleList& owner, Prompt& prompt, FerroxEndpoints endpoints = {},
+                 QObject* parent = nullptr);
+    ~FerroxSocket() override;
+
+    // False when creating or binding failed: the object then receives nothing
+    // and sends nothing.
+    bool isListening() const { return m_socket.isOpen(); }
+    std::uint16_t localPort() const;
+
+    // Callable from any thread.
+    Result<std::size_t> SendDiscoveryRequest();
+    Result<std::size_t> SendConfiguration(const ModuleRecord& record);
+
+    // Ends sending for good (before the thread that sends is stopped).
+    void ShutdownSend();
+
+signals:
+    // After each datagram handed to the owner list.
+    void replyHandled(lanscope::AddReplyOutcome outcome);
+
+private:
+    void onReadable();
+    Result<std::size_t> send(std::span<const std::uint8_t> datagram);
+
+    ModuleList& m_owner;
+    FerroxEndpoints m_endpoints;
+    UdpSocket m_socket;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::atomic<bool> m_sendShutDown{false};
+};
+
+}  // namespace lanscope

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "common/Ipv4.h"
+#include "common/Result.h"
+
+namespace lanscope {
+
+struct ReceivedDatagram {
+    std::size_t size = 0;
+    Ipv4 sender = 0;
+    std::uint16_t senderPort = 0;
+    bool truncated = false;  // longer than the buffer; the rest is lost
+};
+
+// An IPv4 datagram socket: non-blocking, closed with the object. Sends may
+// come from any thread; receiving belongs to one.
+class UdpSocket {
+public:
+    UdpSocket() = default;
+    ~UdpSocket();
+    UdpSocket(const UdpSocket&) = delete;
+    UdpSocket& operator=(const UdpSocket&) = delete;
+    UdpSocket(UdpSocket&& other) noexcept;
+    UdpSocket& operator=(UdpSocket&& other) noexcept;
+
+    static Result<UdpSocket> open();
+
+    bool isOpen() const { return m_fd >= 0; }
+    int handle() const { return m_fd; }
+
+    Result<void> bind(Ipv4 address, std::uint16_t port);
+    Result<void> setBroadcast(bool enabled);
+    Result<std::uint16_t> localPort() const;
+
+    Result<std::size_t> sendTo(std::span<const std::uint8_t> data, Ipv4 address,
+                               std::uint16_t port);
+    // Sends through one interface whatever the routing table says, with the
+    // given source address: a broadcast then reaches the segment behind that
+    // interface even on a host with no default route.
+    Result<std::size_t> sendThrough(std::span<const std::uint8_t> data, Ipv4 address,
+                                    std::uint16_t port, unsigned interfaceIndex, Ipv4 source);
+
+    // An error with code EAGAIN/EWOULDBLOCK means nothing is waiting.
+    Result<ReceivedDatagram> receiveFrom(std::span<std::uint8_t> buffer);
+
+    void shutdownSend();
+    void close();
+
+private:
+    explicit UdpSocket(int fd) : m_fd(fd) {}
+    int m_fd = -1;
+};
+
+bool IsWouldBlock(const Error& error);
+
+}  // namespace lanscope
