@@ -17,13 +17,13 @@ bool DiscoverySession::waitFor(std::chrono::milliseconds time, const std::functi
     timer.setSingleShot(true);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     bool reached = false;
-    auto connection = QObject::connect(m_socket.get(), &FerroxSocket::replyHandled, &loop,
-                                       [&](AddReplyOutcome) {
-                                           if (done && !reached && done()) {
-                                               reached = true;
-                                               loop.quit();
-                                           }
-                                       });
+    auto connection =
+        QObject::connect(m_socket.get(), &FerroxSocket::replyHandled, &loop, [&](AddReplyOutcome) {
+            if (done && !reached && done()) {
+                reached = true;
+                loop.quit();
+            }
+        });
     timer.start(time);
     loop.exec();
     QObject::disconnect(connection);

@@ -13,7 +13,7 @@ namespace lanscope::cli {
 // A discovery socket with its own module list, driven by a local event loop:
 // what the list window does, for programs without one.
 class DiscoverySession {
-public:
+  public:
     explicit DiscoverySession(Prompt& prompt, FerroxEndpoints endpoints = {});
 
     bool listening() const { return m_socket->isListening(); }
@@ -29,7 +29,7 @@ public:
     // The row of the line whose record carries this hardware address.
     std::optional<std::size_t> findMac(const MacAddress& mac) const;
 
-private:
+  private:
     ModuleList m_list;
     std::unique_ptr<FerroxSocket> m_socket;
 };

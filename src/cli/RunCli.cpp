@@ -28,8 +28,7 @@ CLI::Option* AddAddressOption(CLI::App& command, const std::string& name,
 }  // namespace
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
-    CLI::App app{"Finds and configures LAN modules on the local network segment.",
-                 "lanscope-cli"};
+    CLI::App app{"Finds and configures LAN modules on the local network segment.", "lanscope-cli"};
     app.require_subcommand(1);
     bool assumeYes = false;
     app.add_flag("--yes", assumeYes, "Answer yes to every question");
@@ -59,12 +58,14 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     for (auto [command, options] : {std::pair{setCommand, &set}, std::pair{dhcpCommand, &dhcp}}) {
         command->add_flag("--verify", options->verify,
                           "Wait until the module answers with the new settings");
-        command->add_option("--wait", options->waitSeconds,
-                            "Seconds to wait for the module to answer the first discovery")
+        command
+            ->add_option("--wait", options->waitSeconds,
+                         "Seconds to wait for the module to answer the first discovery")
             ->capture_default_str()
             ->check(CLI::Range(0.0, 3600.0));
-        command->add_option("--timeout", options->verifySeconds,
-                            "Seconds --verify waits for the new settings")
+        command
+            ->add_option("--timeout", options->verifySeconds,
+                         "Seconds --verify waits for the new settings")
             ->capture_default_str()
             ->check(CLI::Range(0.0, 3600.0));
     }

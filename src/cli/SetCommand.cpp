@@ -61,9 +61,9 @@ int RunSet(const SetOptions& options, CliContext& context) {
         return kExitFailed;
     }
     context.out << "Configuration sent to " << FormatMacBracketed(*mac) << ": "
-                << (options.dhcp ? std::string("DHCP") : FormatIpv4(wanted.address()))
-                << " mask " << FormatIpv4(wanted.mask()) << " gateway "
-                << FormatIpv4(wanted.gateway()) << " DNS " << FormatIpv4(wanted.dns()) << '\n';
+                << (options.dhcp ? std::string("DHCP") : FormatIpv4(wanted.address())) << " mask "
+                << FormatIpv4(wanted.mask()) << " gateway " << FormatIpv4(wanted.gateway())
+                << " DNS " << FormatIpv4(wanted.dns()) << '\n';
     if (!options.verify) {
         return kExitOk;
     }
@@ -78,7 +78,8 @@ int RunSet(const SetOptions& options, CliContext& context) {
     while (Clock::now() < deadline) {
         session.list().clear();
         (void)session.request();
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (session.waitFor(std::min(left, std::chrono::milliseconds(1000)), confirmed)) {
             context.out << "The module answers with the new settings.\n";
             return kExitOk;

@@ -11,13 +11,12 @@ enum class PromptIcon { Exclamation, Question, Information, Stop };
 // show a message box, the command line can print, and tests can record and
 // answer.
 class Prompt {
-public:
+  public:
     virtual ~Prompt() = default;
 
     virtual void message(const std::string& text, const std::string& caption,
                          PromptIcon icon = PromptIcon::Exclamation) = 0;
-    virtual bool askYesNo(const std::string& text, const std::string& caption,
-                          bool defaultYes) = 0;
+    virtual bool askYesNo(const std::string& text, const std::string& caption, bool defaultYes) = 0;
 };
 
 // Fills one of the program's printf-style message texts.

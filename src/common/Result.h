@@ -17,7 +17,7 @@ struct Error {
 // std::expected, so the core carries this small stand-in.
 template <class T>
 class [[nodiscard]] Result {
-public:
+  public:
     Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
     Result(Error error) : m_state(std::in_place_index<1>, std::move(error)) {}
 
@@ -34,13 +34,13 @@ public:
 
     const Error& error() const { return std::get<1>(m_state); }
 
-private:
+  private:
     std::variant<T, Error> m_state;
 };
 
 template <>
 class [[nodiscard]] Result<void> {
-public:
+  public:
     Result() = default;
     Result(Error error) : m_failed(true), m_error(std::move(error)) {}
 
@@ -48,7 +48,7 @@ public:
     explicit operator bool() const noexcept { return ok(); }
     const Error& error() const { return m_error; }
 
-private:
+  private:
     bool m_failed = false;
     Error m_error;
 };

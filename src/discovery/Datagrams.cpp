@@ -95,8 +95,8 @@ std::optional<MacAddress> ParseMac(std::string_view text) {
 }
 
 std::array<std::uint8_t, kDiscoveryRequestSize> BuildDiscoveryRequest() {
-    return {kWorkstationMagic[0], kWorkstationMagic[1], kWorkstationMagic[2],
-            kWorkstationMagic[3], kTypeDiscoveryRequest};
+    return {kWorkstationMagic[0], kWorkstationMagic[1], kWorkstationMagic[2], kWorkstationMagic[3],
+            kTypeDiscoveryRequest};
 }
 
 std::array<std::uint8_t, kConfigurationWriteSize> BuildConfigurationWrite(

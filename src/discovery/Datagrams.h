@@ -59,7 +59,7 @@ struct ModuleRecord {
 
     bool operator==(const ModuleRecord&) const = default;
 
-private:
+  private:
     Ipv4 ipv4At(std::size_t offset) const;
     void setIpv4At(std::size_t offset, Ipv4 value);
 };

@@ -89,9 +89,9 @@ void FerroxSocket::onReadable() {
         if (received->size == 0 || received->truncated) {
             continue;
         }
-        const auto outcome = AddReply(
-            m_owner, std::span<const std::uint8_t>(buffer.data(), received->size),
-            received->sender);
+        const auto outcome =
+            AddReply(m_owner, std::span<const std::uint8_t>(buffer.data(), received->size),
+                     received->sender);
         emit replyHandled(outcome);
     }
 }

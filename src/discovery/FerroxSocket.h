@@ -35,7 +35,7 @@ struct FerroxEndpoints {
 class FerroxSocket : public QObject {
     Q_OBJECT
 
-public:
+  public:
     FerroxSocket(ModuleList& owner, Prompt& prompt, FerroxEndpoints endpoints = {},
                  QObject* parent = nullptr);
     ~FerroxSocket() override;
@@ -52,11 +52,11 @@ public:
     // Ends sending for good (before the thread that sends is stopped).
     void ShutdownSend();
 
-signals:
+  signals:
     // After each datagram handed to the owner list.
     void replyHandled(lanscope::AddReplyOutcome outcome);
 
-private:
+  private:
     void onReadable();
     Result<std::size_t> send(std::span<const std::uint8_t> datagram);
 

@@ -28,7 +28,8 @@ int CompareFolded(std::string_view a, std::string_view b) {
 }
 
 bool StartsWithFolded(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && CompareFolded(text.substr(0, prefix.size()), prefix) == 0;
+    return text.size() >= prefix.size() &&
+           CompareFolded(text.substr(0, prefix.size()), prefix) == 0;
 }
 
 // Sort order of the lines: letter case ignored first, so that lines of one
@@ -66,11 +67,10 @@ std::optional<std::size_t> ModuleList::findPrefix(std::string_view prefix) const
     // Every line that begins with the prefix (case ignored) sorts at or after
     // the prefix itself and before any line that does not, so the first
     // candidate is where the prefix would be inserted.
-    const auto it = std::lower_bound(
-        m_lines.begin(), m_lines.end(), prefix,
-        [](const std::unique_ptr<Line>& line, std::string_view key) {
-            return CompareFolded(line->text, key) < 0;
-        });
+    const auto it = std::lower_bound(m_lines.begin(), m_lines.end(), prefix,
+                                     [](const std::unique_ptr<Line>& line, std::string_view key) {
+                                         return CompareFolded(line->text, key) < 0;
+                                     });
     if (it != m_lines.end() && StartsWithFolded((*it)->text, prefix)) {
         return static_cast<std::size_t>(it - m_lines.begin());
     }

@@ -16,7 +16,7 @@ namespace lanscope {
 
 // Told about every change so a view can follow the list row by row.
 class ModuleListListener {
-public:
+  public:
     virtual ~ModuleListListener() = default;
     virtual void lineAboutToBeInserted(std::size_t /*row*/) {}
     virtual void lineInserted(std::size_t /*row*/) {}
@@ -29,7 +29,7 @@ public:
 // ignored, so lines order by hardware address), each owning one copy of its
 // module's record, and at most one selected line.
 class ModuleList {
-public:
+  public:
     ModuleList() = default;
     ModuleList(const ModuleList&) = delete;
     ModuleList& operator=(const ModuleList&) = delete;
@@ -62,7 +62,7 @@ public:
 
     void setListener(ModuleListListener* listener) { m_listener = listener; }
 
-private:
+  private:
     struct Line {
         std::string text;
         std::unique_ptr<ModuleRecord> record;

@@ -19,8 +19,7 @@ void ConsolePrompt::message(const std::string& text, const std::string& caption,
     m_err << caption << ": " << Trimmed(text) << '\n' << std::flush;
 }
 
-bool ConsolePrompt::askYesNo(const std::string& text, const std::string& caption,
-                             bool defaultYes) {
+bool ConsolePrompt::askYesNo(const std::string& text, const std::string& caption, bool defaultYes) {
     const bool answer = m_assumeYes || defaultYes;
     m_err << caption << ": " << Trimmed(text) << (answer ? " [yes]" : " [no]") << '\n'
           << std::flush;

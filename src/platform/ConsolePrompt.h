@@ -10,7 +10,7 @@ namespace lanscope {
 // "Caption: text"; questions take the given answer (from --yes) or, when there
 // is none, the question's default.
 class ConsolePrompt : public Prompt {
-public:
+  public:
     explicit ConsolePrompt(std::ostream& err, bool assumeYes = false)
         : m_err(err), m_assumeYes(assumeYes) {}
 
@@ -19,7 +19,7 @@ public:
 
     int messageCount() const { return m_messages; }
 
-private:
+  private:
     std::ostream& m_err;
     bool m_assumeYes;
     int m_messages = 0;

@@ -23,7 +23,8 @@ std::vector<HostInterface> UpIpv4Interfaces() {
         HostInterface host;
         host.name = entry->ifa_name;
         host.index = if_nametoindex(entry->ifa_name);
-        host.address = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr);
+        host.address =
+            ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr);
         if (entry->ifa_netmask != nullptr) {
             host.mask =
                 ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr.s_addr);

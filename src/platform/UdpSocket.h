@@ -19,7 +19,7 @@ struct ReceivedDatagram {
 // An IPv4 datagram socket: non-blocking, closed with the object. Sends may
 // come from any thread; receiving belongs to one.
 class UdpSocket {
-public:
+  public:
     UdpSocket() = default;
     ~UdpSocket();
     UdpSocket(const UdpSocket&) = delete;
@@ -50,7 +50,7 @@ public:
     void shutdownSend();
     void close();
 
-private:
+  private:
     explicit UdpSocket(int fd) : m_fd(fd) {}
     int m_fd = -1;
 };

@@ -6,8 +6,7 @@ namespace lanscope::sim {
 
 namespace {
 
-bool HasMagic(std::span<const std::uint8_t> datagram,
-              const std::array<std::uint8_t, 4>& magic) {
+bool HasMagic(std::span<const std::uint8_t> datagram, const std::array<std::uint8_t, 4>& magic) {
     return datagram.size() >= 5 && std::equal(magic.begin(), magic.end(), datagram.begin());
 }
 
@@ -78,7 +77,8 @@ Reaction SimModule::applyConfiguration(std::span<const std::uint8_t> datagram) {
     ModuleRecord written;
     std::copy_n(datagram.begin() + 5, kRecordSize, written.bytes.begin());
     if (written.mac() != m_identity.mac) {
-        reaction.log = "configuration write for " + FormatMacBracketed(written.mac()) + ": not mine";
+        reaction.log =
+            "configuration write for " + FormatMacBracketed(written.mac()) + ": not mine";
         return reaction;
     }
     NetworkChange change;

@@ -37,7 +37,7 @@ struct Reaction {
 // The protocol side of a simulated module, without sockets, so the answers it
 // gives can be checked byte for byte.
 class SimModule {
-public:
+  public:
     explicit SimModule(ModuleIdentity identity);
 
     const ModuleRecord& record() const { return m_record; }
@@ -52,7 +52,7 @@ public:
     // a configuration write must bring them back unchanged.
     static void FillOpaqueFields(ModuleRecord& record);
 
-private:
+  private:
     Reaction applyConfiguration(std::span<const std::uint8_t> datagram);
 
     ModuleIdentity m_identity;

@@ -1,9 +1,9 @@
 // lanscope-module-sim: one process is one simulated LAN module.
+#include <CLI/CLI.hpp>
 #include <QCoreApplication>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <CLI/CLI.hpp>
 #include <array>
 #include <iostream>
 
@@ -38,7 +38,7 @@ void AddressOption(CLI::App& app, const std::string& name, Ipv4& target, const s
 }
 
 class Simulator {
-public:
+  public:
     Simulator(Options options, UdpSocket socket)
         : m_options(std::move(options)),
           m_module(m_options.identity),
@@ -47,7 +47,7 @@ public:
         QObject::connect(&m_notifier, &QSocketNotifier::activated, [this] { onReadable(); });
     }
 
-private:
+  private:
     void log(const std::string& text) {
         if (m_options.verbose) {
             std::cerr << "lanscope-module-sim " << FormatMacBracketed(m_options.identity.mac)
@@ -65,8 +65,8 @@ private:
                 }
                 continue;
             }
-            auto reaction = m_module.handle(
-                std::span<const std::uint8_t>(buffer.data(), received->size));
+            auto reaction =
+                m_module.handle(std::span<const std::uint8_t>(buffer.data(), received->size));
             if (!reaction.log.empty()) {
                 log("from " + FormatIpv4(received->sender) + ": " + reaction.log);
             }
@@ -128,9 +128,10 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
 
     Options options;
-    CLI::App cli{"A simulated LAN module: answers discovery requests and applies configuration "
-                 "writes like the real hardware.",
-                 "lanscope-module-sim"};
+    CLI::App cli{
+        "A simulated LAN module: answers discovery requests and applies configuration "
+        "writes like the real hardware.",
+        "lanscope-module-sim"};
     std::string mac = "02-4c-53-00-00-01";
     cli.add_option("--mac", mac, "Hardware address")->capture_default_str();
     cli.add_option("--name", options.identity.name, "First name text")->capture_default_str();
