@@ -9,8 +9,10 @@
 
 #include "common/Prompt.h"
 #include "common/Result.h"
+#include "config/AutoIp.h"
 #include "discovery/Datagrams.h"
 #include "discovery/ModuleList.h"
+#include "discovery/Thread.h"
 #include "platform/UdpSocket.h"
 
 namespace lanscope {
@@ -32,7 +34,9 @@ struct FerroxEndpoints {
 // interface: a plain send to 255.255.255.255 follows the default route only
 // (and fails without one), which would miss a directly cabled module or the
 // modules behind a second adapter.
-class FerroxSocket : public QObject {
+class FerroxSocket : public QObject,
+                     public DiscoveryRequestSender,
+                     public ConfigurationSender {
     Q_OBJECT
 
   public:
@@ -48,6 +52,13 @@ class FerroxSocket : public QObject {
     // Callable from any thread.
     Result<std::size_t> SendDiscoveryRequest();
     Result<std::size_t> SendConfiguration(const ModuleRecord& record);
+
+    // The same sends for the request thread and the settings windows, which
+    // do not look at the result.
+    void sendDiscoveryRequest() override { (void)SendDiscoveryRequest(); }
+    void sendConfiguration(const ModuleRecord& record) override {
+        (void)SendConfiguration(record);
+    }
 
     // Ends sending for good (before the thread that sends is stopped).
     void ShutdownSend();

@@ -35,4 +35,12 @@ std::vector<HostInterface> UpIpv4Interfaces() {
     return result;
 }
 
+std::vector<Ipv4> HostIpv4Addresses() {
+    std::vector<Ipv4> addresses;
+    for (const HostInterface& host : UpIpv4Interfaces()) {
+        addresses.push_back(host.address);
+    }
+    return addresses;
+}
+
 }  // namespace lanscope

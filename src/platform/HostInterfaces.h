@@ -20,4 +20,7 @@ struct HostInterface {
 // systems, which says nothing about the networks the modules are on.)
 std::vector<HostInterface> UpIpv4Interfaces();
 
+// Just the addresses of UpIpv4Interfaces().
+std::vector<Ipv4> HostIpv4Addresses();
+
 }  // namespace lanscope

@@ -1,0 +1,292 @@
+#include "app/LanscopeDlg.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QToolTip>
+
+#include "app/AboutBox.h"
+#include "app/LanscopeHelpDlg.h"
+#include "app/Messages.h"
+#include "app/ModuleListModel.h"
+#include "config/LanscopeConfigDlg.h"
+#include "ui_LanscopeDlg.h"
+
+namespace lanscope {
+
+namespace {
+
+// The busy cursor for as long as the guard lives.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CLanscopeDlg>()), m_services(services) {
+    m_ui->setupUi(this);
+
+    // The window menu stands in for the system menu's two extra items.
+    auto* menuBar = new QMenuBar(this);
+    auto* menu = menuBar->addMenu(QStringLiteral("&Window"));
+    m_alwaysOnTop = menu->addAction(QString::fromLatin1(messages::kAlwaysOnTopText));
+    m_alwaysOnTop->setObjectName(QStringLiteral("alwaysOnTopAction"));
+    m_alwaysOnTop->setCheckable(true);
+    menu->addSeparator();
+    QAction* about = menu->addAction(QString::fromLatin1(messages::kAboutMenuText));
+    about->setObjectName(QStringLiteral("aboutAction"));
+    layout()->setMenuBar(menuBar);
+    if (m_services.settings.LoadSetting(setting_names::kAlwaysOnTopLanscope) != 0) {
+        m_alwaysOnTop->setChecked(true);
+        setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    }
+    connect(m_alwaysOnTop, &QAction::toggled, this, &CLanscopeDlg::onAlwaysOnTopToggled);
+    connect(about, &QAction::triggered, this, &CLanscopeDlg::onAboutTriggered);
+
+    setWindowTitle(QString::fromLatin1(messages::kMainTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
+
+    m_ui->exitButton->setToolTip(messages::kTipExit);
+    m_ui->helpButton->setToolTip(messages::kTipHelp);
+    m_ui->configurationButton->setToolTip(messages::kTipConfiguration);
+    m_ui->updateSoftwareButton->setToolTip(messages::kTipUpdate);
+    m_ui->webInterfaceButton->setToolTip(messages::kTipWebInterface);
+    m_ui->presetsButton->setToolTip(messages::kTipPresets);
+    // The software update window is not part of this program yet.
+    m_ui->updateSoftwareButton->setEnabled(false);
+
+    m_model = new ModuleListModel(m_list, this);
+    m_ui->list->setModel(m_model);
+    m_ui->list->header()->setStretchLastSection(true);
+    m_ui->list->header()->setSectionsMovable(false);
+    const int tabStop = fontMetrics().averageCharWidth() * 70 / 4;  // 70 dialog units
+    for (int column = 0; column < 4; ++column) {
+        m_ui->list->setColumnWidth(column, tabStop);
+    }
+    m_ui->list->viewport()->installEventFilter(this);
+    connect(m_model, &ModuleListModel::listSelectionChanged, this,
+            &CLanscopeDlg::syncViewSelection);
+    connect(m_ui->list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CLanscopeDlg::onViewSelectionChanged);
+    connect(m_ui->list, &QTreeView::doubleClicked, this, [this] { OpenWebInterface(); });
+
+    connect(m_ui->searchButton, &QPushButton::clicked, this, &CLanscopeDlg::onSearchClicked);
+    connect(m_ui->configurationButton, &QPushButton::clicked, this,
+            &CLanscopeDlg::onConfigurationClicked);
+    connect(m_ui->webInterfaceButton, &QPushButton::clicked, this, [this] { OpenWebInterface(); });
+    connect(m_ui->helpButton, &QPushButton::clicked, this, &CLanscopeDlg::onHelpClicked);
+    connect(m_ui->exitButton, &QPushButton::clicked, this, &QDialog::reject);
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, &CLanscopeDlg::onHelpClicked);
+
+    m_timer.setInterval(kTimerPeriodMs);
+    connect(&m_timer, &QTimer::timeout, this, &CLanscopeDlg::UpdateButtons);
+
+    StartDiscovery();
+}
+
+CLanscopeDlg::~CLanscopeDlg() {
+    StopDiscovery();
+}
+
+void CLanscopeDlg::StartDiscovery() {
+    if (m_socket || m_thread) {
+        StopDiscovery();
+    }
+    m_socket = std::make_unique<FerroxSocket>(m_list, m_services.prompt, m_services.endpoints);
+    m_thread = std::make_unique<CRequestThread>(*m_socket, m_services.requestPause);
+    try {
+        m_thread->Start();
+    } catch (const CThreadException& error) {
+        reportThreadError(error);
+    }
+    m_timer.start();
+}
+
+void CLanscopeDlg::StopDiscovery() {
+    m_timer.stop();
+    if (m_socket) {
+        m_socket->ShutdownSend();
+    }
+    if (m_thread) {
+        std::uint32_t exitCode = 0;
+        try {
+            m_thread->Stop(exitCode, -1);
+        } catch (const CThreadException& error) {
+            reportThreadError(error);
+        }
+        m_thread.reset();
+    }
+    // The thread sent on the socket, so the socket goes last.
+    m_socket.reset();
+}
+
+void CLanscopeDlg::reportThreadError(const CThreadException& error) {
+    m_services.prompt.message(error.message(), QApplication::applicationName().toStdString(),
+                              PromptIcon::Exclamation);
+}
+
+void CLanscopeDlg::UpdateButtons() {
+    const bool selected = m_list.selection().has_value();
+    m_ui->webInterfaceButton->setEnabled(selected);
+    m_ui->configurationButton->setEnabled(selected);
+    m_ui->presetsButton->setEnabled(selected);
+}
+
+void CLanscopeDlg::onSearchClicked() {
+    if (m_thread) {
+        try {
+            m_thread->Resume();
+        } catch (const CThreadException& error) {
+            reportThreadError(error);
+        }
+    }
+    // Before the answers arrive: whatever did not answer since the last
+    // search goes, and comes back when it answers this one.
+    m_list.sweep();
+    UpdateButtons();
+}
+
+void CLanscopeDlg::onConfigurationClicked() {
+    ModuleRecord* record = m_list.selectedRecord();
+    if (record == nullptr || !m_socket) {
+        return;
+    }
+    CLanscopeConfigDlg config(m_services.prompt, m_services.hostAddresses, &m_list, this);
+    config.SetModule(*m_socket, *record);
+    config.exec();
+}
+
+void CLanscopeDlg::OpenWebInterface() {
+    std::string address;
+    {
+        WaitCursor busy;
+        address = SelectedAddressText(m_list);
+        if (address == kNoAddressText) {
+            // Without a selected line there is no module to give an address.
+            ModuleRecord* record = m_list.selectedRecord();
+            if (record == nullptr || !m_socket) {
+                return;
+            }
+            CLanscopeConfigDlg config(m_services.prompt, m_services.hostAddresses, nullptr);
+            config.SetModule(*m_socket, *record);
+            if (!config.AutoIpUpdate(true)) {
+                return;
+            }
+            // Replies, timer ticks and clicks go on while the module moves;
+            // the page opens once the selected line shows an address.
+            while (!m_closing && address == kNoAddressText) {
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+                address = SelectedAddressText(m_list);
+            }
+            if (m_closing) {
+                return;
+            }
+        }
+    }
+    m_services.urlOpener.open("http://" + address);
+}
+
+void CLanscopeDlg::accept() {
+    OpenWebInterface();
+}
+
+void CLanscopeDlg::keyPressEvent(QKeyEvent* event) {
+    // No button is the default, so Enter is the dialog's OK command itself.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == 0) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CLanscopeDlg::done(int result) {
+    if (!m_closing) {
+        m_closing = true;
+        StopDiscovery();
+        m_services.settings.SaveSetting(setting_names::kAlwaysOnTopLanscope,
+                                        m_alwaysOnTop->isChecked() ? 1 : 0);
+    }
+    QDialog::done(result);
+}
+
+void CLanscopeDlg::onHelpClicked() {
+    ShowHelp(nullptr, messages::kMainHelp);
+}
+
+void CLanscopeDlg::onAboutTriggered() {
+    CAboutBox about;
+    about.exec();
+}
+
+void CLanscopeDlg::onAlwaysOnTopToggled(bool checked) {
+    const bool visible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, checked);
+    if (visible) {
+        show();  // changing the flags hides the window
+    }
+}
+
+void CLanscopeDlg::syncViewSelection() {
+    if (m_syncingSelection) {
+        return;
+    }
+    m_syncingSelection = true;
+    auto* selection = m_ui->list->selectionModel();
+    if (const auto row = m_list.selection()) {
+        const QModelIndex index = m_model->index(static_cast<int>(*row), 0);
+        selection->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    } else {
+        selection->clearSelection();
+    }
+    m_syncingSelection = false;
+}
+
+void CLanscopeDlg::onViewSelectionChanged() {
+    if (m_syncingSelection) {
+        return;
+    }
+    m_syncingSelection = true;
+    const QModelIndexList rows = m_ui->list->selectionModel()->selectedRows();
+    m_list.setSelection(rows.isEmpty() ? std::nullopt
+                                       : std::optional<std::size_t>(rows.first().row()));
+    m_syncingSelection = false;
+}
+
+bool CLanscopeDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_ui->list->viewport() && event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = m_ui->list->indexAt(help->pos());
+        QString tip;
+        if (index.isValid()) {
+            std::string last = LastColumn(m_list.text(static_cast<std::size_t>(index.row())));
+            if (last.size() > messages::kToolTipLimit) {
+                last.resize(messages::kToolTipLimit);
+            }
+            tip = QString::fromStdString(last);
+        } else {
+            tip = QString::fromLatin1(messages::kTipList);
+        }
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), tip, m_ui->list->viewport());
+        }
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace lanscope

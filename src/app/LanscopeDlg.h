@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+#include <memory>
+
+#include "app/Services.h"
+#include "discovery/FerroxSocket.h"
+#include "discovery/ModuleList.h"
+#include "discovery/Thread.h"
+
+class QAction;
+
+namespace Ui {
+class CLanscopeDlg;
+}
+
+namespace lanscope {
+
+class ModuleListModel;
+
+// The main window: the modules of the segment as they answer, and every
+// action on a selected module.
+class CLanscopeDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kTimerPeriodMs = 2000;
+
+    explicit CLanscopeDlg(AppServices& services, QWidget* parent = nullptr);
+    ~CLanscopeDlg() override;
+
+    void StartDiscovery();
+    void StopDiscovery();
+    void UpdateButtons();
+    void OpenWebInterface();
+
+    ModuleList& moduleList() { return m_list; }
+    FerroxSocket* socket() { return m_socket.get(); }
+    CRequestThread* requestThread() { return m_thread.get(); }
+    QAction* alwaysOnTopAction() const { return m_alwaysOnTop; }
+
+public slots:
+    // Enter: the dialog's own OK action opens the web page instead of closing.
+    void accept() override;
+    void done(int result) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void onSearchClicked();
+    void onConfigurationClicked();
+    void onHelpClicked();
+    void onAlwaysOnTopToggled(bool checked);
+    void onAboutTriggered();
+    void syncViewSelection();
+    void onViewSelectionChanged();
+    void reportThreadError(const CThreadException& error);
+
+    std::unique_ptr<Ui::CLanscopeDlg> m_ui;
+    AppServices& m_services;
+    ModuleList m_list;
+    ModuleListModel* m_model = nullptr;
+    std::unique_ptr<FerroxSocket> m_socket;
+    std::unique_ptr<CRequestThread> m_thread;
+    QTimer m_timer;
+    QAction* m_alwaysOnTop = nullptr;
+    bool m_syncingSelection = false;
+    bool m_closing = false;
+};
+
+}  // namespace lanscope

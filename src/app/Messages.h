@@ -1,0 +1,32 @@
+#pragma once
+
+// The application's own texts, as users of the modules' tools know them.
+namespace lanscope::messages {
+
+inline constexpr const char* kMainTitle = "Korvane Network Utility 0.1d";
+inline constexpr const char* kAboutMenuText = "&About Lanscope...";
+inline constexpr const char* kAlwaysOnTopText = "Always on Top";
+inline constexpr const char* kSocketsFailed = "Windows sockets initialization failed.";
+inline constexpr const char* kNotEnoughMemory = "Not enough memory available to complete this task.";
+
+inline constexpr const char* kMainHelp =
+    "1. Select a Module and click Configuration button to configure the settings\r\n"
+    "2. Select a Module and click the 'Web Interface' button or 'Double click' on a Module to "
+    "access the 'Web Interface'\r\n"
+    "3. Click Exit button to quit\r\n"
+    "\r\n"
+    "Note: If connecting using a cross cable, the LAN Module might not show up until Windows has "
+    "given a valid IP to your computer which may take up to a minute";
+
+inline constexpr const char* kTipExit = "Exit this program";
+inline constexpr const char* kTipList = "List of LAN cards on current network";
+inline constexpr const char* kTipHelp =
+    "Press here for more information on how to use this application";
+inline constexpr const char* kTipConfiguration = "Change this LAN card's network settings";
+inline constexpr const char* kTipUpdate = "Install new software on the LAN card";
+inline constexpr const char* kTipWebInterface = "Go to the selected LAN card's web interface";
+inline constexpr const char* kTipPresets = "Install your own presets onto the LAN card";
+
+inline constexpr int kToolTipLimit = 79;
+
+}  // namespace lanscope::messages

@@ -1,0 +1,67 @@
+#include "app/ModuleListModel.h"
+
+namespace lanscope {
+
+ModuleListModel::ModuleListModel(ModuleList& list, QObject* parent)
+    : QAbstractTableModel(parent), m_list(list) {
+    m_list.setListener(this);
+}
+
+ModuleListModel::~ModuleListModel() {
+    m_list.setListener(nullptr);
+}
+
+int ModuleListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_list.size());
+}
+
+int ModuleListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 5;
+}
+
+QVariant ModuleListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) {
+        return {};
+    }
+    const std::string& line = m_list.text(static_cast<std::size_t>(index.row()));
+    if (role == Qt::UserRole) {
+        return QString::fromStdString(line);
+    }
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    const auto columns = SplitListLine(line);
+    const std::string* texts[] = {&columns.mac, &columns.address, &columns.dhcp, &columns.name,
+                                  &columns.name2};
+    return QString::fromStdString(*texts[index.column()]);
+}
+
+QVariant ModuleListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 4) {
+        return {};
+    }
+    static const char* const kHeaders[] = {"MAC", "IP", "DHCP", "Device Name", "Device Name"};
+    return QString::fromLatin1(kHeaders[section]);
+}
+
+void ModuleListModel::lineAboutToBeInserted(std::size_t row) {
+    beginInsertRows({}, static_cast<int>(row), static_cast<int>(row));
+}
+
+void ModuleListModel::lineInserted(std::size_t) {
+    endInsertRows();
+}
+
+void ModuleListModel::lineAboutToBeRemoved(std::size_t row) {
+    beginRemoveRows({}, static_cast<int>(row), static_cast<int>(row));
+}
+
+void ModuleListModel::lineRemoved(std::size_t) {
+    endRemoveRows();
+}
+
+void ModuleListModel::selectionChanged() {
+    emit listSelectionChanged();
+}
+
+}  // namespace lanscope

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <vector>
+
+#include "common/Ipv4.h"
+#include "common/Prompt.h"
+#include "common/UrlOpener.h"
+#include "discovery/FerroxSocket.h"
+#include "settings/SettingsStore.h"
+
+namespace lanscope {
+
+// What the windows need from outside, handed in so tests can stand in for it.
+struct AppServices {
+    Prompt& prompt;
+    SettingsStore& settings;
+    UrlOpener& urlOpener;
+    std::function<std::vector<Ipv4>()> hostAddresses;
+    FerroxEndpoints endpoints{};
+    std::chrono::milliseconds requestPause{1000};
+};
+
+}  // namespace lanscope

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace lanscope {
+
+// Opens a web address in the user's browser.
+class UrlOpener {
+public:
+    virtual ~UrlOpener() = default;
+    virtual void open(const std::string& url) = 0;
+};
+
+}  // namespace lanscope

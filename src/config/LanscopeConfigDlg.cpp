@@ -1,0 +1,121 @@
+#include "config/LanscopeConfigDlg.h"
+
+#include <QShortcut>
+
+#include "app/LanscopeHelpDlg.h"
+#include "config/Messages.h"
+#include "ui_LanscopeConfigDlg.h"
+
+namespace lanscope {
+
+CLanscopeConfigDlg::CLanscopeConfigDlg(Prompt& prompt,
+                                       std::function<std::vector<Ipv4>()> hostAddresses,
+                                       const ModuleList* parentList, QWidget* parent)
+    : QDialog(parent),
+      m_ui(std::make_unique<Ui::CLanscopeConfigDlg>()),
+      m_prompt(prompt),
+      m_hostAddresses(std::move(hostAddresses)),
+      m_parentList(parentList) {
+    m_ui->setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
+    m_ui->baudrateCombo->addItems({"300", "600", "1200", "2400", "4800", "9600", "19200", "38400",
+                                   "57600", "115200"});
+
+    m_ui->cancelButton->setToolTip(messages::kTipCancel);
+    m_ui->staticButton->setToolTip(messages::kTipStatic);
+    m_ui->autoIpButton->setToolTip(messages::kTipAutoIp);
+    m_ui->helpButton->setToolTip(messages::kTipHelp);
+    m_ui->dhcpButton->setToolTip(messages::kTipDhcp);
+
+    for (IpAddressEdit* edit : {m_ui->ipEdit, m_ui->maskEdit, m_ui->gatewayEdit, m_ui->dnsEdit}) {
+        connect(edit, &IpAddressEdit::fieldChanged, this, &CLanscopeConfigDlg::onFieldChanged);
+    }
+    connect(m_ui->dhcpButton, &QPushButton::clicked, this, &CLanscopeConfigDlg::onDhcpClicked);
+    connect(m_ui->staticButton, &QPushButton::clicked, this, &CLanscopeConfigDlg::onStaticClicked);
+    connect(m_ui->autoIpButton, &QPushButton::clicked, this, &CLanscopeConfigDlg::onAutoIpClicked);
+    connect(m_ui->helpButton, &QPushButton::clicked, this, &CLanscopeConfigDlg::onHelpClicked);
+    connect(m_ui->closeButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, &CLanscopeConfigDlg::onHelpClicked);
+
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, &CLanscopeConfigDlg::updateAutoIpButton);
+}
+
+CLanscopeConfigDlg::~CLanscopeConfigDlg() = default;
+
+void CLanscopeConfigDlg::SetModule(ConfigurationSender& socket, ModuleRecord& record) {
+    m_socket = &socket;
+    m_record = &record;
+    m_loaded = LoadedSettings(record);
+    const auto mac = FormatMacBracketed(record.mac());
+    m_ui->macValue->setText(QString::fromStdString(mac.substr(1, mac.size() - 2)));
+}
+
+void CLanscopeConfigDlg::showEvent(QShowEvent* event) {
+    if (!m_opened) {
+        m_opened = true;
+        m_ui->ipEdit->setValue(m_loaded.address);
+        m_ui->maskEdit->setValue(m_loaded.mask);
+        m_ui->gatewayEdit->setValue(m_loaded.gateway);
+        m_ui->dnsEdit->setValue(m_loaded.dns);
+        m_timer.start();
+        updateAutoIpButton();
+        m_ui->dhcpButton->setEnabled(m_loaded.address != 0);
+        m_ui->staticButton->setEnabled(false);
+    }
+    QDialog::showEvent(event);
+}
+
+void CLanscopeConfigDlg::updateAutoIpButton() {
+    m_ui->autoIpButton->setEnabled(m_parentList != nullptr && m_parentList->size() == 1);
+}
+
+NetworkSettings CLanscopeConfigDlg::shownSettings() const {
+    return {m_ui->ipEdit->value(), m_ui->maskEdit->value(), m_ui->gatewayEdit->value(),
+            m_ui->dnsEdit->value()};
+}
+
+void CLanscopeConfigDlg::onFieldChanged() {
+    m_ui->staticButton->setEnabled(shownSettings() != m_loaded);
+}
+
+void CLanscopeConfigDlg::writeSettings(const NetworkSettings& settings) {
+    if (m_socket != nullptr && m_record != nullptr) {
+        WriteSettings(*m_record, settings, *m_socket);
+    }
+}
+
+void CLanscopeConfigDlg::onDhcpClicked() {
+    m_ui->ipEdit->setValue(0);
+    writeSettings(shownSettings());
+    accept();
+}
+
+void CLanscopeConfigDlg::onStaticClicked() {
+    if (!m_prompt.askYesNo(messages::kStaticQuestion, messages::kStaticCaption, false)) {
+        return;
+    }
+    writeSettings(shownSettings());
+    accept();
+}
+
+void CLanscopeConfigDlg::onAutoIpClicked() {
+    AutoIpUpdate(false);
+    accept();
+}
+
+bool CLanscopeConfigDlg::AutoIpUpdate(bool connectedDirectly) {
+    if (m_socket == nullptr || m_record == nullptr) {
+        return false;
+    }
+    return lanscope::AutoIpUpdate(*m_record, m_hostAddresses(), m_prompt, *m_socket,
+                                  connectedDirectly);
+}
+
+void CLanscopeConfigDlg::onHelpClicked() {
+    ShowHelp(this, messages::kConfigHelp);
+}
+
+}  // namespace lanscope

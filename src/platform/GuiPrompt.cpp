@@ -1,0 +1,60 @@
+#include "platform/GuiPrompt.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace lanscope {
+
+namespace {
+
+QMessageBox::Icon ToIcon(PromptIcon icon) {
+    switch (icon) {
+        case PromptIcon::Question:
+            return QMessageBox::Question;
+        case PromptIcon::Information:
+            return QMessageBox::Information;
+        case PromptIcon::Stop:
+            return QMessageBox::Critical;
+        case PromptIcon::Exclamation:
+        default:
+            return QMessageBox::Warning;
+    }
+}
+
+// Lifts every override cursor for the life of the object.
+class NormalCursor {
+public:
+    NormalCursor() {
+        while (QApplication::overrideCursor() != nullptr) {
+            m_cursors.push_back(*QApplication::overrideCursor());
+            QApplication::restoreOverrideCursor();
+        }
+    }
+    ~NormalCursor() {
+        for (auto it = m_cursors.rbegin(); it != m_cursors.rend(); ++it) {
+            QApplication::setOverrideCursor(*it);
+        }
+    }
+
+private:
+    QList<QCursor> m_cursors;
+};
+
+}  // namespace
+
+void GuiPrompt::message(const std::string& text, const std::string& caption, PromptIcon icon) {
+    NormalCursor normal;
+    QMessageBox box(ToIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
+                    QMessageBox::Ok, m_owner);
+    box.exec();
+}
+
+bool GuiPrompt::askYesNo(const std::string& text, const std::string& caption, bool defaultYes) {
+    NormalCursor normal;
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, m_owner);
+    box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+}  // namespace lanscope
