@@ -22,7 +22,7 @@ namespace {
 
 // The busy cursor for as long as the guard lives.
 class WaitCursor {
-public:
+  public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
     WaitCursor(const WaitCursor&) = delete;
@@ -68,10 +68,15 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
     m_ui->list->setModel(m_model);
     m_ui->list->header()->setStretchLastSection(true);
     m_ui->list->header()->setSectionsMovable(false);
-    const int tabStop = fontMetrics().averageCharWidth() * 70 / 4;  // 70 dialog units
-    for (int column = 0; column < 4; ++column) {
-        m_ui->list->setColumnWidth(column, tabStop);
-    }
+    // Columns wide enough for what they hold; the names take the rest.
+    const QFontMetrics metrics = m_ui->list->fontMetrics();
+    const int padding = 3 * metrics.averageCharWidth();
+    m_ui->list->setColumnWidth(
+        0, metrics.horizontalAdvance(QStringLiteral("[0a-1B-2C-3D-4E-5F]")) + padding);
+    m_ui->list->setColumnWidth(
+        1, metrics.horizontalAdvance(QStringLiteral("255.255.255.255")) + padding);
+    m_ui->list->setColumnWidth(2, metrics.horizontalAdvance(QStringLiteral("DHCP")) + padding);
+    m_ui->list->setColumnWidth(3, 70 * metrics.averageCharWidth() / 4 + padding);
     m_ui->list->viewport()->installEventFilter(this);
     connect(m_model, &ModuleListModel::listSelectionChanged, this,
             &CLanscopeDlg::syncViewSelection);
@@ -96,6 +101,11 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
 
 CLanscopeDlg::~CLanscopeDlg() {
     StopDiscovery();
+    // The view outlives this class's members while the dialog base tears
+    // down; it must not ask a model over a list that is gone.
+    m_ui->list->setModel(nullptr);
+    delete m_model;
+    m_model = nullptr;
 }
 
 void CLanscopeDlg::StartDiscovery() {
@@ -245,8 +255,8 @@ void CLanscopeDlg::syncViewSelection() {
     auto* selection = m_ui->list->selectionModel();
     if (const auto row = m_list.selection()) {
         const QModelIndex index = m_model->index(static_cast<int>(*row), 0);
-        selection->setCurrentIndex(
-            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selection->setCurrentIndex(index,
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     } else {
         selection->clearSelection();
     }

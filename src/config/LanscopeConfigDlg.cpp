@@ -17,9 +17,10 @@ CLanscopeConfigDlg::CLanscopeConfigDlg(Prompt& prompt,
       m_hostAddresses(std::move(hostAddresses)),
       m_parentList(parentList) {
     m_ui->setupUi(this);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
-    m_ui->baudrateCombo->addItems({"300", "600", "1200", "2400", "4800", "9600", "19200", "38400",
-                                   "57600", "115200"});
+    m_ui->baudrateCombo->addItems(
+        {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"});
 
     m_ui->cancelButton->setToolTip(messages::kTipCancel);
     m_ui->staticButton->setToolTip(messages::kTipStatic);

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+#include "config/IpAddressEdit.h"
+#include "config/LanscopeConfigDlg.h"
+#include "support/GuiSupport.h"
+#include "support/Replies.h"
+
+namespace lanscope {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct RecordingSender : ConfigurationSender {
+    std::vector<ModuleRecord> sent;
+    void sendConfiguration(const ModuleRecord& record) override { sent.push_back(record); }
+};
+
+struct ConfigWindow {
+    test::RecordingPrompt prompt;
+    RecordingSender sender;
+    ModuleList list;
+    ModuleRecord record;
+    std::unique_ptr<CLanscopeConfigDlg> window;
+
+    explicit ConfigWindow(Ipv4 address = MakeIpv4(192, 0, 2, 11)) {
+        record.setLength(148);
+        record.setAddress(address);
+        record.setMask(MakeIpv4(255, 255, 255, 0));
+        record.setGateway(MakeIpv4(192, 0, 2, 1));
+        record.setDns(MakeIpv4(192, 0, 2, 53));
+        record.setMac(test::kMacA);
+        window = std::make_unique<CLanscopeConfigDlg>(
+            prompt, [] { return std::vector<Ipv4>{MakeIpv4(192, 0, 2, 1)}; }, &list);
+        window->SetModule(sender, record);
+        window->show();
+    }
+
+    IpAddressEdit* edit(const char* name) {
+        return window->findChild<IpAddressEdit*>(QString::fromLatin1(name));
+    }
+    QPushButton* button(const char* name) {
+        return window->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    // Types into one field of an address control, as a person would.
+    void type(const char* control, int field, const QString& text) {
+        QLineEdit* line = edit(control)->field(field);
+        line->selectAll();
+        QTest::keyClicks(line, text);
+    }
+};
+
+TEST(ConfigWindow, ShowsTheModulesSettingsWithStaticDisabled) {
+    ConfigWindow w;
+    EXPECT_EQ(w.window->findChild<QLabel*>("macValue")->text(), "0a-1B-2C-3D-4E-5F");
+    EXPECT_EQ(w.edit("ipEdit")->value(), MakeIpv4(192, 0, 2, 11));
+    EXPECT_EQ(w.edit("dnsEdit")->value(), MakeIpv4(192, 0, 2, 53));
+    EXPECT_TRUE(w.button("dhcpButton")->isEnabled());
+    EXPECT_FALSE(w.button("staticButton")->isEnabled());
+    EXPECT_EQ(w.button("autoIpButton")->toolTip(),
+              "Set up IP information to match this computer. Disabled if more than one LAN "
+              "module exists.");
+    test::Screenshot(w.window.get(), "network-settings");
+}
+
+TEST(ConfigWindow, DhcpModuleShowsZerosAndCannotBeSwitchedToDhcp) {
+    ConfigWindow w(0);
+    for (const char* name : {"ipEdit", "maskEdit", "gatewayEdit", "dnsEdit"}) {
+        EXPECT_EQ(w.edit(name)->value(), 0u) << name;
+    }
+    EXPECT_FALSE(w.button("dhcpButton")->isEnabled());
+}
+
+TEST(ConfigWindow, EditingAFieldAndBackDisablesStaticAgain) {
+    ConfigWindow w;
+    w.type("ipEdit", 3, "12");
+    EXPECT_TRUE(w.button("staticButton")->isEnabled());
+    w.type("ipEdit", 3, "11");
+    EXPECT_FALSE(w.button("staticButton")->isEnabled());
+    w.type("gatewayEdit", 0, "10");
+    EXPECT_TRUE(w.button("staticButton")->isEnabled());
+}
+
+TEST(ConfigWindow, DhcpSendsZeroAddressWithTheMaskGatewayAndDnsOnScreen) {
+    ConfigWindow w;
+    w.type("maskEdit", 2, "0");
+    w.type("dnsEdit", 3, "99");
+    QTest::mouseClick(w.button("dhcpButton"), Qt::LeftButton);
+    ASSERT_EQ(w.sender.sent.size(), 1u);
+    const ModuleRecord& sent = w.sender.sent[0];
+    EXPECT_EQ(sent.address(), 0u);
+    EXPECT_EQ(sent.mask(), MakeIpv4(255, 255, 0, 0));
+    EXPECT_EQ(sent.gateway(), MakeIpv4(192, 0, 2, 1));
+    EXPECT_EQ(sent.dns(), MakeIpv4(192, 0, 2, 99));
+    EXPECT_EQ(w.record, sent);  // edited in place
+    EXPECT_EQ(w.window->result(), QDialog::Accepted);
+    EXPECT_FALSE(w.window->isVisible());
+    EXPECT_TRUE(w.prompt.shown.empty());
+}
+
+TEST(ConfigWindow, StaticAsksFirstAndNoSendsNothingAndKeepsTheEdits) {
+    ConfigWindow w;
+    w.type("ipEdit", 3, "60");
+    w.prompt.answers = {false};
+    QTest::mouseClick(w.button("staticButton"), Qt::LeftButton);
+    ASSERT_EQ(w.prompt.shown.size(), 1u);
+    EXPECT_EQ(w.prompt.shown[0].text,
+              "Are you sure you want to change this LAN Card's IP Configuration?");
+    EXPECT_EQ(w.prompt.shown[0].caption, "Update");
+    EXPECT_TRUE(w.sender.sent.empty());
+    EXPECT_TRUE(w.window->isVisible());
+    EXPECT_EQ(w.edit("ipEdit")->value(), MakeIpv4(192, 0, 2, 60));
+
+    w.prompt.answers = {true};
+    QTest::mouseClick(w.button("staticButton"), Qt::LeftButton);
+    ASSERT_EQ(w.sender.sent.size(), 1u);
+    EXPECT_EQ(w.sender.sent[0].address(), MakeIpv4(192, 0, 2, 60));
+    EXPECT_EQ(w.window->result(), QDialog::Accepted);
+}
+
+TEST(ConfigWindow, CloseAndCancelNeverSend) {
+    for (const char* name : {"closeButton", "cancelButton"}) {
+        ConfigWindow w;
+        w.type("ipEdit", 3, "60");
+        QTest::mouseClick(w.button(name), Qt::LeftButton);
+        EXPECT_TRUE(w.sender.sent.empty()) << name;
+        EXPECT_FALSE(w.window->isVisible()) << name;
+        EXPECT_EQ(w.record.address(), MakeIpv4(192, 0, 2, 11)) << name;
+    }
+}
+
+TEST(ConfigWindow, AutoIpIsOfferedOnlyWhileTheListHoldsOneModule) {
+    ConfigWindow w;
+    QPushButton* autoIp = w.button("autoIpButton");
+    EXPECT_FALSE(autoIp->isEnabled());
+    AddReply(w.list, test::MakeReply(test::kMacA, 1, "a", ""), 1);
+    AddReply(w.list, test::MakeReply(test::kMacB, 2, "b", ""), 2);
+    EXPECT_TRUE(test::WaitUntil([&] { return !autoIp->isEnabled(); }, 2s));
+    w.list.remove(1);
+    EXPECT_TRUE(test::WaitUntil([&] { return autoIp->isEnabled(); }, 2s));
+
+    w.prompt.answers = {true};
+    QTest::mouseClick(autoIp, Qt::LeftButton);
+    ASSERT_EQ(w.sender.sent.size(), 1u);
+    EXPECT_EQ(w.sender.sent[0].address(), MakeIpv4(192, 0, 2, 11));
+    EXPECT_EQ(w.sender.sent[0].mask(), MakeIpv4(255, 255, 0, 0));
+    EXPECT_EQ(w.window->result(), QDialog::Accepted);
+}
+
+TEST(ConfigWindow, AutoIpAnsweredNoStillClosesWithOk) {
+    ConfigWindow w;
+    AddReply(w.list, test::MakeReply(test::kMacA, 1, "a", ""), 1);
+    ASSERT_TRUE(test::WaitUntil([&] { return w.button("autoIpButton")->isEnabled(); }, 2s));
+    w.prompt.answers = {false};
+    QTest::mouseClick(w.button("autoIpButton"), Qt::LeftButton);
+    EXPECT_TRUE(w.sender.sent.empty());
+    EXPECT_EQ(w.window->result(), QDialog::Accepted);
+    EXPECT_FALSE(w.window->isVisible());
+}
+
+}  // namespace
+}  // namespace lanscope

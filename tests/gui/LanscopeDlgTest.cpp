@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+#include <QAction>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolTip>
+#include <QTreeView>
+
+#include "app/LanscopeDlg.h"
+#include "app/LanscopeHelpDlg.h"
+#include "config/IpAddressEdit.h"
+#include "config/LanscopeConfigDlg.h"
+#include "support/GuiSupport.h"
+#include "support/Replies.h"
+
+namespace lanscope {
+namespace {
+
+using namespace std::chrono_literals;
+using test::MakeReply;
+
+// The window on loopback: its requests go to `peer`, replies come from the test.
+struct MainWindow : test::GuiServices {
+    UdpSocket peer = [] {
+        auto socket = std::move(UdpSocket::open().value());
+        (void)socket.bind(kLoopback, 0);
+        return socket;
+    }();
+    std::unique_ptr<CLanscopeDlg> window;
+
+    MainWindow() {
+        services.endpoints = FerroxEndpoints{kLoopback, 0, kLoopback, peer.localPort().value()};
+        services.requestPause = 100ms;
+        window = std::make_unique<CLanscopeDlg>(services);
+        window->show();
+    }
+
+    // A module's reply arriving over the network at the window's socket.
+    void reply(const MacAddress& mac, const std::string& name, const std::string& name2 = "x") {
+        (void)peer.sendTo(MakeReply(mac, kLoopback, name, name2), kLoopback,
+                          window->socket()->localPort());
+    }
+    bool waitForLines(std::size_t count) {
+        return test::WaitUntil([&] { return window->moduleList().size() == count; });
+    }
+    QPushButton* button(const char* name) {
+        return window->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    QTreeView* list() { return window->findChild<QTreeView*>(QStringLiteral("list")); }
+};
+
+TEST(MainWindow, ListsRepliesInFiveColumnsAndSelectsTheFirst) {
+    MainWindow w;
+    w.reply(test::kMacB, "Pump", "Hall 2");
+    w.reply(test::kMacA, "Boiler", "Cellar");
+    ASSERT_TRUE(w.waitForLines(2));
+    QAbstractItemModel* model = w.list()->model();
+    EXPECT_EQ(model->columnCount(), 5);
+    // Sorted by hardware address: [00-...] before [0a-...].
+    EXPECT_EQ(model->index(0, 0).data().toString(), "[00-00-00-00-00-02]");
+    EXPECT_EQ(model->index(1, 0).data().toString(), "[0a-1B-2C-3D-4E-5F]");
+    EXPECT_EQ(model->index(1, 1).data().toString(), "127.0.0.1");
+    EXPECT_EQ(model->index(1, 2).data().toString(), "");
+    EXPECT_EQ(model->index(1, 3).data().toString(), "Boiler");
+    EXPECT_EQ(model->index(0, 4).data().toString(), "Hall 2");
+    // The first line that arrived was selected; it stays selected when a
+    // line sorts in after it.
+    EXPECT_EQ(w.window->moduleList().selectedText().substr(0, 19), "[00-00-00-00-00-02]");
+    EXPECT_EQ(w.list()->selectionModel()->selectedRows().value(0).row(), 0);
+    test::Screenshot(w.window.get(), "module-list");
+}
+
+TEST(MainWindow, SearchKeepsOnlyTheLineThatWasRepeated) {
+    MainWindow w;
+    w.reply(test::kMacA, "a");
+    w.reply(test::kMacB, "b");
+    w.reply(test::kMacC, "c");
+    ASSERT_TRUE(w.waitForLines(3));
+    w.reply(test::kMacB, "b");
+    const auto repeated = [&] {
+        ModuleList& list = w.window->moduleList();
+        return list.record(*list.findPrefix("[00-00-00-00-00-02]")).repeatCount() == 1;
+    };
+    ASSERT_TRUE(test::WaitUntil(repeated));
+    QTest::mouseClick(w.button("searchButton"), Qt::LeftButton);
+    ASSERT_EQ(w.window->moduleList().size(), 1u);
+    EXPECT_EQ(w.window->moduleList().record(0).mac(), test::kMacB);
+    EXPECT_EQ(w.window->moduleList().record(0).repeatCount(), 0u);
+}
+
+TEST(MainWindow, SearchSendsAnotherDiscoveryRequest) {
+    MainWindow w;
+    std::array<std::uint8_t, 64> buffer{};
+    int requests = 0;
+    auto countRequests = [&] {
+        while (w.peer.receiveFrom(buffer).ok()) {
+            ++requests;
+        }
+        return requests;
+    };
+    ASSERT_TRUE(test::WaitUntil([&] { return countRequests() == 1; }));
+    // Wait for the thread to pause after its first request, then search.
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return w.window->requestThread()->GetStatus() == CRequestThread::kStatusPaused; }));
+    QTest::mouseClick(w.button("searchButton"), Qt::LeftButton);
+    ASSERT_TRUE(test::WaitUntil([&] { return countRequests() == 2; }));
+}
+
+TEST(MainWindow, ButtonsFollowTheSelectionAtTheNextTimerTick) {
+    MainWindow w;
+    w.reply(test::kMacA, "a");
+    ASSERT_TRUE(w.waitForLines(1));
+    QPushButton* web = w.button("webInterfaceButton");
+    QPushButton* config = w.button("configurationButton");
+    ASSERT_TRUE(test::WaitUntil([&] { return web->isEnabled(); }, 3s));
+
+    w.list()->selectionModel()->clearSelection();
+    EXPECT_FALSE(w.window->moduleList().selection());
+    EXPECT_TRUE(web->isEnabled());  // not before the tick
+    EXPECT_TRUE(test::WaitUntil([&] { return !web->isEnabled() && !config->isEnabled(); }, 3s));
+    EXPECT_TRUE(w.button("searchButton")->isEnabled());
+    EXPECT_TRUE(w.button("helpButton")->isEnabled());
+
+    QTest::mouseClick(w.list()->viewport(), Qt::LeftButton, {},
+                      w.list()->visualRect(w.list()->model()->index(0, 1)).center());
+    EXPECT_EQ(w.window->moduleList().selection(), 0u);
+    EXPECT_TRUE(test::WaitUntil([&] { return web->isEnabled() && config->isEnabled(); }, 3s));
+}
+
+TEST(MainWindow, EnterOpensTheSelectedModulesPageAndKeepsTheWindowOpen) {
+    MainWindow w;
+    w.reply(test::kMacA, "a");
+    ASSERT_TRUE(w.waitForLines(1));
+    QTest::keyClick(w.window.get(), Qt::Key_Return);
+    QTest::keyClick(w.list(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(w.urlOpener.opened,
+              (std::vector<std::string>{"http://127.0.0.1", "http://127.0.0.1"}));
+    EXPECT_TRUE(w.window->isVisible());
+
+    const QRect row = w.list()->visualRect(w.list()->model()->index(0, 0));
+    QTest::mouseClick(w.list()->viewport(), Qt::LeftButton, {}, row.center());
+    QTest::mouseDClick(w.list()->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(w.urlOpener.opened.size(), 3u);
+}
+
+TEST(MainWindow, WebInterfaceWithoutSelectionOpensNothing) {
+    MainWindow w;
+    QTest::keyClick(w.window.get(), Qt::Key_Return);
+    EXPECT_TRUE(w.urlOpener.opened.empty());
+    EXPECT_TRUE(w.prompt.shown.empty());
+}
+
+TEST(MainWindow, ModuleWithoutAddressGetsOneThenItsPageOpens) {
+    MainWindow w;
+    // A module shown at 0.0.0.1 needs an address before its page can open.
+    AddReply(w.window->moduleList(), MakeReply(test::kMacA, MakeIpv4(0, 0, 0, 1), "n", "m"),
+             MakeIpv4(0, 0, 0, 1));
+    w.prompt.answers = {true};
+    // While the window waits, the module answers from its new address and
+    // the user selects that line.
+    QTimer::singleShot(300, [&] {
+        AddReply(w.window->moduleList(), MakeReply(test::kMacA, MakeIpv4(10, 0, 0, 15), "n", "m"),
+                 MakeIpv4(10, 0, 0, 15));
+        w.window->moduleList().setSelection(
+            w.window->moduleList().findPrefix("[0a-1B-2C-3D-4E-5F]\t10."));
+    });
+    w.window->OpenWebInterface();
+    EXPECT_EQ(w.urlOpener.opened, std::vector<std::string>{"http://10.0.0.15"});
+    ASSERT_EQ(w.prompt.shown.size(), 1u);
+    EXPECT_EQ(w.prompt.shown[0].caption, "Auto IP Update");
+
+    // The configuration write went out with the workstation address + 10.
+    std::array<std::uint8_t, 512> buffer{};
+    bool sawWrite = false;
+    while (auto received = w.peer.receiveFrom(buffer)) {
+        if (received->size == kConfigurationWriteSize) {
+            sawWrite = true;
+            EXPECT_EQ(Ipv4FromBytes(buffer.data() + 5 + ModuleRecord::kAddressOffset),
+                      MakeIpv4(10, 0, 0, 15));
+        }
+    }
+    EXPECT_TRUE(sawWrite);
+}
+
+TEST(MainWindow, AlwaysOnTopSurvivesARestart) {
+    test::GuiServices shared;
+    shared.services.endpoints = FerroxEndpoints{kLoopback, 0, kLoopback, 9};
+    {
+        CLanscopeDlg window(shared.services);
+        window.show();
+        EXPECT_FALSE(window.alwaysOnTopAction()->isChecked());
+        window.alwaysOnTopAction()->trigger();
+        EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        EXPECT_TRUE(window.isVisible());
+        window.reject();
+    }
+    EXPECT_EQ(shared.settings.LoadSetting("AlwaysOnTop_Lanscope"), 1u);
+    {
+        CLanscopeDlg window(shared.services);
+        EXPECT_TRUE(window.alwaysOnTopAction()->isChecked());
+        EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        window.alwaysOnTopAction()->trigger();
+        window.reject();
+    }
+    EXPECT_EQ(shared.settings.LoadSetting("AlwaysOnTop_Lanscope"), 0u);
+}
+
+TEST(MainWindow, ListToolTipShowsTheSecondNameCutTo79Characters) {
+    MainWindow w;
+    const std::string longName(100, 'n');
+    w.reply(test::kMacA, "a", longName);
+    w.reply(test::kMacB, "b", "short");
+    ASSERT_TRUE(w.waitForLines(2));
+    auto tipAt = [&](QPoint pos) {
+        QHelpEvent event(QEvent::ToolTip, pos, w.list()->viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(w.list()->viewport(), &event);
+        return QToolTip::text();
+    };
+    const auto center = [&](int row) {
+        return w.list()->visualRect(w.list()->model()->index(row, 0)).center();
+    };
+    EXPECT_EQ(tipAt(center(0)), "short");
+    EXPECT_EQ(tipAt(center(1)).toStdString(), longName.substr(0, 79));
+    EXPECT_EQ(tipAt(QPoint(5, w.list()->viewport()->height() - 3)),
+              "List of LAN cards on current network");
+    EXPECT_EQ(w.button("exitButton")->toolTip(), "Exit this program");
+}
+
+TEST(MainWindow, HelpShowsTheTextAndF1InsideOpensNothingMore) {
+    MainWindow w;
+    QString shown;
+    int nested = 0;
+    test::ModalHandler handler([&](QWidget* modal) {
+        auto* help = qobject_cast<CLanscopeHelpDlg*>(modal);
+        if (help == nullptr) {
+            ADD_FAILURE() << "not the help window";
+            modal->close();
+            return;
+        }
+        shown = help->shownText();
+        QWidget* before = QApplication::activeModalWidget();
+        QTest::keyClick(help, Qt::Key_F1);
+        QTest::qWait(100);
+        if (QApplication::activeModalWidget() != before) {
+            ++nested;
+        }
+        test::Click(help, "okButton");
+    });
+    QTest::mouseClick(w.button("helpButton"), Qt::LeftButton);
+    ASSERT_TRUE(handler.handled());
+    const QStringList lines = shown.split('\n');
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_TRUE(lines[0].startsWith("1. Select a Module"));
+    EXPECT_TRUE(lines[3].isEmpty());
+    EXPECT_TRUE(lines[4].startsWith("Note: If connecting using a cross cable"));
+    EXPECT_EQ(nested, 0);
+}
+
+TEST(MainWindow, ConfigurationOpensTheSettingsOfTheSelectedModule) {
+    MainWindow w;
+    w.reply(test::kMacA, "a");
+    ASSERT_TRUE(w.waitForLines(1));
+    QString mac;
+    test::ModalHandler handler([&](QWidget* modal) {
+        mac = modal->findChild<QLabel*>(QStringLiteral("macValue"))->text();
+        test::Click(modal, "cancelButton");
+    });
+    QTest::mouseClick(w.button("configurationButton"), Qt::LeftButton);
+    ASSERT_TRUE(handler.handled());
+    EXPECT_EQ(mac, "0a-1B-2C-3D-4E-5F");
+}
+
+}  // namespace
+}  // namespace lanscope

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include "config/AutoIp.h"
+#include "support/RecordingPrompt.h"
+
+namespace lanscope {
+namespace {
+
+struct RecordingSender : ConfigurationSender {
+    std::vector<ModuleRecord> sent;
+    void sendConfiguration(const ModuleRecord& record) override { sent.push_back(record); }
+};
+
+TEST(AutoIpAddressFor, AddsTenOrTakesTenAwayNear255) {
+    const std::pair<Ipv4, Ipv4> cases[] = {
+        {MakeIpv4(192, 168, 1, 5), MakeIpv4(192, 168, 1, 15)},
+        {MakeIpv4(10, 0, 0, 244), MakeIpv4(10, 0, 0, 254)},
+        {MakeIpv4(10, 0, 0, 245), MakeIpv4(10, 0, 0, 235)},
+        {MakeIpv4(10, 0, 0, 255), MakeIpv4(10, 0, 0, 245)},
+        {MakeIpv4(10, 0, 0, 0), MakeIpv4(10, 0, 0, 10)},
+    };
+    for (auto [host, module] : cases) {
+        EXPECT_EQ(AutoIpAddressFor(host), module) << FormatIpv4(host);
+    }
+}
+
+ModuleRecord Record() {
+    ModuleRecord record;
+    record.setLength(148);
+    record.setAddress(MakeIpv4(192, 0, 2, 40));
+    record.setMask(MakeIpv4(255, 255, 255, 0));
+    record.setGateway(MakeIpv4(192, 0, 2, 1));
+    record.setDns(MakeIpv4(192, 0, 2, 53));
+    record.bytes[50] = 0x77;
+    return record;
+}
+
+TEST(AutoIpUpdate, OnYesSendsHostPlusTenWithClassBMaskKeepingTheRest) {
+    ModuleRecord record = Record();
+    test::RecordingPrompt prompt;
+    prompt.answers = {true};
+    RecordingSender sender;
+    EXPECT_TRUE(AutoIpUpdate(record, {MakeIpv4(192, 168, 1, 5)}, prompt, sender, false));
+    EXPECT_EQ(record.address(), MakeIpv4(192, 168, 1, 15));
+    EXPECT_EQ(record.mask(), MakeIpv4(255, 255, 0, 0));
+    EXPECT_EQ(record.gateway(), MakeIpv4(192, 0, 2, 1));
+    EXPECT_EQ(record.dns(), MakeIpv4(192, 0, 2, 53));
+    EXPECT_EQ(record.bytes[50], 0x77);
+    ASSERT_EQ(sender.sent.size(), 1u);
+    EXPECT_EQ(sender.sent[0], record);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text,
+              "Are you sure you want to change this LAN card's IP Configuration?");
+    EXPECT_EQ(prompt.shown[0].caption, "Auto IP Update");
+}
+
+TEST(AutoIpUpdate, ConnectedDirectlyAsksTheOtherQuestion) {
+    ModuleRecord record = Record();
+    test::RecordingPrompt prompt;
+    prompt.answers = {true};
+    RecordingSender sender;
+    EXPECT_TRUE(AutoIpUpdate(record, {MakeIpv4(10, 0, 0, 1)}, prompt, sender, true));
+    EXPECT_EQ(prompt.shown.at(0).text,
+              "The system needs to change this LAN card's IP Configuration since you are "
+              "connected directly.\nBe sure to reenable DHCP when reconnecting this to a DHCP "
+              "configured network.");
+}
+
+TEST(AutoIpUpdate, NoOrNotExactlyOneAddressSendsNothingAndKeepsTheRecord) {
+    const ModuleRecord original = Record();
+    for (const std::vector<Ipv4>& hosts :
+         {std::vector<Ipv4>{}, std::vector<Ipv4>{MakeIpv4(10, 0, 0, 1), MakeIpv4(10, 0, 1, 1)}}) {
+        ModuleRecord record = original;
+        test::RecordingPrompt prompt;
+        RecordingSender sender;
+        EXPECT_FALSE(AutoIpUpdate(record, hosts, prompt, sender, false));
+        EXPECT_TRUE(sender.sent.empty());
+        EXPECT_EQ(record, original);
+        ASSERT_EQ(prompt.shown.size(), 1u);
+        EXPECT_EQ(prompt.shown[0].text,
+                  "You must be connected only with a cross over cable for the system to be able\n"
+                  "to automatically be able to determine the correct IP address. Please "
+                  "disconnect all\nLAN connections");
+        EXPECT_EQ(prompt.shown[0].icon, PromptIcon::Exclamation);
+    }
+    ModuleRecord record = original;
+    test::RecordingPrompt prompt;
+    prompt.answers = {false};
+    RecordingSender sender;
+    EXPECT_FALSE(AutoIpUpdate(record, {MakeIpv4(10, 0, 0, 1)}, prompt, sender, false));
+    EXPECT_TRUE(sender.sent.empty());
+    EXPECT_EQ(record, original);
+}
+
+TEST(LoadedSettings, DhcpModuleShowsAllZeros) {
+    ModuleRecord record = Record();
+    EXPECT_EQ(LoadedSettings(record),
+              (NetworkSettings{MakeIpv4(192, 0, 2, 40), MakeIpv4(255, 255, 255, 0),
+                               MakeIpv4(192, 0, 2, 1), MakeIpv4(192, 0, 2, 53)}));
+    record.setAddress(0);
+    EXPECT_EQ(LoadedSettings(record), NetworkSettings{});
+}
+
+}  // namespace
+}  // namespace lanscope
