@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/Ipv4.h"
 #include "common/Prompt.h"
@@ -20,6 +22,8 @@ struct CliContext {
     std::ostream& err;
     Prompt& prompt;
     FerroxEndpoints endpoints{};
+    // This computer's addresses, for automatic address selection.
+    std::function<std::vector<Ipv4>()> hostAddresses;
 };
 
 struct DiscoverOptions {
@@ -28,9 +32,15 @@ struct DiscoverOptions {
 };
 int RunDiscover(const DiscoverOptions& options, CliContext& context);
 
+enum class SetMode {
+    Static,  // the named settings
+    Dhcp,    // address 0.0.0.0
+    AutoIp,  // an address beside this computer's
+};
+
 struct SetOptions {
     std::string mac;
-    bool dhcp = false;  // switch the module to DHCP instead of a static address
+    SetMode mode = SetMode::Static;
     std::optional<Ipv4> address;
     std::optional<Ipv4> mask;
     std::optional<Ipv4> gateway;

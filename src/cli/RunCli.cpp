@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "platform/ConsolePrompt.h"
+#include "platform/HostInterfaces.h"
 
 namespace lanscope::cli {
 
@@ -51,11 +52,20 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     AddAddressOption(*setCommand, "--dns", set.dns, "New DNS server");
 
     SetOptions dhcp;
-    dhcp.dhcp = true;
+    dhcp.mode = SetMode::Dhcp;
     auto* dhcpCommand = app.add_subcommand("dhcp", "Switch a module to DHCP");
     dhcpCommand->add_option("MAC", dhcp.mac, "The module's hardware address")->required();
 
-    for (auto [command, options] : {std::pair{setCommand, &set}, std::pair{dhcpCommand, &dhcp}}) {
+    SetOptions autoIp;
+    autoIp.mode = SetMode::AutoIp;
+    auto* autoIpCommand = app.add_subcommand(
+        "auto-ip",
+        "Give a directly cabled module an address beside this computer's (this computer's "
+        "address + 10, mask 255.255.0.0); asks first, --yes answers");
+    autoIpCommand->add_option("MAC", autoIp.mac, "The module's hardware address")->required();
+
+    for (auto [command, options] : {std::pair{setCommand, &set}, std::pair{dhcpCommand, &dhcp},
+                                    std::pair{autoIpCommand, &autoIp}}) {
         command->add_flag("--verify", options->verify,
                           "Wait until the module answers with the new settings");
         command
@@ -78,7 +88,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
 
     ConsolePrompt prompt(err, assumeYes);
-    CliContext context{out, err, prompt};
+    CliContext context{out, err, prompt, {}, HostIpv4Addresses};
     if (*discoverCommand) {
         return RunDiscover(discover, context);
     }
@@ -91,6 +101,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     if (*dhcpCommand) {
         return RunSet(dhcp, context);
+    }
+    if (*autoIpCommand) {
+        return RunSet(autoIp, context);
     }
     return kExitUsage;
 }

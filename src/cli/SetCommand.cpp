@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Discovery.h"
+#include "config/AutoIp.h"
 
 namespace lanscope::cli {
 
@@ -41,29 +42,37 @@ int RunSet(const SetOptions& options, CliContext& context) {
     }
 
     ModuleRecord& record = session.list().record(*session.findMac(*mac));
-    if (options.dhcp) {
-        record.setAddress(0);
-    } else if (options.address) {
-        record.setAddress(*options.address);
-    }
-    if (options.mask) {
-        record.setMask(*options.mask);
-    }
-    if (options.gateway) {
-        record.setGateway(*options.gateway);
-    }
-    if (options.dns) {
-        record.setDns(*options.dns);
+    if (options.mode == SetMode::AutoIp) {
+        const auto hosts = context.hostAddresses ? context.hostAddresses() : std::vector<Ipv4>{};
+        if (!AutoIpUpdate(record, hosts, context.prompt, session.socket(), false)) {
+            context.err << "Nothing was sent.\n";
+            return kExitFailed;
+        }
+    } else {
+        if (options.mode == SetMode::Dhcp) {
+            record.setAddress(0);
+        } else if (options.address) {
+            record.setAddress(*options.address);
+        }
+        if (options.mask) {
+            record.setMask(*options.mask);
+        }
+        if (options.gateway) {
+            record.setGateway(*options.gateway);
+        }
+        if (options.dns) {
+            record.setDns(*options.dns);
+        }
+        if (auto sent = session.socket().SendConfiguration(record); !sent) {
+            context.err << "Sending the configuration failed: " << sent.error().text << '\n';
+            return kExitFailed;
+        }
     }
     const ModuleRecord wanted = record;
-    if (auto sent = session.socket().SendConfiguration(record); !sent) {
-        context.err << "Sending the configuration failed: " << sent.error().text << '\n';
-        return kExitFailed;
-    }
     context.out << "Configuration sent to " << FormatMacBracketed(*mac) << ": "
-                << (options.dhcp ? std::string("DHCP") : FormatIpv4(wanted.address())) << " mask "
-                << FormatIpv4(wanted.mask()) << " gateway " << FormatIpv4(wanted.gateway())
-                << " DNS " << FormatIpv4(wanted.dns()) << '\n';
+                << (wanted.address() == 0 ? std::string("DHCP") : FormatIpv4(wanted.address()))
+                << " mask " << FormatIpv4(wanted.mask()) << " gateway "
+                << FormatIpv4(wanted.gateway()) << " DNS " << FormatIpv4(wanted.dns()) << '\n';
     if (!options.verify) {
         return kExitOk;
     }

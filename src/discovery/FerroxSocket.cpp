@@ -30,6 +30,8 @@ FerroxSocket::FerroxSocket(ModuleList& owner, Prompt& prompt, FerroxEndpoints en
                        messages::kBindErrorCaption, PromptIcon::Exclamation);
         return;
     }
+    // Room for the replies of a large segment that all answer at once.
+    m_socket.setReceiveBuffer(4 * 1024 * 1024);
     m_notifier = std::make_unique<QSocketNotifier>(m_socket.handle(), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &FerroxSocket::onReadable);
 }

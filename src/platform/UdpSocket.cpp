@@ -72,6 +72,10 @@ Result<void> UdpSocket::setBroadcast(bool enabled) {
     return {};
 }
 
+void UdpSocket::setReceiveBuffer(int bytes) {
+    ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
 Result<std::uint16_t> UdpSocket::localPort() const {
     sockaddr_in sa{};
     socklen_t length = sizeof sa;

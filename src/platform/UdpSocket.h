@@ -35,6 +35,8 @@ class UdpSocket {
     Result<void> bind(Ipv4 address, std::uint16_t port);
     Result<void> setBroadcast(bool enabled);
     Result<std::uint16_t> localPort() const;
+    // Asks for a receive buffer of this size; the system may grant less.
+    void setReceiveBuffer(int bytes);
 
     Result<std::size_t> sendTo(std::span<const std::uint8_t> data, Ipv4 address,
                                std::uint16_t port);

@@ -24,7 +24,7 @@ struct Cli {
     std::ostringstream out;
     std::ostringstream err;
     test::RecordingPrompt prompt;
-    CliContext context{out, err, prompt};
+    CliContext context{out, err, prompt, {}, {}};
 
     explicit Cli(std::uint16_t modulePort) {
         context.endpoints = FerroxEndpoints{kLoopback, 0, kLoopback, modulePort};
@@ -82,11 +82,40 @@ TEST(CliSet, DhcpWritesAddressZero) {
     Cli cli(module.port());
     SetOptions options;
     options.mac = "02-4c-53-00-00-01";
-    options.dhcp = true;
+    options.mode = SetMode::Dhcp;
     options.verify = true;
     EXPECT_EQ(RunSet(options, cli.context), kExitOk) << cli.err.str();
     EXPECT_EQ(module.module().record().address(), 0u);
     EXPECT_EQ(module.module().record().mask(), MakeIpv4(255, 0, 0, 0));
+}
+
+TEST(CliSet, AutoIpNeedsAYesAndOneHostAddress) {
+    test::LoopbackModule module(StaticModule());
+    SetOptions options;
+    options.mac = "02-4c-53-00-00-01";
+    options.mode = SetMode::AutoIp;
+    options.verify = true;
+    {
+        Cli cli(module.port());
+        cli.context.hostAddresses = [] { return std::vector<Ipv4>{MakeIpv4(127, 0, 0, 5)}; };
+        EXPECT_EQ(RunSet(options, cli.context), kExitFailed);  // the question was answered No
+        EXPECT_EQ(module.module().record().address(), kLoopback);
+    }
+    {
+        Cli cli(module.port());
+        cli.context.hostAddresses = [] {
+            return std::vector<Ipv4>{MakeIpv4(127, 0, 0, 5), MakeIpv4(127, 0, 0, 6)};
+        };
+        cli.prompt.answers = {true};
+        EXPECT_EQ(RunSet(options, cli.context), kExitFailed);
+        EXPECT_EQ(cli.prompt.shown.at(0).caption, "Auto IP Update");
+    }
+    Cli cli(module.port());
+    cli.context.hostAddresses = [] { return std::vector<Ipv4>{MakeIpv4(127, 0, 0, 5)}; };
+    cli.prompt.answers = {true};
+    EXPECT_EQ(RunSet(options, cli.context), kExitOk) << cli.err.str();
+    EXPECT_EQ(module.module().record().address(), MakeIpv4(127, 0, 0, 15));
+    EXPECT_EQ(module.module().record().mask(), MakeIpv4(255, 255, 0, 0));
 }
 
 TEST(CliSet, UnknownOrMalformedHardwareAddressFails) {

@@ -1,0 +1,92 @@
+// The window program against simulated modules, run inside a test bed
+// (tests/integration/gui_in_testbed.sh starts it there).
+#include <gtest/gtest.h>
+#include <QLineEdit>
+#include <QTest>
+
+#include "app/LanscopeDlg.h"
+#include "config/IpAddressEdit.h"
+#include "platform/HostInterfaces.h"
+#include "support/GuiSupport.h"
+
+namespace lanscope {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct TestbedWindow : test::GuiServices {
+    std::unique_ptr<CLanscopeDlg> window;
+
+    TestbedWindow() {
+        services.hostAddresses = HostIpv4Addresses;
+        window = std::make_unique<CLanscopeDlg>(services);
+        window->show();
+    }
+    ModuleList& list() { return window->moduleList(); }
+    QPushButton* button(const char* name) {
+        return window->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    // Presses Search every 1.5 s until a line begins with `prefix`.
+    bool searchUntilListed(const std::string& prefix, std::chrono::seconds limit = 20s) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline) {
+            QTest::mouseClick(button("searchButton"), Qt::LeftButton);
+            if (test::WaitUntil([&] { return list().findPrefix(prefix).has_value(); }, 1500ms)) {
+                return true;
+            }
+        }
+        return false;
+    }
+    void selectModule(const std::string& mac) { list().setSelection(list().findPrefix(mac)); }
+};
+
+TEST(GuiInTestbed, ListsEverySimulatedModule) {
+    TestbedWindow w;
+    const auto expected = static_cast<std::size_t>(qEnvironmentVariableIntValue("TESTBED_MODULES"));
+    ASSERT_TRUE(test::WaitUntil([&] { return w.list().size() == expected; }, 10s))
+        << w.list().size();
+    EXPECT_EQ(w.list().text(0),
+              "[02-4C-53-00-00-01]\t192.0.2.11\t\tLAN Module 1\tSimulated module");
+    test::Screenshot(w.window.get(), "testbed-module-list");
+}
+
+TEST(GuiInTestbed, NewAddressFromTheSettingsWindowShowsAfterSearch) {
+    TestbedWindow w;
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return w.list().findPrefix("[02-4C-53-00-00-02]").has_value(); }, 10s));
+    w.selectModule("[02-4C-53-00-00-02]");
+    w.prompt.answers = {true};
+    test::ModalHandler handler([](QWidget* settings) {
+        QLineEdit* last = settings->findChild<IpAddressEdit*>("ipEdit")->field(3);
+        last->selectAll();
+        QTest::keyClicks(last, "60");
+        test::Click(settings, "staticButton");
+    });
+    QTest::mouseClick(w.button("configurationButton"), Qt::LeftButton);
+    ASSERT_TRUE(handler.handled());
+    ASSERT_EQ(w.prompt.shown.size(), 1u);
+    EXPECT_EQ(w.prompt.shown[0].caption, "Update");
+    EXPECT_TRUE(w.searchUntilListed("[02-4C-53-00-00-02]\t192.0.2.60\t\t"));
+    // The old line went with the sweep.
+    EXPECT_FALSE(w.list().findPrefix("[02-4C-53-00-00-02]\t192.0.2.12"));
+}
+
+TEST(GuiInTestbed, AutoIpGivesTheOnlyModuleTheWorkstationAddressPlusTen) {
+    TestbedWindow w;
+    ASSERT_TRUE(test::WaitUntil([&] { return w.list().size() == 1; }, 10s));
+    ASSERT_EQ(HostIpv4Addresses(), std::vector<Ipv4>{MakeIpv4(192, 0, 2, 1)});
+    w.prompt.answers = {true};
+    test::ModalHandler handler([](QWidget* settings) {
+        // The rule enables the button for a list of exactly one module.
+        test::Click(settings, "autoIpButton");
+    });
+    QTest::mouseClick(w.button("configurationButton"), Qt::LeftButton);
+    ASSERT_TRUE(handler.handled());
+    ASSERT_TRUE(w.searchUntilListed("[02-4C-53-00-00-01]\t192.0.2.11\t\t"));
+    const ModuleRecord& record =
+        w.list().record(*w.list().findPrefix("[02-4C-53-00-00-01]\t192.0.2.11"));
+    EXPECT_EQ(record.mask(), MakeIpv4(255, 255, 0, 0));
+}
+
+}  // namespace
+}  // namespace lanscope
