@@ -13,11 +13,11 @@ namespace lanscope {
 class CAboutBox : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit CAboutBox(QWidget* parent = nullptr);
     ~CAboutBox() override;
 
-private:
+  private:
     std::unique_ptr<Ui::CAboutBox> m_ui;
 };
 

@@ -16,6 +16,10 @@
 #include "config/LanscopeConfigDlg.h"
 #include "ui_LanscopeDlg.h"
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace lanscope {
 
 namespace {
@@ -35,23 +39,7 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::CLanscopeDlg>()), m_services(services) {
     m_ui->setupUi(this);
 
-    // The window menu stands in for the system menu's two extra items.
-    auto* menuBar = new QMenuBar(this);
-    auto* menu = menuBar->addMenu(QStringLiteral("&Window"));
-    m_alwaysOnTop = menu->addAction(QString::fromLatin1(messages::kAlwaysOnTopText));
-    m_alwaysOnTop->setObjectName(QStringLiteral("alwaysOnTopAction"));
-    m_alwaysOnTop->setCheckable(true);
-    menu->addSeparator();
-    QAction* about = menu->addAction(QString::fromLatin1(messages::kAboutMenuText));
-    about->setObjectName(QStringLiteral("aboutAction"));
-    layout()->setMenuBar(menuBar);
-    if (m_services.settings.LoadSetting(setting_names::kAlwaysOnTopLanscope) != 0) {
-        m_alwaysOnTop->setChecked(true);
-        setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    }
-    connect(m_alwaysOnTop, &QAction::toggled, this, &CLanscopeDlg::onAlwaysOnTopToggled);
-    connect(about, &QAction::triggered, this, &CLanscopeDlg::onAboutTriggered);
-
+    installWindowMenu();
     setWindowTitle(QString::fromLatin1(messages::kMainTitle));
     setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
 
@@ -98,6 +86,74 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
 
     StartDiscovery();
 }
+
+#ifdef Q_OS_WIN
+namespace {
+
+// Command ids of the two items added to the system menu.
+constexpr unsigned kAlwaysOnTopCommand = 32;
+constexpr unsigned kAboutCommand = 16;
+
+}  // namespace
+#endif
+
+void CLanscopeDlg::installWindowMenu() {
+    // The action holds the "Always on Top" state everywhere; where the
+    // system menu cannot carry the two items, a window menu does.
+    m_alwaysOnTop = new QAction(QString::fromLatin1(messages::kAlwaysOnTopText), this);
+    m_alwaysOnTop->setObjectName(QStringLiteral("alwaysOnTopAction"));
+    m_alwaysOnTop->setCheckable(true);
+    auto* about = new QAction(QString::fromLatin1(messages::kAboutMenuText), this);
+    about->setObjectName(QStringLiteral("aboutAction"));
+    if (m_services.settings.LoadSetting(setting_names::kAlwaysOnTopLanscope) != 0) {
+        m_alwaysOnTop->setChecked(true);
+        setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    }
+    connect(m_alwaysOnTop, &QAction::toggled, this, &CLanscopeDlg::onAlwaysOnTopToggled);
+    connect(about, &QAction::triggered, this, &CLanscopeDlg::onAboutTriggered);
+#ifdef Q_OS_WIN
+    if (HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {
+        AppendMenuW(menu, MF_STRING | (m_alwaysOnTop->isChecked() ? MF_CHECKED : MF_UNCHECKED),
+                    kAlwaysOnTopCommand, L"Always on Top");
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, MF_STRING, kAboutCommand, L"&About Lanscope...");
+        connect(m_alwaysOnTop, &QAction::toggled, this, [this](bool checked) {
+            if (HMENU systemMenu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {
+                CheckMenuItem(systemMenu, kAlwaysOnTopCommand,
+                              MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+            }
+        });
+        return;
+    }
+#endif
+    auto* menuBar = new QMenuBar(this);
+    auto* menu = menuBar->addMenu(QStringLiteral("&Window"));
+    menu->addAction(m_alwaysOnTop);
+    menu->addSeparator();
+    menu->addAction(about);
+    layout()->setMenuBar(menuBar);
+}
+
+#ifdef Q_OS_WIN
+bool CLanscopeDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    const auto* msg = static_cast<const MSG*>(message);
+    if (msg->message == WM_SYSCOMMAND) {
+        switch (static_cast<unsigned>(msg->wParam) & 0xFFF0u) {
+            case kAlwaysOnTopCommand:
+                m_alwaysOnTop->toggle();
+                *result = 0;
+                return true;
+            case kAboutCommand:
+                onAboutTriggered();
+                *result = 0;
+                return true;
+            default:
+                break;
+        }
+    }
+    return QDialog::nativeEvent(eventType, message, result);
+}
+#endif
 
 CLanscopeDlg::~CLanscopeDlg() {
     StopDiscovery();

@@ -24,7 +24,7 @@ class ModuleListModel;
 class CLanscopeDlg : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int kTimerPeriodMs = 2000;
 
     explicit CLanscopeDlg(AppServices& services, QWidget* parent = nullptr);
@@ -40,16 +40,19 @@ public:
     CRequestThread* requestThread() { return m_thread.get(); }
     QAction* alwaysOnTopAction() const { return m_alwaysOnTop; }
 
-public slots:
+  public slots:
     // Enter: the dialog's own OK action opens the web page instead of closing.
     void accept() override;
     void done(int result) override;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+#ifdef Q_OS_WIN
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#endif
 
-private:
+  private:
     void onSearchClicked();
     void onConfigurationClicked();
     void onHelpClicked();
@@ -58,6 +61,7 @@ private:
     void syncViewSelection();
     void onViewSelectionChanged();
     void reportThreadError(const CThreadException& error);
+    void installWindowMenu();
 
     std::unique_ptr<Ui::CLanscopeDlg> m_ui;
     AppServices& m_services;

@@ -14,17 +14,17 @@ namespace lanscope {
 class CLanscopeHelpDlg : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit CLanscopeHelpDlg(QWidget* parent = nullptr);
     ~CLanscopeHelpDlg() override;
 
     void setHelpText(const std::string& text);
     QString shownText() const;
 
-protected:
+  protected:
     bool event(QEvent* event) override;
 
-private:
+  private:
     std::unique_ptr<Ui::CLanscopeHelpDlg> m_ui;
 };
 

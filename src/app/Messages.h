@@ -7,7 +7,8 @@ inline constexpr const char* kMainTitle = "Korvane Network Utility 0.1d";
 inline constexpr const char* kAboutMenuText = "&About Lanscope...";
 inline constexpr const char* kAlwaysOnTopText = "Always on Top";
 inline constexpr const char* kSocketsFailed = "Windows sockets initialization failed.";
-inline constexpr const char* kNotEnoughMemory = "Not enough memory available to complete this task.";
+inline constexpr const char* kNotEnoughMemory =
+    "Not enough memory available to complete this task.";
 
 inline constexpr const char* kMainHelp =
     "1. Select a Module and click Configuration button to configure the settings\r\n"

@@ -11,7 +11,7 @@ namespace lanscope {
 class ModuleListModel : public QAbstractTableModel, private ModuleListListener {
     Q_OBJECT
 
-public:
+  public:
     explicit ModuleListModel(ModuleList& list, QObject* parent = nullptr);
     ~ModuleListModel() override;
 
@@ -20,12 +20,12 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-signals:
+  signals:
     // The list's selected line changed (for instance the first line of an
     // empty list was selected by a reply).
     void listSelectionChanged();
 
-private:
+  private:
     void lineAboutToBeInserted(std::size_t row) override;
     void lineInserted(std::size_t row) override;
     void lineAboutToBeRemoved(std::size_t row) override;

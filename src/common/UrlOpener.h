@@ -6,7 +6,7 @@ namespace lanscope {
 
 // Opens a web address in the user's browser.
 class UrlOpener {
-public:
+  public:
     virtual ~UrlOpener() = default;
     virtual void open(const std::string& url) = 0;
 };

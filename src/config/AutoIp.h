@@ -10,7 +10,7 @@ namespace lanscope {
 
 // Sends configuration writes; implemented by the discovery socket.
 class ConfigurationSender {
-public:
+  public:
     virtual ~ConfigurationSender() = default;
     virtual void sendConfiguration(const ModuleRecord& record) = 0;
 };

@@ -14,21 +14,21 @@ namespace lanscope {
 class IpAddressEdit : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit IpAddressEdit(QWidget* parent = nullptr);
 
     Ipv4 value() const;
     void setValue(Ipv4 address);
     QLineEdit* field(int index) const { return m_fields.at(static_cast<std::size_t>(index)); }
 
-signals:
+  signals:
     // A field's text changed by the user.
     void fieldChanged(int index);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     std::array<QLineEdit*, 4> m_fields{};
 };
 

@@ -21,7 +21,7 @@ namespace lanscope {
 class CLanscopeConfigDlg : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     // `parentList` is the module list whose size decides whether automatic
     // address selection is offered; null when there is none.
     CLanscopeConfigDlg(Prompt& prompt, std::function<std::vector<Ipv4>()> hostAddresses,
@@ -33,10 +33,10 @@ public:
 
     const NetworkSettings& loadedSettings() const { return m_loaded; }
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void onFieldChanged();
     void onDhcpClicked();
     void onStaticClicked();

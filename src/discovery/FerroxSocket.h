@@ -34,9 +34,7 @@ struct FerroxEndpoints {
 // interface: a plain send to 255.255.255.255 follows the default route only
 // (and fails without one), which would miss a directly cabled module or the
 // modules behind a second adapter.
-class FerroxSocket : public QObject,
-                     public DiscoveryRequestSender,
-                     public ConfigurationSender {
+class FerroxSocket : public QObject, public DiscoveryRequestSender, public ConfigurationSender {
     Q_OBJECT
 
   public:
@@ -56,9 +54,7 @@ class FerroxSocket : public QObject,
     // The same sends for the request thread and the settings windows, which
     // do not look at the result.
     void sendDiscoveryRequest() override { (void)SendDiscoveryRequest(); }
-    void sendConfiguration(const ModuleRecord& record) override {
-        (void)SendConfiguration(record);
-    }
+    void sendConfiguration(const ModuleRecord& record) override { (void)SendConfiguration(record); }
 
     // Ends sending for good (before the thread that sends is stopped).
     void ShutdownSend();

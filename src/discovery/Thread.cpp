@@ -165,8 +165,8 @@ std::uint32_t CThread::WaitForCommand(std::uint32_t timeoutMs) {
             m_eventSignal.wait(eventLock, signalled);
             woke = true;
         } else {
-            woke = m_eventSignal.wait_for(eventLock, std::chrono::milliseconds(timeoutMs),
-                                          signalled);
+            woke =
+                m_eventSignal.wait_for(eventLock, std::chrono::milliseconds(timeoutMs), signalled);
         }
         if (!woke) {
             return kCmdTimeout;

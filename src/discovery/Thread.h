@@ -16,7 +16,7 @@ class CThread;
 // An operating-system failure inside the thread framework, with the system's
 // own text. Thrown by value.
 class CThreadException {
-public:
+  public:
     enum Type : std::int32_t {
         kCreateFailed = 1,
         kAlreadyStarted = 2,
@@ -32,7 +32,7 @@ public:
     const std::string& message() const { return m_message; }
     std::int32_t type() const { return m_type; }
 
-private:
+  private:
     CThread* m_owner;
     std::string m_message;
     std::int32_t m_type;
@@ -43,7 +43,7 @@ private:
 // and acts on it. One class-wide lock serialises every object's handles,
 // queue and registration.
 class CThread {
-public:
+  public:
     static constexpr std::uint32_t kCmdNone = 0;
     static constexpr std::uint32_t kCmdTimeout = 1;
     static constexpr std::uint32_t kCmdStarted = 2;
@@ -96,7 +96,7 @@ public:
     // How many running threads share the synchronicity entry of this name.
     static std::uint32_t SynchronicityCount(const std::string& name);
 
-protected:
+  protected:
     virtual std::uint32_t Run() = 0;
     virtual void OnTerminated() {}
 
@@ -108,7 +108,7 @@ protected:
     bool m_synchronicityEnabled = false;
     std::string m_name;
 
-private:
+  private:
     static void StartRoutine(CThread* self);
     void Reset();
     bool IsRunningUnlocked() const;
@@ -139,7 +139,7 @@ private:
 
 // Sends discovery requests; implemented by the discovery socket.
 class DiscoveryRequestSender {
-public:
+  public:
     virtual ~DiscoveryRequestSender() = default;
     virtual void sendDiscoveryRequest() = 0;
 };
@@ -147,7 +147,7 @@ public:
 // Sends one discovery request after it is started and one more each time it is
 // resumed while paused; never on its own.
 class CRequestThread : public CThread {
-public:
+  public:
     static constexpr std::int32_t kStatusRunning = 2;
     static constexpr std::int32_t kStatusPaused = 3;
     static constexpr std::int32_t kStatusResuming = 4;
@@ -159,10 +159,10 @@ public:
     // Turns of the command loop so far: a paused thread must not spin.
     std::uint64_t LoopTurns() const { return m_turns.load(); }
 
-protected:
+  protected:
     std::uint32_t Run() override;
 
-private:
+  private:
     DiscoveryRequestSender& m_socket;
     std::chrono::milliseconds m_pauseAfterRequest;
     std::atomic<std::uint64_t> m_turns{0};

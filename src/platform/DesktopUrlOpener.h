@@ -6,7 +6,7 @@ namespace lanscope {
 
 // The desktop's default browser; failures are not reported.
 class DesktopUrlOpener : public UrlOpener {
-public:
+  public:
     void open(const std::string& url) override;
 };
 

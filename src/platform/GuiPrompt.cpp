@@ -23,7 +23,7 @@ QMessageBox::Icon ToIcon(PromptIcon icon) {
 
 // Lifts every override cursor for the life of the object.
 class NormalCursor {
-public:
+  public:
     NormalCursor() {
         while (QApplication::overrideCursor() != nullptr) {
             m_cursors.push_back(*QApplication::overrideCursor());
@@ -36,7 +36,7 @@ public:
         }
     }
 
-private:
+  private:
     QList<QCursor> m_cursors;
 };
 

@@ -9,13 +9,13 @@ namespace lanscope {
 // Message boxes. A busy cursor shown around the question is lifted while the
 // box is up and put back afterwards.
 class GuiPrompt : public Prompt {
-public:
+  public:
     explicit GuiPrompt(QWidget* owner = nullptr) : m_owner(owner) {}
 
     void message(const std::string& text, const std::string& caption, PromptIcon icon) override;
     bool askYesNo(const std::string& text, const std::string& caption, bool defaultYes) override;
 
-private:
+  private:
     QWidget* m_owner;
 };
 

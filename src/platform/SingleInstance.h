@@ -13,7 +13,7 @@ namespace lanscope {
 class SingleInstance : public QObject {
     Q_OBJECT
 
-public:
+  public:
     explicit SingleInstance(const QString& title, QObject* parent = nullptr);
 
     // True when another instance answered (and was asked to come forward).
@@ -21,7 +21,7 @@ public:
     // Listens for later starts; `raise` brings this instance's window forward.
     void listen(std::function<void()> raise);
 
-private:
+  private:
     QString m_name;
     QLocalServer m_server;
     std::function<void()> m_raise;

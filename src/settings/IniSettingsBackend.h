@@ -10,7 +10,7 @@ namespace lanscope {
 // configuration folder (the machine-wide place would be read-only for the
 // people who use the program). LANSCOPE_SETTINGS names another file.
 class IniSettingsBackend : public SettingsBackend {
-public:
+  public:
     IniSettingsBackend();
     explicit IniSettingsBackend(QString path) : m_path(std::move(path)) {}
 
@@ -23,7 +23,7 @@ public:
 
     static QString DefaultPath();
 
-private:
+  private:
     QString m_path;
 };
 

@@ -7,7 +7,7 @@ namespace lanscope {
 // HKEY_LOCAL_MACHINE\SOFTWARE\Tessmar\AutoUpdate\Settings, value names and
 // types as the modules' tools have always used them (Windows only).
 class RegistrySettingsBackend : public SettingsBackend {
-public:
+  public:
     std::uint32_t readDword(const std::string& name, std::uint32_t fallback) override;
     std::string readString(const std::string& name, const std::string& fallback) override;
     void writeDword(const std::string& name, std::uint32_t value) override;

@@ -10,7 +10,7 @@ namespace lanscope {
 // Where remembered values live: the machine's registry on Windows, an INI file
 // elsewhere. Every failure is silent: reads give the default, writes are lost.
 class SettingsBackend {
-public:
+  public:
     virtual ~SettingsBackend() = default;
     virtual std::uint32_t readDword(const std::string& name, std::uint32_t fallback) = 0;
     virtual std::string readString(const std::string& name, const std::string& fallback) = 0;
@@ -29,7 +29,7 @@ inline constexpr const char* kAlwaysOnTopAutoUpdate = "AlwaysOnTop_AutoUpdate";
 // The accessors the windows use; nothing is cached, every call goes to the
 // backend.
 class SettingsStore {
-public:
+  public:
     explicit SettingsStore(SettingsBackend& backend) : m_backend(backend) {}
 
     Ipv4 LoadIPAddr() { return m_backend.readDword(setting_names::kIpAddr, 0); }
@@ -47,7 +47,7 @@ public:
         m_backend.writeDword(name, value);
     }
 
-private:
+  private:
     SettingsBackend& m_backend;
 };
 
