@@ -51,6 +51,21 @@ struct SetOptions {
 };
 int RunSet(const SetOptions& options, CliContext& context);
 
+struct ConvertOptions {
+    std::string input;
+    std::string output;
+    std::string description;
+};
+// Loads an S-record file and writes the image file the update window's
+// "Save to file" writes.
+int RunConvert(const ConvertOptions& options, CliContext& context);
+
+struct InfoOptions {
+    std::string input;
+    bool json = false;
+};
+int RunInfo(const InfoOptions& options, CliContext& context);
+
 // Parses the command line and runs the command it names.
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);
 

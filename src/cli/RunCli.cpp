@@ -80,6 +80,21 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
             ->check(CLI::Range(0.0, 3600.0));
     }
 
+    ConvertOptions convert;
+    auto* convertCommand = app.add_subcommand(
+        "convert", "Turn an S-record file into an image file (100-byte header + image)");
+    convertCommand->add_option("IN", convert.input, "S-record file")->required();
+    convertCommand->add_option("OUT", convert.output, "Image file to write")->required();
+    convertCommand->add_option("--description", convert.description,
+                               "Module description for the header, e.g. \"Pump (PC42) 1.05\"");
+
+    InfoOptions info;
+    auto* infoCommand =
+        app.add_subcommand("info", "Show an S-record file's base, length, end, checksum, "
+                                   "platform and record counts");
+    infoCommand->add_option("IN", info.input, "S-record file")->required();
+    infoCommand->add_flag("--json", info.json, "Print as JSON");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -104,6 +119,12 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     if (*autoIpCommand) {
         return RunSet(autoIp, context);
+    }
+    if (*convertCommand) {
+        return RunConvert(convert, context);
+    }
+    if (*infoCommand) {
+        return RunInfo(info, context);
     }
     return kExitUsage;
 }

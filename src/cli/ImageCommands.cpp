@@ -1,0 +1,69 @@
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "update/SRecordImage.h"
+
+namespace lanscope::cli {
+
+namespace {
+
+constexpr const char* kCaption = "lanscope-cli";
+
+std::string Hex(std::uint64_t value, int digits = 8) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(value));
+    return text;
+}
+
+}  // namespace
+
+int RunConvert(const ConvertOptions& options, CliContext& context) {
+    auto image = LoadSRecordImage(options.input, context.prompt, kCaption);
+    if (!image) {
+        return kExitFailed;
+    }
+    if (auto saved = SaveImageFile(options.output, *image, options.description); !saved) {
+        context.prompt.message(saved.error().text, kCaption, PromptIcon::Exclamation);
+        return kExitFailed;
+    }
+    context.out << "Wrote " << options.output << ": " << image->length << " bytes at "
+                << Hex(image->base) << ", checksum " << Hex(image->checksum) << '\n';
+    return kExitOk;
+}
+
+int RunInfo(const InfoOptions& options, CliContext& context) {
+    auto image = LoadSRecordImage(options.input, context.prompt, kCaption);
+    if (!image) {
+        return kExitFailed;
+    }
+    const auto& counts = image->recordCounts;
+    if (options.json) {
+        nlohmann::json records;
+        for (std::size_t type = 0; type < counts.size(); ++type) {
+            records["S" + std::to_string(type)] = counts[type];
+        }
+        const nlohmann::json info = {
+            {"base", image->base},         {"length", image->length},
+            {"end", image->end()},         {"checksum", Hex(image->checksum)},
+            {"platform", FilePlatform()},  {"records", records},
+        };
+        context.out << info.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        return kExitOk;
+    }
+    context.out << "base      " << Hex(image->base) << '\n'
+                << "length    " << image->length << " bytes\n"
+                << "end       " << Hex(image->end()) << '\n'
+                << "checksum  " << Hex(image->checksum) << '\n'
+                << "platform  " << FilePlatform() << '\n'
+                << "records  ";
+    for (std::size_t type = 0; type < counts.size(); ++type) {
+        if (counts[type] != 0) {
+            context.out << " S" << type << ": " << counts[type];
+        }
+    }
+    context.out << '\n';
+    return kExitOk;
+}
+
+}  // namespace lanscope::cli
