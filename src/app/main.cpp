@@ -6,6 +6,7 @@
 #include "platform/DesktopUrlOpener.h"
 #include "platform/GuiPrompt.h"
 #include "platform/HostInterfaces.h"
+#include "platform/HugePages.h"
 #include "platform/SingleInstance.h"
 #include "settings/IniSettingsBackend.h"
 
@@ -14,6 +15,7 @@ using namespace lanscope;
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lanscope"));
+    UseHugePagesForLargeBuffers();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
 
     SingleInstance instance(QString::fromLatin1(messages::kMainTitle));

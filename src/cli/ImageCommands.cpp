@@ -44,9 +44,9 @@ int RunInfo(const InfoOptions& options, CliContext& context) {
             records["S" + std::to_string(type)] = counts[type];
         }
         const nlohmann::json info = {
-            {"base", image->base},         {"length", image->length},
-            {"end", image->end()},         {"checksum", Hex(image->checksum)},
-            {"platform", FilePlatform()},  {"records", records},
+            {"base", image->base},        {"length", image->length},
+            {"end", image->end()},        {"checksum", Hex(image->checksum)},
+            {"platform", FilePlatform()}, {"records", records},
         };
         context.out << info.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         return kExitOk;

@@ -89,9 +89,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                "Module description for the header, e.g. \"Pump (PC42) 1.05\"");
 
     InfoOptions info;
-    auto* infoCommand =
-        app.add_subcommand("info", "Show an S-record file's base, length, end, checksum, "
-                                   "platform and record counts");
+    auto* infoCommand = app.add_subcommand("info",
+                                           "Show an S-record file's base, length, end, checksum, "
+                                           "platform and record counts");
     infoCommand->add_option("IN", info.input, "S-record file")->required();
     infoCommand->add_flag("--json", info.json, "Print as JSON");
 

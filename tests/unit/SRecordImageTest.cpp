@@ -48,8 +48,9 @@ std::vector<std::uint8_t> Bytes(std::size_t count, std::uint8_t first = 1) {
     return bytes;
 }
 
-std::variant<UpdateImage, LoadFailure> Decode(const std::string& text, std::string* platformOut = nullptr) {
-    std::vector<std::uint8_t> block(text.begin(), text.end());
+std::variant<UpdateImage, LoadFailure> Decode(const std::string& text,
+                                              std::string* platformOut = nullptr) {
+    ByteBuffer block(text.begin(), text.end());
     block.push_back(0);
     std::string platform;
     auto result = DecodeSRecordImage(std::move(block), platform);
@@ -174,24 +175,34 @@ const std::string kChangedChecksumDigit = "S107100001020304D0\n";
 INSTANTIATE_TEST_SUITE_P(
     Damage, SRecordFailures,
     testing::Values(
-        FailureCase{"checksum", kChangedChecksumDigit,
+        FailureCase{"checksum",
+                    kChangedChecksumDigit,
                     {"Checksum Error f1\n", "S record checksum error \n"}},
-        FailureCase{"backwards", S1(0x1000, Bytes(4)) + S1(0x0FF0, Bytes(4)),
+        FailureCase{"backwards",
+                    S1(0x1000, Bytes(4)) + S1(0x0FF0, Bytes(4)),
                     {"Srecords must be in asending order \n"}},
-        FailureCase{"overlap", S1(0x1000, Bytes(16)) + S1(0x100F, Bytes(4)),
+        FailureCase{"overlap",
+                    S1(0x1000, Bytes(16)) + S1(0x100F, Bytes(4)),
                     {"Srecords must be in asending order \n"}},
-        FailureCase{"gap beyond the text read", S1(0x1000, Bytes(4)) + S1(0x2000, Bytes(4)),
+        FailureCase{"gap beyond the text read",
+                    S1(0x1000, Bytes(4)) + S1(0x2000, Bytes(4)),
                     {"Conversion Error \n"}},
-        FailureCase{"truncated record", S1(0x1000, Bytes(4)) + "S1071000010203",
+        FailureCase{"truncated record",
+                    S1(0x1000, Bytes(4)) + "S1071000010203",
                     {"S record on line 2 is cut short: its count needs more digits than the "
                      "line has."}},
-        FailureCase{"truncated count", "S1", {"S record on line 1 is cut short: its count needs "
-                                               "more digits than the line has."}},
-        FailureCase{"non-hex digit", "S1071000010G0304E1\n",
+        FailureCase{"truncated count",
+                    "S1",
+                    {"S record on line 1 is cut short: its count needs "
+                     "more digits than the line has."}},
+        FailureCase{"non-hex digit",
+                    "S1071000010G0304E1\n",
                     {"S record on line 1 holds a character that is not a hexadecimal digit."}},
-        FailureCase{"count below address width", "S10210ED\n",
+        FailureCase{"count below address width",
+                    "S10210ED\n",
                     {"S record on line 1 is too short for its address: count 2."}},
-        FailureCase{"no data record", Record(5, 0, 2, {}) + Record(9, 0, 2, {}),
+        FailureCase{"no data record",
+                    Record(5, 0, 2, {}) + Record(9, 0, 2, {}),
                     {"The file holds no data record (S1, S2, S3 or S4)."}},
         FailureCase{"empty", "", {"The file holds no data record (S1, S2, S3 or S4)."}}),
     [](const testing::TestParamInfo<FailureCase>& info) {
@@ -287,12 +298,12 @@ INSTANTIATE_TEST_SUITE_P(
                     HeaderCase{"no parentheses", "no parentheses", "no parenth"},
                     HeaderCase{"(" + std::string(30, 'c') + ")v", std::string(19, 'c'), "v"},
                     HeaderCase{"open ( only", "", "open ( onl"},
-                    HeaderCase{"before) after", "before", " after"},
-                    HeaderCase{"", "", ""}));
+                    HeaderCase{"before) after", "before", " after"}, HeaderCase{"", "", ""}));
 
 TEST(SaveImageFile, WritesHeaderAndImageAndNeverAPartialFile) {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("lanscope-save-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    const auto dir =
+        std::filesystem::temp_directory_path() /
+        ("lanscope-save-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     std::filesystem::create_directories(dir);
     UpdateImage image = Image(S1(0x1000, Bytes(8)));
     const auto path = (dir / "out.bin").string();
@@ -301,8 +312,9 @@ TEST(SaveImageFile, WritesHeaderAndImageAndNeverAPartialFile) {
     const std::vector<char> written((std::istreambuf_iterator<char>(file)), {});
     ASSERT_EQ(written.size(), 108u);
     const auto header = BuildImageFileHeader(image, "M (C) 1");
-    EXPECT_TRUE(std::equal(header.begin(), header.end(), written.begin(),
-                           [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }));
+    EXPECT_TRUE(
+        std::equal(header.begin(), header.end(), written.begin(),
+                   [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }));
     EXPECT_EQ(static_cast<std::uint8_t>(written[100]), 1);
 
     const auto blocked = (dir / "missing-folder" / "out.bin").string();

@@ -1,0 +1,43 @@
+#include "common/LargeBuffers.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace lanscope {
+
+namespace {
+
+std::atomic<LargeBufferAdvice> g_advice{nullptr};
+
+}  // namespace
+
+void SetLargeBufferAdvice(LargeBufferAdvice advice) {
+    g_advice = advice;
+}
+
+void* AllocateBuffer(std::size_t size) {
+    if (size < kLargeBufferSize) {
+        return ::operator new(size);
+    }
+    const std::size_t rounded =
+        (size + kLargeBufferAlignment - 1) / kLargeBufferAlignment * kLargeBufferAlignment;
+    void* buffer = std::aligned_alloc(kLargeBufferAlignment, rounded);
+    if (buffer == nullptr) {
+        throw std::bad_alloc();
+    }
+    if (const LargeBufferAdvice advice = g_advice.load()) {
+        advice(buffer, rounded);
+    }
+    return buffer;
+}
+
+void FreeBuffer(void* buffer, std::size_t size) noexcept {
+    if (size < kLargeBufferSize) {
+        ::operator delete(buffer);
+    } else {
+        std::free(buffer);
+    }
+}
+
+}  // namespace lanscope
