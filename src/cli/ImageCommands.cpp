@@ -2,6 +2,7 @@
 #include <ostream>
 
 #include "cli/Commands.h"
+#include "platform/NativePath.h"
 #include "update/SRecordImage.h"
 
 namespace lanscope::cli {
@@ -19,11 +20,12 @@ std::string Hex(std::uint64_t value, int digits = 8) {
 }  // namespace
 
 int RunConvert(const ConvertOptions& options, CliContext& context) {
-    auto image = LoadSRecordImage(options.input, context.prompt, kCaption);
+    auto image = LoadSRecordImage(NativePath(options.input), context.prompt, kCaption);
     if (!image) {
         return kExitFailed;
     }
-    if (auto saved = SaveImageFile(options.output, *image, options.description); !saved) {
+    if (auto saved = SaveImageFile(NativePath(options.output), *image, options.description);
+        !saved) {
         context.prompt.message(saved.error().text, kCaption, PromptIcon::Exclamation);
         return kExitFailed;
     }
@@ -33,7 +35,7 @@ int RunConvert(const ConvertOptions& options, CliContext& context) {
 }
 
 int RunInfo(const InfoOptions& options, CliContext& context) {
-    auto image = LoadSRecordImage(options.input, context.prompt, kCaption);
+    auto image = LoadSRecordImage(NativePath(options.input), context.prompt, kCaption);
     if (!image) {
         return kExitFailed;
     }

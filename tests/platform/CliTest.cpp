@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <sstream>
 
 #include "cli/Commands.h"
+#include "platform/ConsolePrompt.h"
 #include "support/LoopbackModule.h"
 #include "support/RecordingPrompt.h"
 
@@ -142,6 +146,77 @@ TEST(CliParse, RejectsBadAddressesAndMissingSettings) {
     EXPECT_EQ(RunCli(3, const_cast<char**>(nothing), out, err), kExitUsage);
     const char* help[] = {"lanscope-cli", "--help"};
     EXPECT_EQ(RunCli(2, const_cast<char**>(help), out, err), kExitOk);
+}
+
+}  // namespace
+}  // namespace lanscope::cli
+
+namespace lanscope::cli {
+namespace {
+
+struct ImageFiles {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                ("lanscope-cli-" + std::to_string(std::random_device{}()));
+    ImageFiles() { std::filesystem::create_directories(dir); }
+    ~ImageFiles() { std::filesystem::remove_all(dir); }
+    std::string write(const std::string& name, const std::string& text) {
+        std::ofstream(dir / name, std::ios::binary) << text;
+        return (dir / name).string();
+    }
+};
+
+struct ConsoleCli {
+    std::ostringstream out;
+    std::ostringstream err;
+    ConsolePrompt prompt{err};
+    CliContext context{out, err, prompt, {}, {}};
+};
+
+TEST(CliConvert, WritesHeaderAndImage) {
+    ImageFiles files;
+    const std::string in = files.write("a_APP.s19", "S0030000FC\nS107100001020304DE\nS9030000FC\n");
+    const std::string out = (files.dir / "a.bin").string();
+    ConsoleCli cli;
+    ASSERT_EQ(RunConvert({in, out, "Pump (PC42) 1.05"}, cli.context), kExitOk) << cli.err.str();
+    std::ifstream file(out, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    ASSERT_EQ(bytes.size(), 104u);
+    EXPECT_EQ(bytes.substr(0, 16),
+              std::string("\x01\0\0\0\x00\x10\0\0\x04\0\0\0\x04\x03\x02\x01", 16));
+    EXPECT_EQ(bytes.substr(16, 5), std::string("PC42\0", 5));
+    EXPECT_EQ(bytes.substr(36, 6), std::string(" 1.05\0", 6));
+    EXPECT_EQ(bytes.substr(100), std::string("\x01\x02\x03\x04"));
+}
+
+TEST(CliConvert, LoadFailuresGoToTheErrorStreamInOrder) {
+    ImageFiles files;
+    const std::string in = files.write("bad_APP.s19", "S107100001020304D0\n");
+    ConsoleCli cli;
+    EXPECT_EQ(RunConvert({in, (files.dir / "x.bin").string(), ""}, cli.context), kExitFailed);
+    EXPECT_EQ(cli.err.str(),
+              "lanscope-cli: Checksum Error f1\nlanscope-cli: S record checksum error\n");
+    EXPECT_FALSE(std::filesystem::exists(files.dir / "x.bin"));
+
+    ConsoleCli missing;
+    EXPECT_EQ(RunInfo({(files.dir / "none.s19").string(), false}, missing.context), kExitFailed);
+    EXPECT_EQ(missing.err.str(), "lanscope-cli: Failed to open file\n");
+}
+
+TEST(CliInfo, JsonNamesBaseLengthEndChecksumPlatformAndRecords) {
+    ImageFiles files;
+    const std::string in =
+        files.write("a_APP.s19", "S0030000FC\nS107100301020304DB\nS5030001FB\nS9030000FC\n");
+    ConsoleCli cli;
+    ASSERT_EQ(RunInfo({in, true}, cli.context), kExitOk) << cli.err.str();
+    const auto info = nlohmann::json::parse(cli.out.str());
+    EXPECT_EQ(info["base"], 0x1003);
+    EXPECT_EQ(info["length"], 5);
+    EXPECT_EQ(info["end"], 0x1008);
+    EXPECT_EQ(info["checksum"], "0x01020304");  // 01020304, then 00 and zeros
+    EXPECT_EQ(info["platform"], "030000FC");
+    EXPECT_EQ(info["records"]["S1"], 1);
+    EXPECT_EQ(info["records"]["S5"], 1);
+    EXPECT_EQ(info["records"]["S9"], 1);
 }
 
 }  // namespace
