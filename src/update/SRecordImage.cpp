@@ -372,8 +372,8 @@ std::array<std::uint8_t, 100> BuildImageFileHeader(const UpdateImage& image,
     put32(8, image.length);
     put32(12, image.checksum);
 
-    // The code in parentheses, or the text before the first ")" when there is
-    // no "(" (the whole text when there is neither).
+    // The code in parentheses; without a "(", the text before the first ")"
+    // (nothing when there is no ")" either).
     std::string code;
     const auto open = description.find('(');
     const auto close = description.find(')');
@@ -382,7 +382,7 @@ std::array<std::uint8_t, 100> BuildImageFileHeader(const UpdateImage& image,
         if (after != std::string::npos) {
             code = description.substr(open + 1, after - open - 1);
         }
-    } else {
+    } else if (close != std::string::npos) {
         code = description.substr(0, close);
     }
     // The version: what follows the first ")", or the whole text without one.
