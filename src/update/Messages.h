@@ -22,3 +22,16 @@ inline constexpr const char* kFileTooLarge = "The file is too large to load.";
 inline constexpr const char* kCannotWrite = "Cannot write the image file %s: %s";
 
 }  // namespace lanscope::messages
+
+namespace lanscope::messages {
+
+inline constexpr const char* kPlatformMismatch =
+    "File platform = [%s] : Device platform = [%s]\n\nPlatforms do not Match - Download aborted";
+inline constexpr const char* kNoMemory =
+    "The LAN card has insufficient RAM to complete this operation";
+inline constexpr const char* kShutdownRefused = "The LAN card refused to shutdown.";
+inline constexpr const char* kChecksumFailed = "The LAN card Checksum Failed.";
+inline constexpr const char* kTimeout = "Programming Failed: Timeout";
+inline constexpr const char* kUpdateBindError = "Error on Bind = %ld for %d";
+
+}  // namespace lanscope::messages

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "common/Ipv4.h"
+#include "common/Prompt.h"
+#include "update/SRecordImage.h"
+#include "update/UpdateProtocol.h"
+
+namespace lanscope {
+
+// Where the run's requests go; implemented by the update socket.
+class UpdateTransport {
+  public:
+    virtual ~UpdateTransport() = default;
+    virtual void sendRequest(std::span<const std::uint8_t> datagram) = 0;
+};
+
+// Asks the user for a user name and password; false when they cancel.
+class CredentialsSource {
+  public:
+    virtual ~CredentialsSource() = default;
+    virtual bool askCredentials(std::string& user, std::string& password) = 0;
+};
+
+enum class UpdateState {
+    Starting,
+    AwaitingCredentials,
+    Transferring,
+    Finishing,
+    FinishingWithRestart,
+    Closing,
+};
+
+enum class UpdateOutcome { Running, Ok, Cancel };
+
+struct UpdateRunSettings {
+    std::string imageFile;
+    Ipv4 moduleAddress = 0;
+    bool restart = false;
+    std::string description;
+    bool saveToFile = false;
+    std::string saveFile;
+};
+
+// One update run as a state machine: the window (or the command line) feeds
+// it the module's replies, one-second ticks and Cancel, and shows what it
+// reports. It loads the image, then writes it to a file or drives the update
+// protocol: start (with credentials when the module wants them, platforms
+// compared), data chunks advanced only by the module's acknowledgements, and
+// the finish request with the image checksum. An unanswered request goes out
+// again every 20 ticks; the run gives up after the fourth repetition.
+class UpdateRun {
+  public:
+    static constexpr int kTicksPerResend = 20;
+    static constexpr int kMaxResends = 3;
+
+    UpdateRun(UpdateRunSettings settings, Prompt& prompt, CredentialsSource& credentials,
+              std::string caption, std::function<std::uint32_t()> millisecondClock,
+              std::function<std::string(const std::string&)> nativePath = {});
+
+    // Loads the image; with "save to file" writes it and ends. Running means
+    // the caller opens the transport and calls beginTransfer.
+    UpdateOutcome open();
+    void beginTransfer(UpdateTransport& transport);
+    void onReply(std::span<const std::uint8_t> datagram);
+    void onTick();
+    void cancel();
+
+    // Told after every change the view may show: progress or outcome.
+    std::function<void()> changed;
+
+    UpdateState state() const { return m_state; }
+    UpdateOutcome outcome() const { return m_outcome; }
+    int progress() const { return m_progress; }
+    bool timerRunning() const { return m_timerRunning; }
+    std::uint32_t transferId() const { return m_transferId; }
+    std::uint32_t currentAddress() const { return m_current; }
+    int resendCount() const { return m_resendCount; }
+    int countdown() const { return m_countdown; }
+    const std::optional<UpdateImage>& image() const { return m_image; }
+
+  private:
+    void SendForState();
+    void finish(UpdateOutcome outcome);
+    void fail(const std::string& message);
+    std::uint64_t endAddress() const;
+
+    UpdateRunSettings m_settings;
+    Prompt& m_prompt;
+    CredentialsSource& m_credentials;
+    std::string m_caption;
+    std::function<std::uint32_t()> m_clock;
+    std::function<std::string(const std::string&)> m_nativePath;
+
+    std::optional<UpdateImage> m_image;
+    std::string m_filePlatform;
+    UpdateTransport* m_transport = nullptr;
+    UpdateState m_state = UpdateState::Starting;
+    UpdateOutcome m_outcome = UpdateOutcome::Running;
+    bool m_timerRunning = false;
+    bool m_askingCredentials = false;
+    int m_progress = 0;
+    std::uint32_t m_current = 0;
+    std::uint32_t m_transferId = 0;
+    int m_resendCount = 0;
+    int m_countdown = 0;
+    std::string m_user;
+    std::string m_password;
+};
+
+}  // namespace lanscope

@@ -1,0 +1,375 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <unistd.h>
+
+#include "support/RecordingPrompt.h"
+#include "update/UpdateRun.h"
+
+namespace lanscope {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RecordingTransport : UpdateTransport {
+    std::vector<std::vector<std::uint8_t>> sent;
+    void sendRequest(std::span<const std::uint8_t> datagram) override {
+        sent.emplace_back(datagram.begin(), datagram.end());
+    }
+    UpdateDatagram last() const { return *DecodeUpdateDatagram(sent.back()); }
+};
+
+struct ScriptedCredentials : CredentialsSource {
+    std::vector<std::pair<std::string, std::string>> answers;  // empty pair user "": cancel
+    int asked = 0;
+    bool askCredentials(std::string& user, std::string& password) override {
+        if (static_cast<std::size_t>(asked) >= answers.size()) {
+            ++asked;
+            return false;
+        }
+        std::tie(user, password) = answers[static_cast<std::size_t>(asked++)];
+        return true;
+    }
+};
+
+// An S-record file of `size` bytes at `base`, with an optional header.
+std::string WriteImage(std::size_t size, std::uint32_t base, const std::string& header = {}) {
+    static int counter = 0;
+    const auto path = fs::temp_directory_path() /
+                      ("lanscope-run-" + std::to_string(::getpid()) + "-" +
+                       std::to_string(counter++) + "_APP.s19");
+    std::ofstream file(path, std::ios::binary);
+    char line[600];
+    if (!header.empty()) {
+        file << "S0" << header << "\n";
+    }
+    for (std::size_t at = 0; at < size; at += 16) {
+        const std::size_t n = std::min<std::size_t>(16, size - at);
+        const std::uint32_t address = base + static_cast<std::uint32_t>(at);
+        unsigned sum = static_cast<unsigned>(n + 5);
+        int len = std::snprintf(line, sizeof line, "S3%02X%08X", static_cast<unsigned>(n + 5),
+                                address);
+        for (int i = 0; i < 4; ++i) {
+            sum += (address >> (8 * i)) & 0xFF;
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const unsigned byte = static_cast<unsigned>((at + i) * 7 + 3) & 0xFF;
+            sum += byte;
+            len += std::snprintf(line + len, sizeof line - static_cast<std::size_t>(len), "%02X",
+                                 byte);
+        }
+        std::snprintf(line + len, sizeof line - static_cast<std::size_t>(len), "%02X\n",
+                      ~sum & 0xFF);
+        file << line;
+    }
+    return path.string();
+}
+
+struct RunFixture {
+    test::RecordingPrompt prompt;
+    ScriptedCredentials credentials;
+    RecordingTransport transport;
+    std::unique_ptr<UpdateRun> run;
+    int changes = 0;
+
+    explicit RunFixture(const std::string& file, bool restart = true) {
+        UpdateRunSettings settings;
+        settings.imageFile = file;
+        settings.moduleAddress = MakeIpv4(192, 0, 2, 11);
+        settings.restart = restart;
+        run = std::make_unique<UpdateRun>(settings, prompt, credentials, "lanscope",
+                                          [] { return 0x12345678u; });
+        run->changed = [this] { ++changes; };
+    }
+    void start() {
+        ASSERT_EQ(run->open(), UpdateOutcome::Running);
+        run->beginTransfer(transport);
+    }
+    void reply(UpdateReplyType type, std::uint32_t address = 0, const std::string& platform = {},
+               std::uint32_t transferId = 0x12345678u) {
+        run->onReply(BuildUpdateReply(type, transferId, address, 0, platform));
+    }
+    void ticks(int count) {
+        for (int i = 0; i < count; ++i) {
+            run->onTick();
+        }
+    }
+};
+
+TEST(UpdateRun, NoAnswerSendsTheStartFiveTimesThenTimesOut) {
+    RunFixture r(WriteImage(100, 0x1000));
+    r.start();
+    ASSERT_EQ(r.transport.sent.size(), 1u);
+    std::vector<int> sentAt;
+    for (int second = 1; second <= 100 && r.run->outcome() == UpdateOutcome::Running; ++second) {
+        const auto before = r.transport.sent.size();
+        r.run->onTick();
+        if (r.transport.sent.size() > before) {
+            sentAt.push_back(second);
+        }
+    }
+    EXPECT_EQ(sentAt, (std::vector<int>{20, 40, 60, 80}));
+    EXPECT_EQ(r.transport.sent.size(), 5u);
+    for (const auto& datagram : r.transport.sent) {
+        EXPECT_EQ(datagram.size(), 24u);
+        EXPECT_EQ(datagram[5], 1);
+    }
+    EXPECT_EQ(r.run->outcome(), UpdateOutcome::Cancel);
+    ASSERT_EQ(r.prompt.shown.size(), 1u);
+    EXPECT_EQ(r.prompt.shown[0].text, "Programming Failed: Timeout");
+}
+
+TEST(UpdateRun, KeepAlivesKeepTheRunAliveWithoutEnd) {
+    RunFixture r(WriteImage(100, 0x1000));
+    r.start();
+    for (int second = 0; second < 1000; ++second) {
+        r.run->onTick();
+        if (second % 15 == 0) {
+            r.reply(UpdateReplyType::KeepAlive);
+        }
+    }
+    EXPECT_EQ(r.run->outcome(), UpdateOutcome::Running);
+    EXPECT_EQ(r.transport.sent.size(), 1u + 1000 / 20);
+}
+
+TEST(UpdateRun, AnotherRunsReplyNeitherAdvancesNorClearsTheResendCount) {
+    RunFixture r(WriteImage(1000, 0x1000));
+    r.start();
+    r.ticks(20);
+    ASSERT_EQ(r.run->resendCount(), 1);
+    r.reply(UpdateReplyType::Ok, 0, {}, 0x1111);
+    EXPECT_EQ(r.run->state(), UpdateState::Starting);
+    EXPECT_EQ(r.run->resendCount(), 1);
+    EXPECT_EQ(r.transport.sent.size(), 2u);
+    // Too short to be a reply at all.
+    r.run->onReply(std::vector<std::uint8_t>(19, 0));
+    EXPECT_EQ(r.run->resendCount(), 1);
+    r.reply(UpdateReplyType::KeepAlive);
+    EXPECT_EQ(r.run->resendCount(), 0);
+}
+
+TEST(UpdateRun, ThousandBytesGoOutAs470_470_60AndFinishWithRestart) {
+    RunFixture r(WriteImage(1000, 0x1000), true);
+    r.start();
+    const auto image = *r.run->image();
+    r.reply(UpdateReplyType::Ok);  // 24 bytes: no platform check
+    std::vector<std::size_t> chunks;
+    std::vector<int> progress;
+    while (r.run->state() == UpdateState::Transferring) {
+        const auto request = r.transport.last();
+        ASSERT_EQ(request.type, 2);
+        chunks.push_back(request.value);
+        EXPECT_EQ(request.payload.size(), request.value);
+        EXPECT_TRUE(std::equal(request.payload.begin(), request.payload.end(),
+                               image.block.begin() + (request.address - image.base)));
+        progress.push_back(r.run->progress());
+        r.reply(UpdateReplyType::Ok, request.address + request.value);
+    }
+    EXPECT_EQ(chunks, (std::vector<std::size_t>{470, 470, 60}));
+    EXPECT_EQ(progress, (std::vector<int>{0, 47, 94}));
+    EXPECT_EQ(r.run->progress(), 100);
+    const auto finish = r.transport.last();
+    EXPECT_EQ(finish.type, 4);
+    EXPECT_EQ(finish.address, 0x1000u + 1000);
+    EXPECT_EQ(finish.value, image.checksum);
+    EXPECT_EQ(r.transport.sent.back().size(), 24u);
+    r.reply(UpdateReplyType::Ok);
+    EXPECT_EQ(r.run->outcome(), UpdateOutcome::Ok);
+    EXPECT_TRUE(r.prompt.shown.empty());
+}
+
+TEST(UpdateRun, WithoutRestartTheFinishIsType3) {
+    RunFixture r(WriteImage(100, 0x1000), false);
+    r.start();
+    r.reply(UpdateReplyType::Ok);
+    r.reply(UpdateReplyType::Ok, 0x1000 + 100);
+    const auto finish = r.transport.last();
+    EXPECT_EQ(finish.type, 3);
+    EXPECT_EQ(finish.address, 0x1000u + 100);
+}
+
+TEST(UpdateRun, PartialAcknowledgementsAndResendRequestsMoveTheCurrentAddress) {
+    RunFixture r(WriteImage(2000, 0x1000));
+    r.start();
+    r.reply(UpdateReplyType::Ok);
+    r.reply(UpdateReplyType::Ok, 0x1000 + 100);  // only 100 of 470 taken
+    EXPECT_EQ(r.transport.last().address, 0x1000u + 100);
+    EXPECT_EQ(r.transport.last().value, 470u);
+    r.reply(UpdateReplyType::Resend, 0x1000 + 40);  // back to an earlier address
+    EXPECT_EQ(r.transport.last().address, 0x1000u + 40);
+    r.reply(UpdateReplyType::NoMemory);  // anything else: the same chunk again
+    EXPECT_EQ(r.transport.last().address, 0x1000u + 40);
+    EXPECT_EQ(r.transport.sent.size(), 5u);
+}
+
+TEST(UpdateRun, PlatformNamesMustMatchExactly) {
+    for (const auto& [module, proceeds] :
+         {std::pair{std::string("LM42"), true}, std::pair{std::string("lm42"), false}}) {
+        RunFixture r(WriteImage(100, 0x1000, "LM42"));
+        r.start();
+        r.reply(UpdateReplyType::Ok, 0, module);
+        if (proceeds) {
+            EXPECT_EQ(r.run->state(), UpdateState::Transferring) << module;
+            EXPECT_TRUE(r.prompt.shown.empty());
+        } else {
+            EXPECT_EQ(r.run->outcome(), UpdateOutcome::Cancel) << module;
+            ASSERT_EQ(r.prompt.shown.size(), 1u);
+            EXPECT_EQ(r.prompt.shown[0].text,
+                      "File platform = [LM42] : Device platform = [lm42]\n\nPlatforms do not "
+                      "Match - Download aborted");
+            EXPECT_EQ(r.transport.sent.size(), 1u);  // nothing after the start
+        }
+    }
+    // A file without a header skips the check.
+    RunFixture r(WriteImage(100, 0x1000));
+    r.start();
+    r.reply(UpdateReplyType::Ok, 0, "anything");
+    EXPECT_EQ(r.run->state(), UpdateState::Transferring);
+}
+
+TEST(UpdateRun, CredentialsAreAskedOnEveryRequestAndSentWithTheStart) {
+    RunFixture r(WriteImage(100, 0x1000));
+    r.credentials.answers = {{"admin", "wrong"}, {"admin", "secret"}};
+    r.start();
+    r.reply(UpdateReplyType::NeedCredentials);
+    EXPECT_EQ(r.run->state(), UpdateState::AwaitingCredentials);
+    ASSERT_EQ(r.transport.sent.back().size(), 26u + 5 + 5);
+    EXPECT_EQ(std::string(r.transport.sent.back().begin() + 20, r.transport.sent.back().end()),
+              std::string("admin\0wrong\0\0\0\0\0", 16));
+    // No resends while credentials are pending.
+    r.ticks(100);
+    EXPECT_EQ(r.transport.sent.size(), 2u);
+    r.reply(UpdateReplyType::NeedCredentials);
+    EXPECT_EQ(r.credentials.asked, 2);
+    EXPECT_EQ(r.transport.sent.back().size(), 26u + 5 + 6);
+    r.reply(UpdateReplyType::Ok);
+    EXPECT_EQ(r.run->state(), UpdateState::Transferring);
+    // The user cancels the third question: the run ends quietly.
+    RunFixture c(WriteImage(100, 0x1000));
+    c.start();
+    c.reply(UpdateReplyType::NeedCredentials);
+    EXPECT_EQ(c.run->outcome(), UpdateOutcome::Cancel);
+    EXPECT_TRUE(c.prompt.shown.empty());
+}
+
+struct VerdictCase {
+    UpdateReplyType type;
+    const char* message;  // null: no message
+};
+
+class UpdateVerdicts : public testing::TestWithParam<VerdictCase> {};
+
+TEST_P(UpdateVerdicts, EndTheRunWithCancelAndTheirMessage) {
+    RunFixture r(WriteImage(100, 0x1000));
+    r.start();
+    r.reply(GetParam().type);
+    EXPECT_EQ(r.run->outcome(), UpdateOutcome::Cancel);
+    EXPECT_FALSE(r.run->timerRunning());
+    if (GetParam().message == nullptr) {
+        EXPECT_TRUE(r.prompt.shown.empty());
+    } else {
+        ASSERT_EQ(r.prompt.shown.size(), 1u);
+        EXPECT_EQ(r.prompt.shown[0].text, GetParam().message);
+        EXPECT_EQ(r.prompt.shown[0].caption, "lanscope");
+    }
+    EXPECT_EQ(r.transport.sent.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StartAnswers, UpdateVerdicts,
+    testing::Values(
+        VerdictCase{UpdateReplyType::Declined, nullptr},
+        VerdictCase{UpdateReplyType::NoMemory,
+                    "The LAN card has insufficient RAM to complete this operation"},
+        VerdictCase{UpdateReplyType::ShutdownRefused, "The LAN card refused to shutdown."}));
+
+TEST(UpdateRun, ChecksumFailedAfterTheFinishFailsTheRun) {
+    RunFixture r(WriteImage(100, 0x1000));
+    r.start();
+    r.reply(UpdateReplyType::ChecksumFailed);  // ignored before the finish
+    EXPECT_EQ(r.run->outcome(), UpdateOutcome::Running);
+    r.reply(UpdateReplyType::Ok);
+    r.reply(UpdateReplyType::Ok, 0x1000 + 100);
+    r.reply(UpdateReplyType::ChecksumFailed);
+    EXPECT_EQ(r.run->outcome(), UpdateOutcome::Cancel);
+    ASSERT_EQ(r.prompt.shown.size(), 1u);
+    EXPECT_EQ(r.prompt.shown[0].text, "The LAN card Checksum Failed.");
+}
+
+TEST(UpdateRun, CancelSendsNothingMore) {
+    RunFixture r(WriteImage(5000, 0x1000));
+    r.start();
+    r.reply(UpdateReplyType::Ok);
+    r.reply(UpdateReplyType::Ok, 0x1000 + 470);
+    const auto sent = r.transport.sent.size();
+    r.run->cancel();
+    r.reply(UpdateReplyType::Ok, 0x1000 + 940);
+    r.ticks(100);
+    EXPECT_EQ(r.transport.sent.size(), sent);
+    EXPECT_EQ(r.run->outcome(), UpdateOutcome::Cancel);
+    EXPECT_TRUE(r.prompt.shown.empty());
+}
+
+TEST(UpdateRun, SaveToFileWritesTheImageFileAndSendsNothing) {
+    const std::string file = WriteImage(300, 0x2000);
+    const std::string out = file + ".bin";
+    test::RecordingPrompt prompt;
+    ScriptedCredentials credentials;
+    UpdateRunSettings settings;
+    settings.imageFile = file;
+    settings.saveToFile = true;
+    settings.saveFile = out;
+    settings.description = "Pump (PC42) 1.05";
+    UpdateRun run(settings, prompt, credentials, "lanscope", [] { return 1u; });
+    EXPECT_EQ(run.open(), UpdateOutcome::Ok);
+    EXPECT_EQ(fs::file_size(out), 400u);
+    fs::remove(out);
+
+    settings.saveFile = "/nonexistent-folder/x.bin";
+    UpdateRun failing(settings, prompt, credentials, "lanscope", [] { return 1u; });
+    EXPECT_EQ(failing.open(), UpdateOutcome::Cancel);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_NE(prompt.shown[0].text.find("Cannot write the image file"), std::string::npos);
+    fs::remove(file);
+}
+
+TEST(UpdateRun, AFileThatDoesNotLoadEndsWithCancel) {
+    test::RecordingPrompt prompt;
+    ScriptedCredentials credentials;
+    UpdateRunSettings settings;
+    settings.imageFile = "/nonexistent/x_APP.s19";
+    UpdateRun run(settings, prompt, credentials, "lanscope", [] { return 1u; });
+    EXPECT_EQ(run.open(), UpdateOutcome::Cancel);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, "Failed to open file");
+}
+
+TEST(UpdateProtocol, RequestsHaveTheirExactLengthsAndFields) {
+    EXPECT_EQ(BuildStartRequest(1, 2, 3, false, "", "").size(), 24u);
+    EXPECT_EQ(BuildStartRequest(1, 2, 3, true, "", "").size(), 26u);
+    const auto start = BuildStartRequest(0xA1B2C3D4, 0x08000000, 0x1234, true, "u", "pw");
+    EXPECT_EQ(std::string(start.begin(), start.begin() + 6), "QARNA\x01");
+    EXPECT_EQ(start[8], 0xA1);
+    EXPECT_EQ(start[11], 0xD4);
+    EXPECT_EQ(start[12], 0x08);
+    EXPECT_EQ(start[18], 0x12);
+    EXPECT_EQ(std::string(start.begin() + 20, start.end()), std::string("u\0pw\0\0\0\0\0", 9));
+    std::vector<std::uint8_t> bytes(1000, 7);
+    EXPECT_EQ(BuildDataRequest(1, 0, bytes).size(), 490u);
+    EXPECT_EQ(BuildFinishRequest(1, 2, 3, true)[5], 4);
+    EXPECT_EQ(BuildFinishRequest(1, 2, 3, false)[5], 3);
+}
+
+TEST(UpdateProtocol, PlatformNameIsReadWithinTheDatagramAndAt80BytesMost) {
+    auto reply = BuildUpdateReply(UpdateReplyType::Ok, 1);
+    EXPECT_FALSE(ReplyPlatformName(reply));
+    reply.push_back('x');  // unterminated
+    EXPECT_EQ(ReplyPlatformName(reply), "x");
+    reply = BuildUpdateReply(UpdateReplyType::Ok, 1, 0, 0, std::string(200, 'p'));
+    EXPECT_EQ(ReplyPlatformName(reply), std::string(80, 'p'));
+}
+
+}  // namespace
+}  // namespace lanscope
