@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <iosfwd>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "common/Ipv4.h"
 #include "common/Prompt.h"
 #include "discovery/FerroxSocket.h"
+#include "update/FerroxUpdateSocket.h"
 
 namespace lanscope::cli {
 
@@ -24,6 +26,7 @@ struct CliContext {
     FerroxEndpoints endpoints{};
     // This computer's addresses, for automatic address selection.
     std::function<std::vector<Ipv4>()> hostAddresses;
+    UpdateEndpoints updateEndpoints{};
 };
 
 struct DiscoverOptions {
@@ -65,6 +68,18 @@ struct InfoOptions {
     bool json = false;
 };
 int RunInfo(const InfoOptions& options, CliContext& context);
+
+struct UpdateOptions {
+    std::string address;
+    std::string file;
+    bool noRestart = false;
+    std::optional<std::string> user;
+    std::optional<std::string> password;
+    std::chrono::milliseconds tick{1000};
+};
+// Sends the image of an S-record file to one module; succeeds only when the
+// module confirmed the finished update.
+int RunUpdate(const UpdateOptions& options, CliContext& context);
 
 // Parses the command line and runs the command it names.
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);

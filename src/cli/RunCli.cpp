@@ -95,6 +95,17 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     infoCommand->add_option("IN", info.input, "S-record file")->required();
     infoCommand->add_flag("--json", info.json, "Print as JSON");
 
+    UpdateOptions update;
+    auto* updateCommand = app.add_subcommand(
+        "update", "Load the image of an S-record file into one module over the network");
+    updateCommand->add_option("ADDRESS", update.address, "The module's IPv4 address")->required();
+    updateCommand->add_option("FILE", update.file, "S-record file (*_APP.s19)")->required();
+    updateCommand->add_flag("--no-restart", update.noRestart,
+                            "Do not ask the module to restart when complete");
+    auto* user = updateCommand->add_option("--user", update.user, "User name, if the module asks");
+    updateCommand->add_option("--password", update.password, "Password, if the module asks")
+        ->needs(user);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -119,6 +130,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     if (*autoIpCommand) {
         return RunSet(autoIp, context);
+    }
+    if (*updateCommand) {
+        return RunUpdate(update, context);
     }
     if (*convertCommand) {
         return RunConvert(convert, context);

@@ -5,8 +5,11 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <array>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
+#include "SimFirmware.h"
 #include "SimModule.h"
 #include "platform/Broadcast.h"
 #include "platform/UdpSocket.h"
@@ -23,6 +26,8 @@ struct Options {
     std::string ownInterface;
     std::uint16_t port = kFerroxPort;
     bool verbose = false;
+    sim::FirmwareOptions firmware;
+    std::string imageOut;
 };
 
 void AddressOption(CLI::App& app, const std::string& name, Ipv4& target, const std::string& help) {
@@ -42,6 +47,7 @@ class Simulator {
     Simulator(Options options, UdpSocket socket)
         : m_options(std::move(options)),
           m_module(m_options.identity),
+          m_firmware(m_options.firmware),
           m_socket(std::move(socket)),
           m_notifier(m_socket.handle(), QSocketNotifier::Read) {
         QObject::connect(&m_notifier, &QSocketNotifier::activated, [this] { onReadable(); });
@@ -65,8 +71,12 @@ class Simulator {
                 }
                 continue;
             }
-            auto reaction =
-                m_module.handle(std::span<const std::uint8_t>(buffer.data(), received->size));
+            const std::span<const std::uint8_t> datagram(buffer.data(), received->size);
+            if (received->size >= 5 && datagram[4] == kUpdateProtocolLetter) {
+                onUpdateRequest(datagram, received->sender, received->senderPort);
+                continue;
+            }
+            auto reaction = m_module.handle(datagram);
             if (!reaction.log.empty()) {
                 log("from " + FormatIpv4(received->sender) + ": " + reaction.log);
             }
@@ -75,6 +85,32 @@ class Simulator {
             }
             if (reaction.reply) {
                 scheduleReply(std::move(*reaction.reply), received->sender, received->senderPort);
+            }
+        }
+    }
+
+    // Firmware requests are answered to their sender, as a module does.
+    void onUpdateRequest(std::span<const std::uint8_t> datagram, Ipv4 sender,
+                         std::uint16_t senderPort) {
+        auto reaction = m_firmware.handle(datagram);
+        if (!reaction.log.empty()) {
+            log(reaction.log);
+        }
+        if (reaction.finished && !m_options.imageOut.empty()) {
+            std::ofstream(m_options.imageOut, std::ios::binary)
+                .write(reinterpret_cast<const char*>(m_firmware.image().data()),
+                       static_cast<std::streamsize>(m_firmware.image().size()));
+            std::ofstream(m_options.imageOut + ".restart")
+                << (m_firmware.restartRequested() ? 1 : 0);
+        }
+        for (auto& reply : reaction.replies) {
+            auto send = [this, reply = std::move(reply), sender, senderPort] {
+                (void)m_socket.sendTo(reply, sender, senderPort);
+            };
+            if (m_options.replyDelayMs > 0) {
+                QTimer::singleShot(m_options.replyDelayMs, send);
+            } else {
+                send();
             }
         }
     }
@@ -118,6 +154,7 @@ class Simulator {
 
     Options m_options;
     sim::SimModule m_module;
+    sim::SimFirmware m_firmware;
     UdpSocket m_socket;
     QSocketNotifier m_notifier;
 };
@@ -150,7 +187,59 @@ int main(int argc, char** argv) {
                    "Move this interface to the address a configuration write gives");
     cli.add_option("--port", options.port, "UDP port to listen on")->capture_default_str();
     cli.add_flag("-v,--verbose", options.verbose, "Log every datagram to stderr");
+
+    auto& fw = options.firmware;
+    std::string credentials;
+    std::string verdict;
+    std::string dropData;
+    cli.add_option("--fw-credentials", credentials,
+                   "Require USER:PASSWORD in the update start request");
+    cli.add_option("--fw-verdict", verdict, "Answer update start requests with a verdict")
+        ->check(CLI::IsMember({"declined", "no-memory", "shutdown-refused"}));
+    cli.add_option("--fw-platform", fw.platform, "Platform name reported to an update start");
+    cli.add_flag("--fw-keepalive-only", fw.keepAliveOnly,
+                 "Answer update requests with keep-alives");
+    cli.add_option("--fw-ack-limit", fw.ackLimit, "Acknowledge at most N bytes of each chunk");
+    cli.add_option("--fw-resend-at", fw.resendAt,
+                   "Ask once for a resend when the data reaches this image offset");
+    cli.add_option("--fw-resend-back", fw.resendBack, "How far back that resend goes (bytes)")
+        ->capture_default_str();
+    cli.add_option("--fw-drop-data", dropData,
+                   "Leave these data requests unanswered (1-based, comma-separated)");
+    cli.add_option("--fw-drop-share", fw.dropShare,
+                   "Leave this share of update requests unanswered")
+        ->check(CLI::Range(0.0, 1.0));
+    cli.add_option("--fw-seed", fw.seed, "Seed for --fw-drop-share")->capture_default_str();
+    cli.add_flag("--fw-duplicate", fw.duplicate, "Send every update reply twice");
+    cli.add_flag("--fw-corrupt", fw.corrupt, "Spoil a stored byte so the finish check fails");
+    cli.add_option("--fw-image-out", options.imageOut,
+                   "Write the received image here when an update finishes (and FILE.restart)");
     CLI11_PARSE(cli, argc, argv);
+
+    if (!credentials.empty()) {
+        const auto colon = credentials.find(':');
+        fw.requireCredentials = true;
+        fw.user = credentials.substr(0, colon);
+        fw.password = colon == std::string::npos ? std::string() : credentials.substr(colon + 1);
+    }
+    if (verdict == "declined") {
+        fw.startVerdict = UpdateReplyType::Declined;
+    } else if (verdict == "no-memory") {
+        fw.startVerdict = UpdateReplyType::NoMemory;
+    } else if (verdict == "shutdown-refused") {
+        fw.startVerdict = UpdateReplyType::ShutdownRefused;
+    }
+    std::stringstream drops(dropData);
+    for (std::string item; std::getline(drops, item, ',');) {
+        if (item.empty()) {
+            continue;
+        }
+        if (item.find_first_not_of("0123456789") != std::string::npos || item.size() > 9) {
+            std::cerr << "lanscope-module-sim: --fw-drop-data takes numbers: " << item << '\n';
+            return 2;
+        }
+        fw.dropData.insert(static_cast<unsigned>(std::stoul(item)));
+    }
 
     const auto parsedMac = ParseMac(mac);
     if (!parsedMac) {

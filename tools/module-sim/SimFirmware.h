@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "update/UpdateProtocol.h"
+
+namespace lanscope::sim {
+
+// How the simulated module behaves during a firmware update.
+struct FirmwareOptions {
+    // Require these credentials in the start request (when requireCredentials).
+    bool requireCredentials = false;
+    std::string user;
+    std::string password;
+    // Answer every start request with this verdict instead of OK.
+    std::optional<UpdateReplyType> startVerdict;
+    // Reported in the OK to a start request; empty: a plain 24-byte OK.
+    std::string platform;
+    // Answer everything with keep-alives only.
+    bool keepAliveOnly = false;
+    // Acknowledge at most this many bytes of each data request (0: all).
+    std::size_t ackLimit = 0;
+    // When a data request first reaches this offset into the image, ask for
+    // a resend from `resendBack` bytes earlier.
+    std::optional<std::uint32_t> resendAt;
+    std::uint32_t resendBack = 100;
+    // Data requests (1-based, counting every one that arrives) left unanswered.
+    std::set<unsigned> dropData;
+    // A share (0..1) of all requests left unanswered, from a fixed seed.
+    double dropShare = 0.0;
+    unsigned seed = 1;
+    // Send every reply twice.
+    bool duplicate = false;
+    // Spoil one stored byte, so the finish check fails.
+    bool corrupt = false;
+    // Largest image the module takes; larger ones get "no memory".
+    std::uint32_t memory = 64u << 20;
+};
+
+struct FirmwareReaction {
+    std::vector<std::vector<std::uint8_t>> replies;
+    std::string log;
+    bool finished = false;  // the finish request passed its check
+};
+
+// The firmware side of a simulated module: takes start, data and finish
+// requests, stores the image where it belongs, acknowledges the next address
+// it expects and checks the finish request's checksum against what it stored.
+class SimFirmware {
+  public:
+    explicit SimFirmware(FirmwareOptions options);
+
+    FirmwareReaction handle(std::span<const std::uint8_t> datagram);
+
+    const std::vector<std::uint8_t>& image() const { return m_image; }
+    std::uint32_t base() const { return m_base; }
+    bool restartRequested() const { return m_restart; }
+
+  private:
+    FirmwareReaction onStart(const UpdateDatagram& request);
+    FirmwareReaction onData(const UpdateDatagram& request);
+    FirmwareReaction onFinish(const UpdateDatagram& request, bool restart);
+
+    FirmwareOptions m_options;
+    std::mt19937 m_random;
+    bool m_started = false;
+    std::uint32_t m_transferId = 0;
+    std::uint32_t m_base = 0;
+    std::vector<std::uint8_t> m_image;
+    std::uint32_t m_expected = 0;
+    unsigned m_dataRequests = 0;
+    bool m_resent = false;
+    bool m_restart = false;
+};
+
+}  // namespace lanscope::sim
