@@ -90,3 +90,84 @@ TEST(GuiInTestbed, AutoIpGivesTheOnlyModuleTheWorkstationAddressPlusTen) {
 
 }  // namespace
 }  // namespace lanscope
+
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+
+#include "update/PassDlg.h"
+#include "update/UpdateDlg.h"
+
+namespace lanscope {
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int DataRequestsLogged(const QString& log) {
+    return static_cast<int>(ReadAll(log).count("data #"));
+}
+
+TEST(GuiInTestbed, UpdateWindowLoadsTheImageWithCredentials) {
+    test::RecordingPrompt prompt;
+    PassDlgCredentials credentials;
+    UpdateRunSettings settings;
+    settings.imageFile = qEnvironmentVariable("LANSCOPE_TEST_IMAGE").toStdString();
+    settings.moduleAddress = MakeIpv4(192, 0, 2, 11);
+    settings.restart = true;
+    CUpdateDlg window(settings, prompt, credentials);
+    test::ModalHandler handler(
+        [](QWidget* pass) {
+            pass->findChild<QLineEdit*>("userName")->setText("admin");
+            pass->findChild<QLineEdit*>("password")->setText("secret");
+            EXPECT_EQ(pass->findChild<QLineEdit*>("password")->echoMode(), QLineEdit::Password);
+            test::Click(pass, "okButton");
+        },
+        &window);
+    QTimer::singleShot(0, [&] { test::Screenshot(&window, "update-status"); });
+    EXPECT_EQ(window.exec(), QDialog::Accepted);
+    EXPECT_TRUE(handler.handled());
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_EQ(window.shownProgress(), 100);
+    const QByteArray expected = ReadAll(qEnvironmentVariable("LANSCOPE_TEST_EXPECTED"));
+    ASSERT_FALSE(expected.isEmpty());
+    // With duplicated replies the copy of the last data acknowledgement can
+    // arrive after the finish request went out and reads as its OK (the
+    // protocol carries nothing to tell them apart), so the module may store
+    // the image a moment after the window closed.
+    const QString received = qEnvironmentVariable("LANSCOPE_TEST_RECEIVED");
+    EXPECT_TRUE(test::WaitUntil([&] { return ReadAll(received).size() == expected.size(); }));
+    EXPECT_EQ(ReadAll(received), expected);
+}
+
+TEST(GuiInTestbed, CancelDuringTheTransferSendsNothingMore) {
+    test::RecordingPrompt prompt;
+    PassDlgCredentials credentials;
+    UpdateRunSettings settings;
+    settings.imageFile = qEnvironmentVariable("LANSCOPE_TEST_IMAGE").toStdString();
+    settings.moduleAddress = MakeIpv4(192, 0, 2, 12);
+    CUpdateDlg window(settings, prompt, credentials);
+    const QString log = qEnvironmentVariable("TESTBED_LOGS") + "/module-2.log";
+    int atCancel = -1;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (atCancel < 0 && window.shownProgress() >= 5) {
+            test::Click(&window, "cancelButton");
+            atCancel = 0;
+        }
+    });
+    poll.start(10);
+    EXPECT_EQ(window.exec(), QDialog::Rejected);
+    ASSERT_EQ(atCancel, 0);
+    QTest::qWait(300);
+    const int settled = DataRequestsLogged(log);
+    EXPECT_GT(settled, 0);
+    QTest::qWait(1500);
+    EXPECT_EQ(DataRequestsLogged(log), settled);
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
+}  // namespace
+}  // namespace lanscope

@@ -1,0 +1,31 @@
+#include "update/PassDlg.h"
+
+#include "ui_PassDlg.h"
+
+namespace lanscope {
+
+CPassDlg::CPassDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::CPassDlg>()) {
+    m_ui->setupUi(this);
+    connect(m_ui->okButton, &QPushButton::clicked, this, &CPassDlg::accept);
+    connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+CPassDlg::~CPassDlg() = default;
+
+void CPassDlg::accept() {
+    m_strUserName = m_ui->userName->text().toStdString();
+    m_strPassword = m_ui->password->text().toStdString();
+    QDialog::accept();
+}
+
+bool PassDlgCredentials::askCredentials(std::string& user, std::string& password) {
+    CPassDlg dialog;
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    user = dialog.m_strUserName;
+    password = dialog.m_strPassword;
+    return true;
+}
+
+}  // namespace lanscope

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+#include <string>
+
+#include "update/UpdateRun.h"
+
+namespace Ui {
+class CPassDlg;
+}
+
+namespace lanscope {
+
+// Asks for the user name and password a module wants before an update.
+class CPassDlg : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit CPassDlg(QWidget* parent = nullptr);
+    ~CPassDlg() override;
+
+    std::string m_strUserName;
+    std::string m_strPassword;
+
+  public slots:
+    void accept() override;
+
+  private:
+    std::unique_ptr<Ui::CPassDlg> m_ui;
+};
+
+// The credentials question of an update run, as a window without parent.
+class PassDlgCredentials : public CredentialsSource {
+  public:
+    bool askCredentials(std::string& user, std::string& password) override;
+};
+
+}  // namespace lanscope

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "update/FerroxUpdateSocket.h"
+#include "update/UpdateRun.h"
+
+namespace Ui {
+class CUpdateDlg;
+}
+
+namespace lanscope {
+
+// "Update Status": one update run with its progress and a Cancel button. It
+// ends with OK when the module confirmed the update (or the file was
+// written), with Cancel otherwise.
+class CUpdateDlg : public QDialog {
+    Q_OBJECT
+
+  public:
+    CUpdateDlg(UpdateRunSettings settings, Prompt& prompt, CredentialsSource& credentials,
+               QWidget* parent = nullptr, UpdateEndpoints endpoints = {},
+               std::chrono::milliseconds tick = std::chrono::seconds(1));
+    ~CUpdateDlg() override;
+
+    UpdateRun& run() { return m_run; }
+    int shownProgress() const;
+
+  public slots:
+    void reject() override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void onChanged();
+
+    std::unique_ptr<Ui::CUpdateDlg> m_ui;
+    Prompt& m_prompt;
+    UpdateEndpoints m_endpoints;
+    Ipv4 m_module;
+    UpdateRun m_run;
+    QTimer m_timer;
+    std::unique_ptr<FerroxUpdateSocket> m_socket;
+    bool m_opened = false;
+};
+
+}  // namespace lanscope

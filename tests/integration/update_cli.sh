@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Firmware updates with lanscope-cli against simulated modules: a 256 KiB
+# image arrives byte for byte (with credentials, duplicated replies, partial
+# acknowledgements, a resend request, a lost data request), and every verdict
+# ends the run with its message and a non-zero exit code.
+source "$(dirname "$0")/common.sh"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export CLI work
+
+# 256 KiB at an unaligned base, with a header line naming the platform.
+head -c 262144 /dev/urandom > "$work/image.bin"
+srec_cat "$work/image.bin" -binary -offset 0x20001 -o "$work/image_APP.s19" -motorola \
+    -address-length=3 -header LM42
+platform=$(head -1 "$work/image_APP.s19" | tr -d '\r' | cut -c3-)
+"$CLI" convert "$work/image_APP.s19" "$work/expected.bin" >/dev/null
+tail -c +101 "$work/expected.bin" > "$work/expected.image"
+export platform
+
+out() { echo "--fw-image-out $work/received-$1.bin --fw-platform $platform"; }
+
+"$TESTBED" --modules 6 \
+    --module 1 "$(out 1)" \
+    --module 2 "$(out 2) --fw-credentials admin:secret" \
+    --module 3 "$(out 3) --fw-duplicate" \
+    --module 4 "$(out 4) --fw-ack-limit 100 --fw-resend-at 5000" \
+    --module 5 "$(out 5) --fw-drop-data 3" \
+    --module 6 "$(out 6)" \
+    -- bash -c '
+    set -euo pipefail
+    source "'"$here"'/common.sh"
+    received_ok() {  # MODULE RESTART
+        cmp "$work/expected.image" "$work/received-$1.bin" || fail "module $1: image differs"
+        expect_eq "$(cat "$work/received-$1.bin.restart")" "$2" "module $1: restart request"
+    }
+    "$CLI" update 192.0.2.11 "$work/image_APP.s19" > "$work/log1"
+    received_ok 1 1
+    grep -q "^progress 100%" "$work/log1" || fail "no progress lines"
+
+    if "$CLI" update 192.0.2.12 "$work/image_APP.s19" < /dev/null 2> "$work/err2"; then
+        fail "module 2 took the update without credentials"
+    fi
+    grep -q "give --user and --password" "$work/err2" || fail "no clear credentials message"
+    if "$CLI" update 192.0.2.12 "$work/image_APP.s19" --user admin --password wrong \
+        < /dev/null 2> "$work/err2"; then
+        fail "module 2 took wrong credentials"
+    fi
+    grep -q "did not accept" "$work/err2" || fail "no message for refused credentials"
+    "$CLI" update 192.0.2.12 "$work/image_APP.s19" --user admin --password secret --no-restart \
+        > /dev/null
+    received_ok 2 0
+
+    "$CLI" update 192.0.2.13 "$work/image_APP.s19" > /dev/null
+    received_ok 3 1
+    "$CLI" update 192.0.2.14 "$work/image_APP.s19" > /dev/null
+    received_ok 4 1
+
+    start=$(date +%s)
+    "$CLI" update 192.0.2.15 "$work/image_APP.s19" > /dev/null
+    took=$(( $(date +%s) - start ))
+    received_ok 5 1
+    [[ $took -ge 19 && $took -le 30 ]] || fail "a lost data request should cost one 20 s resend, took ${took}s"
+
+    # The platform check: a file for another platform is refused.
+    sed "1s/.*/S0050000585858A3/" "$work/image_APP.s19" > "$work/other_APP.s19"
+    if "$CLI" update 192.0.2.16 "$work/other_APP.s19" 2> "$work/err6"; then
+        fail "a file for another platform was loaded"
+    fi
+    grep -q "Platforms do not Match - Download aborted" "$work/err6" || fail "no platform message"
+    [[ ! -e "$work/received-6.bin" ]] || fail "module 6 stored an image"
+'
+
+"$TESTBED" --modules 5 \
+    --module 1 "--fw-verdict declined" \
+    --module 2 "--fw-verdict no-memory" \
+    --module 3 "--fw-verdict shutdown-refused" \
+    --module 4 "--fw-corrupt" \
+    --module 5 "--fw-keepalive-only" \
+    -- bash -c '
+    set -euo pipefail
+    source "'"$here"'/common.sh"
+    verdict() {  # ADDRESS EXPECTED-MESSAGE
+        if "$CLI" update "$1" "$work/image_APP.s19" > /dev/null 2> "$work/err"; then
+            fail "$1: the update was reported as done"
+        fi
+        if [[ -n "$2" ]]; then
+            grep -qF "$2" "$work/err" || fail "$1: expected \"$2\", got: $(cat "$work/err")"
+        else
+            expect_eq "$(cat "$work/err")" "Update failed." "$1: declined shows no message"
+        fi
+    }
+    verdict 192.0.2.11 ""
+    verdict 192.0.2.12 "The LAN card has insufficient RAM to complete this operation"
+    verdict 192.0.2.13 "The LAN card refused to shutdown."
+    verdict 192.0.2.14 "The LAN card Checksum Failed."
+    # Keep-alives only: still running after 25 s (one resend at 20 s).
+    set +e
+    timeout 25 "$CLI" update 192.0.2.15 "$work/image_APP.s19" > /dev/null 2>&1
+    rc=$?
+    set -e
+    expect_eq "$rc" 124 "keep-alives keep the run going"
+'
+echo "PASS"
