@@ -78,6 +78,7 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         }
     };
+    auto transferStart = std::chrono::steady_clock::now();
     if (run.open() == UpdateOutcome::Running) {
         FerroxUpdateSocket socket(
             [&run](std::span<const std::uint8_t> reply) { run.onReply(reply); }, module,
@@ -87,16 +88,21 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
         QObject::connect(&tick, &QTimer::timeout, [&run] { run.onTick(); });
         tick.start();
         progress.show(0);
+        transferStart = std::chrono::steady_clock::now();
         run.beginTransfer(socket);
         if (run.outcome() == UpdateOutcome::Running) {
             loop.exec();
         }
     }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart).count();
     progress.end();
     if (run.outcome() == UpdateOutcome::Ok) {
-        context.out << "Update complete: " << run.image()->length << " bytes at "
-                    << FormatIpv4(module) << (settings.restart ? ", module restarting" : "")
-                    << ".\n";
+        char took[32];
+        std::snprintf(took, sizeof took, "%.3f", seconds);
+        context.out << "Update complete: " << run.image()->length << " bytes to "
+                    << FormatIpv4(module) << " in " << took << " s"
+                    << (settings.restart ? ", module restarting" : "") << ".\n";
         return kExitOk;
     }
     context.err << "Update failed.\n";

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -154,6 +155,25 @@ Result<ReceivedDatagram> UdpSocket::receiveFrom(std::span<std::uint8_t> buffer) 
     datagram.senderPort = ntohs(sa.sin_port);
     datagram.truncated = (message.msg_flags & MSG_TRUNC) != 0;
     return datagram;
+}
+
+bool UdpSocket::waitReadable(int timeoutMs) const {
+    pollfd entry{m_fd, POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&entry, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0 && (entry.revents & POLLIN) != 0;
+}
+
+bool UdpSocket::awaitReadable(std::chrono::microseconds spin, int timeoutMs) const {
+    const auto until = std::chrono::steady_clock::now() + spin;
+    do {
+        if (waitReadable(0)) {
+            return true;
+        }
+    } while (std::chrono::steady_clock::now() < until);
+    return waitReadable(timeoutMs);
 }
 
 void UdpSocket::shutdownSend() {

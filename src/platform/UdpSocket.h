@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -48,6 +49,12 @@ class UdpSocket {
 
     // An error with code EAGAIN/EWOULDBLOCK means nothing is waiting.
     Result<ReceivedDatagram> receiveFrom(std::span<std::uint8_t> buffer);
+
+    // Waits up to `timeoutMs` for a datagram to read; true when one is there.
+    bool waitReadable(int timeoutMs) const;
+    // The same, but looks without sleeping for the first `spin`: an answer
+    // expected within microseconds is taken without a sleep and wake-up.
+    bool awaitReadable(std::chrono::microseconds spin, int timeoutMs) const;
 
     void shutdownSend();
     void close();

@@ -1,6 +1,7 @@
 #include "update/FerroxUpdateSocket.h"
 
 #include <array>
+#include <chrono>
 
 #include "update/Messages.h"
 
@@ -48,11 +49,23 @@ void FerroxUpdateSocket::sendRequest(std::span<const std::uint8_t> datagram) {
 }
 
 void FerroxUpdateSocket::onReadable() {
+    // Each reply makes the run send the next request, whose reply is usually
+    // back within microseconds: waiting for it here, briefly, spares a trip
+    // through the event loop per chunk. A bounded number per turn keeps the
+    // window answering (Cancel) while a transfer runs.
+    constexpr int kRepliesPerTurn = 64;
+    constexpr int kWaitForNextMs = 2;
+    constexpr auto kSpinForNext = std::chrono::microseconds(300);
     std::array<std::uint8_t, 1024> buffer;
-    for (int turn = 0; turn < 256; ++turn) {
+    int handled = 0;
+    for (int turn = 0; turn < 4 * kRepliesPerTurn; ++turn) {
         auto received = m_socket.receiveFrom(buffer);
         if (!received) {
-            if (IsWouldBlock(received.error())) {
+            if (!IsWouldBlock(received.error())) {
+                continue;
+            }
+            if (handled == 0 || handled >= kRepliesPerTurn || !m_socket.isOpen() ||
+                !m_socket.awaitReadable(kSpinForNext, kWaitForNextMs)) {
                 return;
             }
             continue;
@@ -60,6 +73,7 @@ void FerroxUpdateSocket::onReadable() {
         if (received->size == 0 || received->truncated) {
             continue;
         }
+        ++handled;
         m_sink(std::span<const std::uint8_t>(buffer.data(), received->size));
     }
 }

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <unistd.h>
 
 #include "support/RecordingPrompt.h"
 #include "update/UpdateRun.h"
@@ -37,9 +37,8 @@ struct ScriptedCredentials : CredentialsSource {
 // An S-record file of `size` bytes at `base`, with an optional header.
 std::string WriteImage(std::size_t size, std::uint32_t base, const std::string& header = {}) {
     static int counter = 0;
-    const auto path = fs::temp_directory_path() /
-                      ("lanscope-run-" + std::to_string(::getpid()) + "-" +
-                       std::to_string(counter++) + "_APP.s19");
+    const auto path = fs::temp_directory_path() / ("lanscope-run-" + std::to_string(::getpid()) +
+                                                   "-" + std::to_string(counter++) + "_APP.s19");
     std::ofstream file(path, std::ios::binary);
     char line[600];
     if (!header.empty()) {
@@ -49,8 +48,8 @@ std::string WriteImage(std::size_t size, std::uint32_t base, const std::string& 
         const std::size_t n = std::min<std::size_t>(16, size - at);
         const std::uint32_t address = base + static_cast<std::uint32_t>(at);
         unsigned sum = static_cast<unsigned>(n + 5);
-        int len = std::snprintf(line, sizeof line, "S3%02X%08X", static_cast<unsigned>(n + 5),
-                                address);
+        int len =
+            std::snprintf(line, sizeof line, "S3%02X%08X", static_cast<unsigned>(n + 5), address);
         for (int i = 0; i < 4; ++i) {
             sum += (address >> (8 * i)) & 0xFF;
         }
@@ -279,11 +278,11 @@ TEST_P(UpdateVerdicts, EndTheRunWithCancelAndTheirMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     StartAnswers, UpdateVerdicts,
-    testing::Values(
-        VerdictCase{UpdateReplyType::Declined, nullptr},
-        VerdictCase{UpdateReplyType::NoMemory,
-                    "The LAN card has insufficient RAM to complete this operation"},
-        VerdictCase{UpdateReplyType::ShutdownRefused, "The LAN card refused to shutdown."}));
+    testing::Values(VerdictCase{UpdateReplyType::Declined, nullptr},
+                    VerdictCase{UpdateReplyType::NoMemory,
+                                "The LAN card has insufficient RAM to complete this operation"},
+                    VerdictCase{UpdateReplyType::ShutdownRefused,
+                                "The LAN card refused to shutdown."}));
 
 TEST(UpdateRun, ChecksumFailedAfterTheFinishFailsTheRun) {
     RunFixture r(WriteImage(100, 0x1000));

@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <array>
+#include <chrono>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -62,15 +63,25 @@ class Simulator {
     }
 
     void onReadable() {
+        // During a firmware update the next request follows each reply within
+        // microseconds; waiting briefly for it spares a trip through the event
+        // loop per chunk, as a module's firmware would not have one either.
+        constexpr int kRequestsPerTurn = 64;
         std::array<std::uint8_t, 2048> buffer;
+        int handled = 0;
         for (;;) {
             auto received = m_socket.receiveFrom(buffer);
             if (!received) {
-                if (IsWouldBlock(received.error())) {
+                if (!IsWouldBlock(received.error())) {
+                    continue;
+                }
+                if (!m_inUpdate || handled >= kRequestsPerTurn ||
+                    !m_socket.awaitReadable(std::chrono::microseconds(300), 2)) {
                     return;
                 }
                 continue;
             }
+            ++handled;
             const std::span<const std::uint8_t> datagram(buffer.data(), received->size);
             if (received->size >= 5 && datagram[4] == kUpdateProtocolLetter) {
                 onUpdateRequest(datagram, received->sender, received->senderPort);
@@ -93,6 +104,7 @@ class Simulator {
     void onUpdateRequest(std::span<const std::uint8_t> datagram, Ipv4 sender,
                          std::uint16_t senderPort) {
         auto reaction = m_firmware.handle(datagram);
+        m_inUpdate = !reaction.finished && !reaction.replies.empty();
         if (!reaction.log.empty()) {
             log(reaction.log);
         }
@@ -155,6 +167,7 @@ class Simulator {
     Options m_options;
     sim::SimModule m_module;
     sim::SimFirmware m_firmware;
+    bool m_inUpdate = false;
     UdpSocket m_socket;
     QSocketNotifier m_notifier;
 };
@@ -187,6 +200,8 @@ int main(int argc, char** argv) {
                    "Move this interface to the address a configuration write gives");
     cli.add_option("--port", options.port, "UDP port to listen on")->capture_default_str();
     cli.add_flag("-v,--verbose", options.verbose, "Log every datagram to stderr");
+    bool quiet = false;
+    cli.add_flag("-q,--quiet", quiet, "Log nothing (overrides --verbose)");
 
     auto& fw = options.firmware;
     std::string credentials;
@@ -247,6 +262,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     options.identity.mac = *parsedMac;
+    if (quiet) {
+        options.verbose = false;
+    }
     if (options.dhcp) {
         options.identity.address = 0;
     }
