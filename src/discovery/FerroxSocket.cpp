@@ -11,25 +11,14 @@ namespace lanscope {
 FerroxSocket::FerroxSocket(ModuleList& owner, Prompt& prompt, FerroxEndpoints endpoints,
                            QObject* parent)
     : QObject(parent), m_owner(owner), m_endpoints(endpoints) {
-    Error failure;
-    auto opened = UdpSocket::open();
-    if (!opened) {
-        failure = opened.error();
-    } else {
-        m_socket = std::move(opened.value());
-        auto bound = m_socket.bind(m_endpoints.bindAddress, m_endpoints.bindPort);
-        if (!bound) {
-            failure = bound.error();
-        } else if (auto option = m_socket.setBroadcast(true); !option) {
-            failure = option.error();
-        }
-    }
-    if (failure.code != 0 || !m_socket.isOpen()) {
-        m_socket.close();
-        prompt.message(FormatText(messages::kBindError, static_cast<long>(failure.code), 0),
+    auto socket =
+        UdpSocket::openBound(m_endpoints.bindAddress, m_endpoints.bindPort, /*broadcast=*/true);
+    if (!socket) {
+        prompt.message(FormatText(messages::kBindError, static_cast<long>(socket.error().code), 0),
                        messages::kBindErrorCaption, PromptIcon::Exclamation);
         return;
     }
+    m_socket = std::move(socket.value());
     // Room for the replies of a large segment that all answer at once.
     m_socket.setReceiveBuffer(4 * 1024 * 1024);
     m_notifier = std::make_unique<QSocketNotifier>(m_socket.handle(), QSocketNotifier::Read);

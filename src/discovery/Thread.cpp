@@ -313,28 +313,24 @@ bool CThread::Stop(std::uint32_t& exitCode, int pollLimit) {
     return ended;
 }
 
-void CThread::Pause() {
+void CThread::QueueOrRaise(std::uint32_t code) {
     std::unique_lock lock(ClassLock());
     if (!m_handleHeld) {
         return;
     }
     std::string error;
-    if (!QueueCommandUnlocked(kCmdPause, error)) {
+    if (!QueueCommandUnlocked(code, error)) {
         lock.unlock();
         throw CThreadException(this, error, CThreadException::kQueueFailed);
     }
 }
 
+void CThread::Pause() {
+    QueueOrRaise(kCmdPause);
+}
+
 void CThread::Resume() {
-    std::unique_lock lock(ClassLock());
-    if (!m_handleHeld) {
-        return;
-    }
-    std::string error;
-    if (!QueueCommandUnlocked(kCmdResume, error)) {
-        lock.unlock();
-        throw CThreadException(this, error, CThreadException::kQueueFailed);
-    }
+    QueueOrRaise(kCmdResume);
 }
 
 void CThread::Terminate(std::uint32_t exitCode, bool quiet) {

@@ -113,6 +113,8 @@ class CThread {
     void Reset();
     bool IsRunningUnlocked() const;
     bool QueueCommandUnlocked(std::uint32_t code, std::string& error);
+    // Pause and Resume: queued at the tail when a thread exists.
+    void QueueOrRaise(std::uint32_t code);
     bool TakeCommand(std::uint32_t& code);
     void Register();
     void Unregister();

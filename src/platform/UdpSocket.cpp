@@ -57,6 +57,22 @@ Result<UdpSocket> UdpSocket::open() {
     return UdpSocket(fd);
 }
 
+Result<UdpSocket> UdpSocket::openBound(Ipv4 address, std::uint16_t port, bool broadcast) {
+    auto socket = open();
+    if (!socket) {
+        return socket;
+    }
+    if (auto bound = socket->bind(address, port); !bound) {
+        return bound.error();
+    }
+    if (broadcast) {
+        if (auto option = socket->setBroadcast(true); !option) {
+            return option.error();
+        }
+    }
+    return socket;
+}
+
 Result<void> UdpSocket::bind(Ipv4 address, std::uint16_t port) {
     const sockaddr_in sa = MakeAddress(address, port);
     if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {

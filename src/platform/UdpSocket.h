@@ -29,6 +29,9 @@ class UdpSocket {
     UdpSocket& operator=(UdpSocket&& other) noexcept;
 
     static Result<UdpSocket> open();
+    // Opened and bound (with the broadcast option when asked): the error is
+    // the first step that failed.
+    static Result<UdpSocket> openBound(Ipv4 address, std::uint16_t port, bool broadcast);
 
     bool isOpen() const { return m_fd >= 0; }
     int handle() const { return m_fd; }

@@ -11,23 +11,16 @@ FerroxUpdateSocket::FerroxUpdateSocket(ReplySink sink, Ipv4 module, Prompt& prom
                                        const std::string& caption, UpdateEndpoints endpoints,
                                        QObject* parent)
     : QObject(parent), m_sink(std::move(sink)), m_module(module), m_endpoints(endpoints) {
-    Error failure;
-    auto opened = UdpSocket::open();
-    if (!opened) {
-        failure = opened.error();
-    } else {
-        m_socket = std::move(opened.value());
-        if (auto bound = m_socket.bind(m_endpoints.bindAddress, m_endpoints.bindPort); !bound) {
-            failure = bound.error();
-            m_socket.close();
-        }
-    }
-    if (!m_socket.isOpen()) {
+    auto socket =
+        UdpSocket::openBound(m_endpoints.bindAddress, m_endpoints.bindPort, /*broadcast=*/false);
+    if (!socket) {
         // The run goes on and ends by its time-out, as nothing will answer.
-        prompt.message(FormatText(messages::kUpdateBindError, static_cast<long>(failure.code), 0),
-                       caption, PromptIcon::Exclamation);
+        prompt.message(
+            FormatText(messages::kUpdateBindError, static_cast<long>(socket.error().code), 0),
+            caption, PromptIcon::Exclamation);
         return;
     }
+    m_socket = std::move(socket.value());
     m_notifier = std::make_unique<QSocketNotifier>(m_socket.handle(), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &FerroxUpdateSocket::onReadable);
 }

@@ -269,18 +269,10 @@ int main(int argc, char** argv) {
         options.identity.address = 0;
     }
 
-    auto socket = UdpSocket::open();
+    auto socket = UdpSocket::openBound(0, options.port, /*broadcast=*/true);
     if (!socket) {
-        std::cerr << "lanscope-module-sim: " << socket.error().text << '\n';
-        return 1;
-    }
-    if (auto bound = socket->bind(0, options.port); !bound) {
-        std::cerr << "lanscope-module-sim: port " << options.port << ": " << bound.error().text
+        std::cerr << "lanscope-module-sim: port " << options.port << ": " << socket.error().text
                   << '\n';
-        return 1;
-    }
-    if (auto option = socket->setBroadcast(true); !option) {
-        std::cerr << "lanscope-module-sim: " << option.error().text << '\n';
         return 1;
     }
     Simulator simulator(options, std::move(socket.value()));
