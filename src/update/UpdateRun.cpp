@@ -180,7 +180,10 @@ void UpdateRun::onReply(std::span<const std::uint8_t> datagram) {
                 } else {
                     const std::uint64_t done =
                         m_current > m_image->base ? m_current - m_image->base : 0;
-                    m_progress = static_cast<int>(done * 100 / m_image->length);
+                    // An image of data records without data bytes has no length.
+                    m_progress = m_image->length == 0
+                                     ? 100
+                                     : static_cast<int>(done * 100 / m_image->length);
                 }
                 if (changed) {
                     changed();

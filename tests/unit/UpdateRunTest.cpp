@@ -179,6 +179,21 @@ TEST(UpdateRun, ThousandBytesGoOutAs470_470_60AndFinishWithRestart) {
     EXPECT_TRUE(r.prompt.shown.empty());
 }
 
+TEST(UpdateRun, AnImageWithoutBytesNeverDividesByItsLength) {
+    // One S1 record that carries an address but no data byte.
+    const auto path = fs::temp_directory_path() / "lanscope-empty-image_APP.s19";
+    std::ofstream(path) << "S1031000EC\n";
+    RunFixture r(path.string());
+    r.start();
+    EXPECT_EQ(r.run->image()->length, 0u);
+    r.reply(UpdateReplyType::Ok);
+    r.reply(UpdateReplyType::Ok, 0x0FF0);  // an address before the image
+    EXPECT_EQ(r.run->state(), UpdateState::Transferring);
+    r.reply(UpdateReplyType::Ok, 0x1000);
+    EXPECT_EQ(r.run->state(), UpdateState::FinishingWithRestart);
+    fs::remove(path);
+}
+
 TEST(UpdateRun, WithoutRestartTheFinishIsType3) {
     RunFixture r(WriteImage(100, 0x1000), false);
     r.start();
