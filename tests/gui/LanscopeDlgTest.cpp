@@ -258,6 +258,26 @@ TEST(MainWindow, HelpShowsTheTextAndF1InsideOpensNothingMore) {
     EXPECT_EQ(nested, 0);
 }
 
+TEST(MainWindow, AboutBoxShowsNameVersionLegalNoticeAndDescription) {
+    MainWindow w;
+    QStringList texts;
+    test::ModalHandler handler([&](QWidget* about) {
+        for (const char* name : {"productName", "versionLine", "legalLine", "description"}) {
+            texts << about->findChild<QLabel*>(QString::fromLatin1(name))->text();
+        }
+        test::Click(about, "okButton");
+    });
+    w.window->findChild<QAction*>(QStringLiteral("aboutAction"))->trigger();
+    ASSERT_TRUE(handler.handled());
+    ASSERT_EQ(texts.size(), 4);
+    EXPECT_EQ(texts[0], "Korvane Network Utility");
+    EXPECT_EQ(texts[1], "Version 0.0.1");
+    EXPECT_TRUE(texts[2].startsWith("Copyright (C) ")) << texts[2].toStdString();
+    EXPECT_TRUE(texts[2].endsWith(" Korvane")) << texts[2].toStdString();
+    EXPECT_EQ(texts[3], "Locate and configure LAN Modules");
+    EXPECT_EQ(w.window->windowTitle(), "Korvane Network Utility 0.1d");
+}
+
 TEST(MainWindow, ConfigurationOpensTheSettingsOfTheSelectedModule) {
     MainWindow w;
     w.reply(test::kMacA, "a");
