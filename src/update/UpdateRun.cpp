@@ -181,9 +181,8 @@ void UpdateRun::onReply(std::span<const std::uint8_t> datagram) {
                     const std::uint64_t done =
                         m_current > m_image->base ? m_current - m_image->base : 0;
                     // An image of data records without data bytes has no length.
-                    m_progress = m_image->length == 0
-                                     ? 100
-                                     : static_cast<int>(done * 100 / m_image->length);
+                    m_progress =
+                        m_image->length == 0 ? 100 : static_cast<int>(done * 100 / m_image->length);
                 }
                 if (changed) {
                     changed();
