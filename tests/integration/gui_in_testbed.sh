@@ -18,7 +18,7 @@ export LANSCOPE_TEST_IMAGE="$work/image_APP.s19"
 export LANSCOPE_TEST_EXPECTED="$work/image.bin"
 export LANSCOPE_TEST_RECEIVED="$work/received.bin"
 "$TESTBED" --modules 2 \
-    --module 1 "--fw-credentials admin:secret --fw-duplicate --fw-image-out $work/received.bin" \
+    --module 1 "--fw-credentials admin:secret --fw-duplicate-data 5,50,400 --fw-image-out $work/received.bin" \
     --module 2 "--reply-delay 20" \
     -- "$tests" --gtest_filter='GuiInTestbed.Update*:GuiInTestbed.Cancel*'
 echo "PASS"

@@ -22,7 +22,7 @@ out() { echo "--fw-image-out $work/received-$1.bin --fw-platform $platform"; }
 "$TESTBED" --modules 6 \
     --module 1 "$(out 1)" \
     --module 2 "$(out 2) --fw-credentials admin:secret" \
-    --module 3 "$(out 3) --fw-duplicate" \
+    --module 3 "$(out 3) --fw-duplicate-data 2,100,300" \
     --module 4 "$(out 4) --fw-ack-limit 100 --fw-resend-at 5000" \
     --module 5 "$(out 5) --fw-drop-data 3" \
     --module 6 "$(out 6)" \

@@ -53,7 +53,9 @@ FirmwareReaction SimFirmware::handle(std::span<const std::uint8_t> datagram) {
                 return reaction;
         }
     }
-    if (m_options.duplicate && !reaction.replies.empty()) {
+    const bool chosen = request->type == static_cast<std::uint8_t>(UpdateRequestType::Data) &&
+                        m_options.duplicateData.count(m_dataRequests) != 0;
+    if ((m_options.duplicate || chosen) && !reaction.replies.empty()) {
         reaction.replies.push_back(reaction.replies.back());
     }
     return reaction;

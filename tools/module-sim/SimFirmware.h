@@ -35,8 +35,9 @@ struct FirmwareOptions {
     // A share (0..1) of all requests left unanswered, from a fixed seed.
     double dropShare = 0.0;
     unsigned seed = 1;
-    // Send every reply twice.
+    // Send every reply twice, or the replies to these data requests (1-based).
     bool duplicate = false;
+    std::set<unsigned> duplicateData;
     // Spoil one stored byte, so the finish check fails.
     bool corrupt = false;
     // Largest image the module takes; larger ones get "no memory".

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <fstream>
@@ -83,7 +84,11 @@ class Simulator {
             }
             ++handled;
             const std::span<const std::uint8_t> datagram(buffer.data(), received->size);
-            if (received->size >= 5 && datagram[4] == kUpdateProtocolLetter) {
+            // Firmware requests: the workstation's magic with the update letter
+            // (other modules' replies carry their own magic).
+            if (received->size >= 5 &&
+                std::equal(kWorkstationMagic.begin(), kWorkstationMagic.end(), datagram.begin()) &&
+                datagram[4] == kUpdateProtocolLetter) {
                 onUpdateRequest(datagram, received->sender, received->senderPort);
                 continue;
             }
@@ -226,6 +231,9 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(0.0, 1.0));
     cli.add_option("--fw-seed", fw.seed, "Seed for --fw-drop-share")->capture_default_str();
     cli.add_flag("--fw-duplicate", fw.duplicate, "Send every update reply twice");
+    std::string duplicateData;
+    cli.add_option("--fw-duplicate-data", duplicateData,
+                   "Send the replies to these data requests twice (1-based, comma-separated)");
     cli.add_flag("--fw-corrupt", fw.corrupt, "Spoil a stored byte so the finish check fails");
     cli.add_option("--fw-image-out", options.imageOut,
                    "Write the received image here when an update finishes (and FILE.restart)");
@@ -244,16 +252,25 @@ int main(int argc, char** argv) {
     } else if (verdict == "shutdown-refused") {
         fw.startVerdict = UpdateReplyType::ShutdownRefused;
     }
-    std::stringstream drops(dropData);
-    for (std::string item; std::getline(drops, item, ',');) {
-        if (item.empty()) {
-            continue;
+    const auto parseList = [](const std::string& text, const char* option,
+                              std::set<unsigned>& into) {
+        std::stringstream items(text);
+        for (std::string item; std::getline(items, item, ',');) {
+            if (item.empty()) {
+                continue;
+            }
+            if (item.find_first_not_of("0123456789") != std::string::npos || item.size() > 9) {
+                std::cerr << "lanscope-module-sim: " << option << " takes numbers: " << item
+                          << '\n';
+                return false;
+            }
+            into.insert(static_cast<unsigned>(std::stoul(item)));
         }
-        if (item.find_first_not_of("0123456789") != std::string::npos || item.size() > 9) {
-            std::cerr << "lanscope-module-sim: --fw-drop-data takes numbers: " << item << '\n';
-            return 2;
-        }
-        fw.dropData.insert(static_cast<unsigned>(std::stoul(item)));
+        return true;
+    };
+    if (!parseList(dropData, "--fw-drop-data", fw.dropData) ||
+        !parseList(duplicateData, "--fw-duplicate-data", fw.duplicateData)) {
+        return 2;
     }
 
     const auto parsedMac = ParseMac(mac);
