@@ -26,7 +26,7 @@ struct NullPrompt : Prompt {
     bool askYesNo(const std::string&, const std::string&, bool answer) override { return answer; }
 };
 struct NullOpener : UrlOpener {
-    void open(const std::string&) override {}
+    bool open(const std::string&) override { return true; }
 };
 
 std::vector<std::uint8_t> Reply(std::uint32_t id) {

@@ -13,6 +13,8 @@
 #include "app/LanscopeHelpDlg.h"
 #include "app/Messages.h"
 #include "app/ModuleListModel.h"
+#include "app/WindowStacking.h"
+#include "common/Text.h"
 #include "config/LanscopeConfigDlg.h"
 #include "ui_LanscopeDlg.h"
 
@@ -107,7 +109,7 @@ void CLanscopeDlg::installWindowMenu() {
     about->setObjectName(QStringLiteral("aboutAction"));
     if (m_services.settings.LoadSetting(setting_names::kAlwaysOnTopLanscope) != 0) {
         m_alwaysOnTop->setChecked(true);
-        setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        SetStaysOnTop(*this, true);
     }
     connect(m_alwaysOnTop, &QAction::toggled, this, &CLanscopeDlg::onAlwaysOnTopToggled);
     connect(about, &QAction::triggered, this, &CLanscopeDlg::onAboutTriggered);
@@ -259,7 +261,14 @@ void CLanscopeDlg::OpenWebInterface() {
             }
         }
     }
-    m_services.urlOpener.open("http://" + address);
+    const std::string url = "http://" + address;
+    if (!m_services.urlOpener.open(url)) {
+        // Without a browser the click would do nothing visible; the address
+        // lets the user open the page some other way.
+        m_services.prompt.message(messages::NoBrowserText(url),
+                                  QApplication::applicationName().toStdString(),
+                                  PromptIcon::Exclamation);
+    }
 }
 
 void CLanscopeDlg::accept() {
@@ -267,9 +276,16 @@ void CLanscopeDlg::accept() {
 }
 
 void CLanscopeDlg::keyPressEvent(QKeyEvent* event) {
-    // No button is the default, so Enter is the dialog's OK command itself.
+    // No button is the default: Enter presses the button that has the
+    // keyboard focus, and anywhere else it is the dialog's OK command.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         (event->modifiers() & ~Qt::KeypadModifier) == 0) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            if (button->isEnabled()) {
+                button->click();
+            }
+            return;
+        }
         accept();
         return;
     }
@@ -287,20 +303,16 @@ void CLanscopeDlg::done(int result) {
 }
 
 void CLanscopeDlg::onHelpClicked() {
-    ShowHelp(nullptr, messages::kMainHelp);
+    ShowHelp(this, messages::kMainHelp);
 }
 
 void CLanscopeDlg::onAboutTriggered() {
-    CAboutBox about;
+    CAboutBox about(this);
     about.exec();
 }
 
 void CLanscopeDlg::onAlwaysOnTopToggled(bool checked) {
-    const bool visible = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, checked);
-    if (visible) {
-        show();  // changing the flags hides the window
-    }
+    SetStaysOnTop(*this, checked);
 }
 
 void CLanscopeDlg::syncViewSelection() {
@@ -336,11 +348,9 @@ bool CLanscopeDlg::eventFilter(QObject* watched, QEvent* event) {
         const QModelIndex index = m_ui->list->indexAt(help->pos());
         QString tip;
         if (index.isValid()) {
-            std::string last = LastColumn(m_list.text(static_cast<std::size_t>(index.row())));
-            if (last.size() > messages::kToolTipLimit) {
-                last.resize(messages::kToolTipLimit);
-            }
-            tip = QString::fromStdString(last);
+            const std::string last = LastColumn(m_list.text(static_cast<std::size_t>(index.row())));
+            tip = QString::fromStdString(
+                CutCharacters(EightBitToUtf8(last), messages::kToolTipLimit));
         } else {
             tip = QString::fromLatin1(messages::kTipList);
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // The application's own texts, as users of the modules' tools know them.
 namespace lanscope::messages {
 
@@ -29,5 +31,10 @@ inline constexpr const char* kTipWebInterface = "Go to the selected LAN card's w
 inline constexpr const char* kTipPresets = "Install your own presets onto the LAN card";
 
 inline constexpr int kToolTipLimit = 79;
+
+inline std::string NoBrowserText(const std::string& url) {
+    return "No web browser could be started to show " + url +
+           ".\nOpen that address in a browser of your choice.";
+}
 
 }  // namespace lanscope::messages

@@ -1,5 +1,7 @@
 #include "app/ModuleListModel.h"
 
+#include "common/Text.h"
+
 namespace lanscope {
 
 ModuleListModel::ModuleListModel(ModuleList& list, QObject* parent)
@@ -25,7 +27,7 @@ QVariant ModuleListModel::data(const QModelIndex& index, int role) const {
     }
     const std::string& line = m_list.text(static_cast<std::size_t>(index.row()));
     if (role == Qt::UserRole) {
-        return QString::fromStdString(line);
+        return QString::fromStdString(EightBitToUtf8(line));
     }
     if (role != Qt::DisplayRole) {
         return {};
@@ -33,7 +35,7 @@ QVariant ModuleListModel::data(const QModelIndex& index, int role) const {
     const auto columns = SplitListLine(line);
     const std::string* texts[] = {&columns.mac, &columns.address, &columns.dhcp, &columns.name,
                                   &columns.name2};
-    return QString::fromStdString(*texts[index.column()]);
+    return QString::fromStdString(EightBitToUtf8(*texts[index.column()]));
 }
 
 QVariant ModuleListModel::headerData(int section, Qt::Orientation orientation, int role) const {

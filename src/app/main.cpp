@@ -18,8 +18,10 @@ int main(int argc, char** argv) {
     UseHugePagesForLargeBuffers();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
 
+    // Before any window or socket: a second start during this one's start-up
+    // (or while it shows a message) must find the name taken.
     SingleInstance instance(QString::fromLatin1(messages::kMainTitle));
-    if (instance.anotherIsRunning()) {
+    if (!instance.claim()) {
         return 0;
     }
 
@@ -30,7 +32,11 @@ int main(int argc, char** argv) {
     AppServices services{prompt, settings, urlOpener, HostIpv4Addresses};
 
     CLanscopeDlg window(services);
-    instance.listen([&window] {
+    instance.onRaise([&window] {
+        // Before the window is up, exec() shows it in front anyway.
+        if (!window.isVisible()) {
+            return;
+        }
         window.showNormal();
         window.raise();
         window.activateWindow();

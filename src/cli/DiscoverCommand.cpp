@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/Discovery.h"
 #include "cli/Table.h"
+#include "common/Text.h"
 
 namespace lanscope::cli {
 
@@ -25,9 +26,9 @@ nlohmann::json LineToJson(const ModuleList& list, std::size_t row) {
         {"mac", mac},
         {"address", columns.address},
         {"dhcp", columns.dhcp == "DHCP"},
-        {"name", columns.name},
-        {"name2", columns.name2},
-        {"line", list.text(row)},
+        {"name", EightBitToUtf8(columns.name)},
+        {"name2", EightBitToUtf8(columns.name2)},
+        {"line", EightBitToUtf8(list.text(row))},
         {"record",
          {{"length", record.length()},
           {"address", FormatIpv4(record.address())},
@@ -55,16 +56,13 @@ int RunDiscover(const DiscoverOptions& options, CliContext& context) {
         for (std::size_t row = 0; row < list.size(); ++row) {
             modules.push_back(LineToJson(list, row));
         }
-        // Module names are whatever bytes the module sent; never let one that
-        // is not UTF-8 abort the listing.
-        context.out << modules.dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
-                    << '\n';
+        context.out << modules.dump(2) << '\n';
         return kExitOk;
     }
     std::vector<std::vector<std::string>> rows;
     for (std::size_t row = 0; row < list.size(); ++row) {
         const auto c = SplitListLine(list.text(row));
-        rows.push_back({c.mac, c.address, c.dhcp, c.name, c.name2});
+        rows.push_back({c.mac, c.address, c.dhcp, EightBitToUtf8(c.name), EightBitToUtf8(c.name2)});
     }
     PrintTable(context.out, {"MAC", "IP", "DHCP", "Device Name", "Device Name"}, rows);
     if (list.empty()) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ostream>
 
+#include "common/Text.h"
+
 namespace lanscope::cli {
 
 void PrintTable(std::ostream& out, const std::vector<std::string>& header,
@@ -10,7 +12,7 @@ void PrintTable(std::ostream& out, const std::vector<std::string>& header,
     std::vector<std::size_t> widths(header.size());
     auto measure = [&](const std::vector<std::string>& row) {
         for (std::size_t i = 0; i < row.size() && i < widths.size(); ++i) {
-            widths[i] = std::max(widths[i], row[i].size());
+            widths[i] = std::max(widths[i], CountCharacters(row[i]));
         }
     };
     measure(header);
@@ -22,7 +24,7 @@ void PrintTable(std::ostream& out, const std::vector<std::string>& header,
             const std::string cell = i < row.size() ? row[i] : std::string();
             line += cell;
             if (i + 1 < widths.size()) {
-                line.append(widths[i] - cell.size() + 2, ' ');
+                line.append(widths[i] - CountCharacters(cell) + 2, ' ');
             }
         }
         line.erase(line.find_last_not_of(' ') + 1);

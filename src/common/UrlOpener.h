@@ -8,7 +8,8 @@ namespace lanscope {
 class UrlOpener {
   public:
     virtual ~UrlOpener() = default;
-    virtual void open(const std::string& url) = 0;
+    // False when no browser could be started.
+    virtual bool open(const std::string& url) = 0;
 };
 
 }  // namespace lanscope

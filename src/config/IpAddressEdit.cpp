@@ -1,12 +1,38 @@
 #include "config/IpAddressEdit.h"
 
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QValidator>
 
 namespace lanscope {
+
+namespace {
+
+// Digits that make 0-255, or nothing yet. Anything above 255 is refused as it
+// is typed, so the field never shows a number other than the one it sends.
+class OctetValidator : public QValidator {
+  public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int&) const override {
+        if (input.isEmpty()) {
+            return Intermediate;
+        }
+        if (input.size() > 3) {
+            return Invalid;
+        }
+        for (const QChar c : input) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+                return Invalid;
+            }
+        }
+        return input.toUInt() <= 255 ? Acceptable : Invalid;
+    }
+};
+
+}  // namespace
 
 IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);
@@ -18,7 +44,7 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
         }
         auto* field = new QLineEdit(this);
         field->setObjectName(QStringLiteral("field%1").arg(i));
-        field->setValidator(new QIntValidator(0, 255, field));
+        field->setValidator(new OctetValidator(field));
         field->setMaxLength(3);
         field->setAlignment(Qt::AlignCenter);
         field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
@@ -41,8 +67,7 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
 Ipv4 IpAddressEdit::value() const {
     Ipv4 address = 0;
     for (const QLineEdit* field : m_fields) {
-        const uint octet = field->text().toUInt();
-        address = (address << 8) | (octet > 255 ? 255 : octet);
+        address = (address << 8) | (field->text().toUInt() & 0xFFu);
     }
     return address;
 }

@@ -13,7 +13,7 @@ Result<std::size_t> BroadcastOnEveryInterface(UdpSocket& socket,
     std::set<unsigned> done;
     Result<std::size_t> outcome = Error{ENETUNREACH, "no network interface is up"};
     bool anySent = false;
-    for (const HostInterface& host : UpIpv4Interfaces()) {
+    for (const HostInterface& host : LanIpv4Interfaces()) {
         // One send per interface, from its first address.
         if (host.index == 0 || !done.insert(host.index).second) {
             continue;

@@ -8,8 +8,8 @@
 
 namespace lanscope {
 
-// Sends one datagram to 255.255.255.255:port once through every up IPv4
-// interface but loopback, each send pinned to its interface. A plain send to
+// Sends one datagram to 255.255.255.255:port once through every LAN interface
+// (LanIpv4Interfaces), each send pinned to its interface. A plain send to
 // the limited broadcast address leaves only through the default route's
 // interface (and fails without a default route), which misses directly cabled
 // modules and the segments behind other adapters. Succeeds when at least one

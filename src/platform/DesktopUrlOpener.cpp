@@ -5,8 +5,8 @@
 
 namespace lanscope {
 
-void DesktopUrlOpener::open(const std::string& url) {
-    QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+bool DesktopUrlOpener::open(const std::string& url) {
+    return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
 }  // namespace lanscope

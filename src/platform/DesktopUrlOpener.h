@@ -4,10 +4,10 @@
 
 namespace lanscope {
 
-// The desktop's default browser; failures are not reported.
+// The desktop's default browser.
 class DesktopUrlOpener : public UrlOpener {
   public:
-    void open(const std::string& url) override;
+    bool open(const std::string& url) override;
 };
 
 }  // namespace lanscope

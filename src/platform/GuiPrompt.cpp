@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "common/Text.h"
+
 namespace lanscope {
 
 namespace {
@@ -42,17 +44,30 @@ class NormalCursor {
 
 }  // namespace
 
+QWidget* GuiPrompt::owner() const {
+    // The window the user is working in owns the box, so the box opens above
+    // it even when that window stays on top of all others.
+    if (m_owner != nullptr) {
+        return m_owner;
+    }
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        return modal;
+    }
+    return QApplication::activeWindow();
+}
+
 void GuiPrompt::message(const std::string& text, const std::string& caption, PromptIcon icon) {
     NormalCursor normal;
-    QMessageBox box(ToIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
-                    QMessageBox::Ok, m_owner);
+    QMessageBox box(ToIcon(icon), QString::fromStdString(caption),
+                    QString::fromStdString(EightBitToUtf8(text)), QMessageBox::Ok, owner());
     box.exec();
 }
 
 bool GuiPrompt::askYesNo(const std::string& text, const std::string& caption, bool defaultYes) {
     NormalCursor normal;
     QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
-                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, m_owner);
+                    QString::fromStdString(EightBitToUtf8(text)),
+                    QMessageBox::Yes | QMessageBox::No, owner());
     box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

@@ -6,8 +6,9 @@ class QWidget;
 
 namespace lanscope {
 
-// Message boxes. A busy cursor shown around the question is lifted while the
-// box is up and put back afterwards.
+// Message boxes, owned by the given window or else by the window the user is
+// working in. A busy cursor shown around the question is lifted while the box
+// is up and put back afterwards.
 class GuiPrompt : public Prompt {
   public:
     explicit GuiPrompt(QWidget* owner = nullptr) : m_owner(owner) {}
@@ -16,6 +17,8 @@ class GuiPrompt : public Prompt {
     bool askYesNo(const std::string& text, const std::string& caption, bool defaultYes) override;
 
   private:
+    QWidget* owner() const;
+
     QWidget* m_owner;
 };
 

@@ -7,7 +7,7 @@
 
 namespace lanscope {
 
-std::vector<HostInterface> UpIpv4Interfaces() {
+std::vector<HostInterface> AllIpv4Interfaces() {
     std::vector<HostInterface> result;
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0) {
@@ -15,9 +15,6 @@ std::vector<HostInterface> UpIpv4Interfaces() {
     }
     for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) {
-            continue;
-        }
-        if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) {
             continue;
         }
         HostInterface host;
@@ -29,15 +26,24 @@ std::vector<HostInterface> UpIpv4Interfaces() {
             host.mask =
                 ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr.s_addr);
         }
+        host.up = (entry->ifa_flags & IFF_UP) != 0;
+        host.running = (entry->ifa_flags & IFF_RUNNING) != 0;
+        host.broadcast = (entry->ifa_flags & IFF_BROADCAST) != 0;
+        host.loopback = (entry->ifa_flags & IFF_LOOPBACK) != 0;
+        host.noArp = (entry->ifa_flags & IFF_NOARP) != 0;
         result.push_back(std::move(host));
     }
     freeifaddrs(list);
     return result;
 }
 
+std::vector<HostInterface> LanIpv4Interfaces() {
+    return LanInterfaces(AllIpv4Interfaces());
+}
+
 std::vector<Ipv4> HostIpv4Addresses() {
     std::vector<Ipv4> addresses;
-    for (const HostInterface& host : UpIpv4Interfaces()) {
+    for (const HostInterface& host : LanIpv4Interfaces()) {
         addresses.push_back(host.address);
     }
     return addresses;

@@ -1,26 +1,21 @@
 #pragma once
 
-#include <string>
 #include <vector>
 
-#include "common/Ipv4.h"
+#include "common/HostInterface.h"
 
 namespace lanscope {
 
-struct HostInterface {
-    std::string name;
-    unsigned index = 0;
-    Ipv4 address = 0;
-    Ipv4 mask = 0;
-};
+// Every IPv4 address of this computer's interfaces, one entry per address,
+// in the order the system lists them.
+std::vector<HostInterface> AllIpv4Interfaces();
 
-// The IPv4 addresses of this computer's interfaces that are up, other than
-// loopback, one entry per address, in the order the system lists them.
-// (Resolving the host name would give a loopback address on many Linux
-// systems, which says nothing about the networks the modules are on.)
-std::vector<HostInterface> UpIpv4Interfaces();
+// The entries of AllIpv4Interfaces() on a LAN segment (LanInterfaces).
+std::vector<HostInterface> LanIpv4Interfaces();
 
-// Just the addresses of UpIpv4Interfaces().
+// Just the addresses of LanIpv4Interfaces(). (Resolving the host name would
+// give a loopback address on many Linux systems, which says nothing about the
+// networks the modules are on.)
 std::vector<Ipv4> HostIpv4Addresses();
 
 }  // namespace lanscope

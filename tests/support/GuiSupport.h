@@ -67,7 +67,11 @@ inline void Click(QWidget* window, const char* buttonName) {
 
 struct RecordingUrlOpener : UrlOpener {
     std::vector<std::string> opened;
-    void open(const std::string& url) override { opened.push_back(url); }
+    bool browserMissing = false;
+    bool open(const std::string& url) override {
+        opened.push_back(url);
+        return !browserMissing;
+    }
 };
 
 // Everything a window needs, with settings in a private file.

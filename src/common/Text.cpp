@@ -1,0 +1,126 @@
+#include "common/Text.h"
+
+#include <array>
+#include <cstdint>
+
+namespace lanscope {
+
+namespace {
+
+// Windows-1252 0x80-0x9F; the five bytes the code page leaves undefined map
+// to the C1 control of the same number, as Windows itself does.
+constexpr std::array<char32_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// Length of the well-formed UTF-8 sequence at `i`, or 0.
+std::size_t SequenceLength(std::string_view s, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(s[k]); };
+    const std::uint8_t lead = byte(i);
+    if (lead < 0x80) {
+        return 1;
+    }
+    std::size_t length = 0;
+    std::uint8_t low = 0x80;
+    std::uint8_t high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0;  // overlong
+        if (lead == 0xED)
+            high = 0x9F;  // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;  // overlong
+        if (lead == 0xF4)
+            high = 0x8F;  // above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (i + length > s.size()) {
+        return 0;
+    }
+    if (byte(i + 1) < low || byte(i + 1) > high) {
+        return 0;
+    }
+    for (std::size_t k = 2; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = SequenceLength(bytes, i);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::string EightBitToUtf8(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) {
+        return std::string(bytes);
+    }
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char ch : bytes) {
+        const auto b = static_cast<std::uint8_t>(ch);
+        if (b >= 0x80 && b < 0xA0) {
+            AppendUtf8(out, kWindows1252High[b - 0x80]);
+        } else {
+            AppendUtf8(out, b);
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// Byte offset after the first `count` characters (or the end).
+std::size_t OffsetAfter(std::string_view utf8, std::size_t count, std::size_t& counted) {
+    std::size_t end = 0;
+    for (counted = 0; counted < count && end < utf8.size(); ++counted) {
+        const std::size_t length = SequenceLength(utf8, end);
+        end += length == 0 ? 1 : length;
+    }
+    return end;
+}
+
+}  // namespace
+
+std::size_t CountCharacters(std::string_view utf8) {
+    std::size_t counted = 0;
+    OffsetAfter(utf8, utf8.size(), counted);
+    return counted;
+}
+
+std::string CutCharacters(std::string_view utf8, std::size_t count) {
+    std::size_t counted = 0;
+    return std::string(utf8.substr(0, OffsetAfter(utf8, count, counted)));
+}
+
+}  // namespace lanscope

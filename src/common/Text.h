@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace lanscope {
+
+// True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
+// Module names and other 8-bit texts as UTF-8 for display: text that is valid
+// UTF-8 stays as it is; anything else is read as Windows-1252, the code page
+// such texts are written in on Western Windows systems. The bytes themselves
+// stay untouched wherever they go back to a module or into a file.
+std::string EightBitToUtf8(std::string_view bytes);
+
+// How many characters UTF-8 text holds (a byte that starts no well-formed
+// sequence counts as one).
+std::size_t CountCharacters(std::string_view utf8);
+
+// The first `count` characters of UTF-8 text, never part of one.
+std::string CutCharacters(std::string_view utf8, std::size_t count);
+
+}  // namespace lanscope
