@@ -83,6 +83,19 @@ TEST(ConfigWindow, EditingAFieldAndBackDisablesStaticAgain) {
     EXPECT_TRUE(w.button("staticButton")->isEnabled());
 }
 
+TEST(ConfigWindow, AnOctetAbove255IsRefusedAsItIsTypedSoWhatShowsIsWhatIsSent) {
+    ConfigWindow w;
+    w.type("ipEdit", 3, "300");
+    EXPECT_EQ(w.edit("ipEdit")->field(3)->text(), "30");
+    w.type("dnsEdit", 0, "256");
+    EXPECT_EQ(w.edit("dnsEdit")->field(0)->text(), "25");
+    w.prompt.answers = {true};
+    QTest::mouseClick(w.button("staticButton"), Qt::LeftButton);
+    ASSERT_EQ(w.sender.sent.size(), 1u);
+    EXPECT_EQ(w.sender.sent[0].address(), MakeIpv4(192, 0, 2, 30));
+    EXPECT_EQ(w.sender.sent[0].dns(), MakeIpv4(25, 0, 2, 53));
+}
+
 TEST(ConfigWindow, DhcpSendsZeroAddressWithTheMaskGatewayAndDnsOnScreen) {
     ConfigWindow w;
     w.type("maskEdit", 2, "0");

@@ -6,12 +6,15 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolTip>
+#include <QTimer>
 #include <QTreeView>
+#include <functional>
 
 #include "app/LanscopeDlg.h"
 #include "app/LanscopeHelpDlg.h"
 #include "config/IpAddressEdit.h"
 #include "config/LanscopeConfigDlg.h"
+#include "platform/GuiPrompt.h"
 #include "support/GuiSupport.h"
 #include "support/Replies.h"
 
@@ -205,6 +208,111 @@ TEST(MainWindow, AlwaysOnTopSurvivesARestart) {
         window.reject();
     }
     EXPECT_EQ(shared.settings.LoadSetting("AlwaysOnTop_Lanscope"), 0u);
+}
+
+// A person toggles the item while the window runs as the program's main
+// window; nothing may end that modal run but Exit.
+TEST(MainWindow, AlwaysOnTopRestacksUnderTheModalLoopAndExitStoresTheLastState) {
+    MainWindow w;
+    CLanscopeDlg* window = w.window.get();
+    const QRect place = window->geometry();
+    std::vector<bool> onTop;
+    bool exitClicked = false;
+    std::function<void(int)> step = [&](int n) {
+        if (n < 3) {
+            window->alwaysOnTopAction()->trigger();
+            onTop.push_back(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) &&
+                            window->isVisible() && window->geometry() == place);
+            QTimer::singleShot(30, window, [&step, n] { step(n + 1); });
+        } else {
+            exitClicked = true;
+            test::Click(window, "exitButton");
+        }
+    };
+    QTimer::singleShot(0, window, [&step] { step(0); });
+    EXPECT_EQ(window->exec(), QDialog::Rejected);
+    EXPECT_TRUE(exitClicked) << "the modal run ended before Exit";
+    EXPECT_EQ(onTop, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(w.settings.LoadSetting("AlwaysOnTop_Lanscope"), 1u);
+}
+
+TEST(MainWindow, EnterPressesTheFocusedButtonAndAnywhereElseOpensThePage) {
+    MainWindow w;
+    w.reply(test::kMacA, "a");
+    ASSERT_TRUE(w.waitForLines(1));
+    CLanscopeDlg* window = w.window.get();
+    bool reachedExit = false;
+    QTimer::singleShot(0, window, [&] {
+        QApplication::setActiveWindow(window);
+        w.list()->setFocus();
+        QTest::keyClick(w.list(), Qt::Key_Return);
+        // Tab on from the list to Exit, as a person would, then Enter.
+        for (int i = 0; i < 12 && QApplication::focusWidget() != w.button("exitButton"); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        reachedExit = QApplication::focusWidget() == w.button("exitButton");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    EXPECT_EQ(window->exec(), QDialog::Rejected);
+    EXPECT_TRUE(reachedExit);
+    EXPECT_EQ(w.urlOpener.opened, std::vector<std::string>{"http://127.0.0.1"});
+}
+
+TEST(MainWindow, WithoutABrowserTheUserIsToldTheAddress) {
+    MainWindow w;
+    w.urlOpener.browserMissing = true;
+    w.reply(test::kMacA, "a");
+    ASSERT_TRUE(w.waitForLines(1));
+    test::Click(w.window.get(), "webInterfaceButton");
+    ASSERT_EQ(w.prompt.shown.size(), 1u);
+    EXPECT_NE(w.prompt.shown[0].text.find("http://127.0.0.1"), std::string::npos);
+}
+
+TEST(MainWindow, NamesThatAreNotUtf8ShowAsWindows1252AndTheTipCutsWholeCharacters) {
+    MainWindow w;
+    // "Gerät Süd" in Windows-1252, and a UTF-8 name of 100 two-byte letters.
+    w.reply(test::kMacA, "Ger\xE4t", "S\xFC" "d \x80");
+    std::string umlauts;
+    for (int i = 0; i < 100; ++i) {
+        umlauts += "\xC3\xA4";
+    }
+    w.reply(test::kMacB, "b", umlauts);
+    ASSERT_TRUE(w.waitForLines(2));
+    QAbstractItemModel* model = w.list()->model();
+    EXPECT_EQ(model->index(1, 3).data().toString(), QString::fromUtf8("Ger\u00E4t"));
+    EXPECT_EQ(model->index(1, 4).data().toString(), QString::fromUtf8("S\u00FCd \u20AC"));
+    QHelpEvent event(QEvent::ToolTip, w.list()->visualRect(model->index(0, 0)).center(),
+                     QPoint());
+    QApplication::sendEvent(w.list()->viewport(), &event);
+    EXPECT_EQ(QToolTip::text(), QString(79, QChar(0xE4)));
+}
+
+// Owned, a box or window opens above its owner even when the owner stays on
+// top of everything; without an owner it may open beneath it.
+TEST(MainWindow, BoxesAndWindowsBelongToTheWindowTheUserIsIn) {
+    MainWindow w;
+    std::vector<QWidget*> owners;
+    const auto record = [&](QWidget* modal) {
+        owners.push_back(modal->parentWidget());
+        static_cast<QDialog*>(modal)->done(QDialog::Rejected);
+    };
+    {
+        test::ModalHandler handler(record);
+        test::Click(w.window.get(), "helpButton");
+    }
+    {
+        test::ModalHandler handler(record);
+        w.window->findChild<QAction*>(QStringLiteral("aboutAction"))->trigger();
+    }
+    GuiPrompt prompt;
+    QDialog inner(w.window.get());
+    QTimer::singleShot(0, &inner, [&] {
+        test::ModalHandler handler(record, &inner);
+        prompt.message("text", "lanscope", PromptIcon::Exclamation);
+        inner.reject();
+    });
+    inner.exec();
+    EXPECT_EQ(owners, (std::vector<QWidget*>{w.window.get(), w.window.get(), &inner}));
 }
 
 TEST(MainWindow, ListToolTipShowsTheSecondNameCutTo79Characters) {

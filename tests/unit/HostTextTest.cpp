@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include "common/HostInterface.h"
+#include "common/Text.h"
+
+namespace lanscope {
+namespace {
+
+TEST(EightBitText, ValidUtf8StaysAndAnythingElseReadsAsWindows1252) {
+    const struct {
+        std::string bytes;
+        std::string shown;
+    } cases[] = {
+        {"Pump 2", "Pump 2"},
+        {"Ger\xC3\xA4t", "Ger\xC3\xA4t"},                        // UTF-8 already
+        {"Ger\xE4t", "Ger\xC3\xA4t"},                            // 1252 a-umlaut
+        {"\x80 \x9F \xFF", "\xE2\x82\xAC \xC5\xB8 \xC3\xBF"},    // euro, Y-diaeresis, y-diaeresis
+        {"\x81\x8D", "\xC2\x81\xC2\x8D"},                        // undefined: C1 controls
+        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                        // overlong '/' is not UTF-8
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},        // a surrogate is not either
+        {"\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xE2\x82\xAC\xE2\x82\xAC"},  // above U+10FFFF
+        {"\xC3", "\xC3\x83"},                                    // cut short
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EightBitToUtf8(c.bytes), c.shown) << c.bytes;
+        EXPECT_TRUE(IsValidUtf8(EightBitToUtf8(c.bytes)));
+    }
+}
+
+TEST(EightBitText, CutsAndCountsWholeCharacters) {
+    const std::string text = "a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80z";  // a, ä, €, emoji, z
+    EXPECT_EQ(CountCharacters(text), 5u);
+    EXPECT_EQ(CutCharacters(text, 0), "");
+    EXPECT_EQ(CutCharacters(text, 2), "a\xC3\xA4");
+    EXPECT_EQ(CutCharacters(text, 4), "a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80");
+    EXPECT_EQ(CutCharacters(text, 79), text);
+}
+
+TEST(LanInterfaces, OnlyUpRunningBroadcastInterfacesWithAddressResolutionCount) {
+    const auto make = [](const char* name, bool up, bool running, bool broadcast, bool loopback,
+                         bool noArp) {
+        HostInterface host;
+        host.name = name;
+        host.up = up;
+        host.running = running;
+        host.broadcast = broadcast;
+        host.loopback = loopback;
+        host.noArp = noArp;
+        return host;
+    };
+    const std::vector<HostInterface> all = {
+        make("lo", true, true, false, true, false),
+        make("eth0", true, true, true, false, false),
+        make("eth1-unplugged", true, false, true, false, false),
+        make("tun0", true, true, false, false, true),
+        make("wg0", true, true, false, false, true),
+        make("dummy0", true, true, true, false, true),
+        make("docker0-empty", true, false, true, false, false),
+        make("eth2-down", false, false, true, false, false),
+        make("wlan0", true, true, true, false, false),
+    };
+    std::vector<std::string> names;
+    for (const HostInterface& host : LanInterfaces(all)) {
+        names.push_back(host.name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"eth0", "wlan0"}));
+}
+
+}  // namespace
+}  // namespace lanscope
