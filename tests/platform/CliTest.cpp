@@ -57,13 +57,17 @@ TEST(CliDiscover, JsonCarriesColumnsAndRecord) {
     EXPECT_EQ(modules[0]["record"]["dns"], "127.0.0.53");
 }
 
-TEST(CliDiscover, NamesThatAreNotUtf8DoNotBreakJson) {
+TEST(CliDiscover, NamesThatAreNotUtf8AreReadAsWindows1252) {
     sim::ModuleIdentity identity = StaticModule();
     identity.name = "\xff\xfe";
+    identity.name2 = "Ger\xE4t \x80";
     test::LoopbackModule module(identity);
     Cli cli(module.port());
     EXPECT_EQ(RunDiscover({0.5, true}, cli.context), kExitOk);
-    EXPECT_TRUE(nlohmann::json::accept(cli.out.str()));
+    const auto modules = nlohmann::json::parse(cli.out.str());
+    ASSERT_EQ(modules.size(), 1u);
+    EXPECT_EQ(modules[0]["name"], "\u00FF\u00FE");
+    EXPECT_EQ(modules[0]["name2"], "Ger\u00E4t \u20AC");
 }
 
 TEST(CliSet, ChangesOnlyTheNamedSettingsAndVerifies) {

@@ -12,14 +12,14 @@ TEST(EightBitText, ValidUtf8StaysAndAnythingElseReadsAsWindows1252) {
         std::string shown;
     } cases[] = {
         {"Pump 2", "Pump 2"},
-        {"Ger\xC3\xA4t", "Ger\xC3\xA4t"},                        // UTF-8 already
-        {"Ger\xE4t", "Ger\xC3\xA4t"},                            // 1252 a-umlaut
-        {"\x80 \x9F \xFF", "\xE2\x82\xAC \xC5\xB8 \xC3\xBF"},    // euro, Y-diaeresis, y-diaeresis
-        {"\x81\x8D", "\xC2\x81\xC2\x8D"},                        // undefined: C1 controls
-        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                        // overlong '/' is not UTF-8
-        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},        // a surrogate is not either
+        {"Ger\xC3\xA4t", "Ger\xC3\xA4t"},                      // UTF-8 already
+        {"Ger\xE4t", "Ger\xC3\xA4t"},                          // 1252 a-umlaut
+        {"\x80 \x9F \xFF", "\xE2\x82\xAC \xC5\xB8 \xC3\xBF"},  // euro, Y-diaeresis, y-diaeresis
+        {"\x81\x8D", "\xC2\x81\xC2\x8D"},                      // undefined: C1 controls
+        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                      // overlong '/' is not UTF-8
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},      // a surrogate is not either
         {"\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xE2\x82\xAC\xE2\x82\xAC"},  // above U+10FFFF
-        {"\xC3", "\xC3\x83"},                                    // cut short
+        {"\xC3", "\xC3\x83"},                                              // cut short
     };
     for (const auto& c : cases) {
         EXPECT_EQ(EightBitToUtf8(c.bytes), c.shown) << c.bytes;
