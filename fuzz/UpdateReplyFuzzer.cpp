@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Transport transport;
     lanscope::UpdateRunSettings settings;
     settings.imageFile = g_image;
-    lanscope::UpdateRun run(settings, prompt, credentials, "fuzz", [] { return 0xABCD1234u; });
+    std::uint32_t now = 0xABCD1234u;
+    lanscope::UpdateRun run(settings, prompt, credentials, "fuzz", [&now] { return now; });
     if (run.open() != lanscope::UpdateOutcome::Running) {
         __builtin_trap();
     }
@@ -70,7 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         run.onReply(datagram);
         if ((length & 3) == 0) {
+            now += 100;  // time passes, so a held finish goes out
             run.onTick();
+        } else if ((length & 3) == 1) {
+            now += 100;
+            run.onWake();
         }
     }
     return 0;

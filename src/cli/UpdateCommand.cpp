@@ -86,6 +86,9 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
         QTimer tick;
         tick.setInterval(options.tick);
         QObject::connect(&tick, &QTimer::timeout, [&run] { run.onTick(); });
+        run.wakeAfter = [&loop, &run](std::uint32_t ms) {
+            QTimer::singleShot(static_cast<int>(ms), &loop, [&run] { run.onWake(); });
+        };
         tick.start();
         progress.show(0);
         transferStart = std::chrono::steady_clock::now();

@@ -33,5 +33,8 @@ inline constexpr const char* kShutdownRefused = "The LAN card refused to shutdow
 inline constexpr const char* kChecksumFailed = "The LAN card Checksum Failed.";
 inline constexpr const char* kTimeout = "Programming Failed: Timeout";
 inline constexpr const char* kUpdateBindError = "Error on Bind = %ld for %d";
+inline constexpr const char* kImageEndsBeyond32Bits =
+    "The image ends at address 0x100000000 or beyond, past the 32-bit addresses a LAN card can "
+    "take.";
 
 }  // namespace lanscope::messages

@@ -33,10 +33,14 @@ CUpdateDlg::CUpdateDlg(UpdateRunSettings settings, Prompt& prompt, CredentialsSo
     m_timer.setInterval(tick);
     connect(&m_timer, &QTimer::timeout, this, [this] { m_run.onTick(); });
     m_run.changed = [this] { onChanged(); };
+    m_run.wakeAfter = [this](std::uint32_t ms) {
+        QTimer::singleShot(static_cast<int>(ms), this, [this] { m_run.onWake(); });
+    };
 }
 
 CUpdateDlg::~CUpdateDlg() {
     m_run.changed = nullptr;
+    m_run.wakeAfter = nullptr;
 }
 
 int CUpdateDlg::shownProgress() const {

@@ -33,6 +33,11 @@ UpdateOutcome UpdateRun::open() {
         return m_outcome;
     }
     m_filePlatform = FilePlatform();
+    if (endAddress() > 0xFFFFFFFFull) {
+        // The finish request carries the end as 32 bits.
+        fail(messages::kImageEndsBeyond32Bits);
+        return m_outcome;
+    }
     if (m_settings.saveToFile) {
         auto saved =
             SaveImageFile(m_nativePath(m_settings.saveFile), *m_image, m_settings.description);
@@ -58,6 +63,8 @@ void UpdateRun::beginTransfer(UpdateTransport& transport) {
     m_current = m_image->base;
     m_transferId = m_clock();
     m_resendCount = 0;
+    m_lastDataReply.reset();
+    m_holdingFinish = false;
     SendForState();
 }
 
@@ -125,6 +132,8 @@ void UpdateRun::onReply(std::span<const std::uint8_t> datagram) {
             switch (type) {
                 case UpdateReplyType::Ok: {
                     m_state = UpdateState::Transferring;
+                    // Its copies must not send the first chunk again.
+                    m_lastDataReply = std::pair{type, reply->address};
                     const auto platform = ReplyPlatformName(datagram);
                     if (platform && !m_filePlatform.empty() && *platform != m_filePlatform) {
                         m_prompt.message(FormatText(messages::kPlatformMismatch,
@@ -171,29 +180,15 @@ void UpdateRun::onReply(std::span<const std::uint8_t> datagram) {
                     return;
             }
         case UpdateState::Transferring:
-            if (type == UpdateReplyType::Ok) {
-                m_current = reply->address;
-                if (m_current >= endAddress()) {
-                    m_progress = 100;
-                    m_state = m_settings.restart ? UpdateState::FinishingWithRestart
-                                                 : UpdateState::Finishing;
-                } else {
-                    const std::uint64_t done =
-                        m_current > m_image->base ? m_current - m_image->base : 0;
-                    // An image of data records without data bytes has no length.
-                    m_progress =
-                        m_image->length == 0 ? 100 : static_cast<int>(done * 100 / m_image->length);
-                }
-                if (changed) {
-                    changed();
-                }
-            } else if (type == UpdateReplyType::Resend) {
-                m_current = reply->address;
-            }
-            SendForState();
+            onTransferReply(type, reply->address);
             return;
         case UpdateState::Finishing:
         case UpdateState::FinishingWithRestart:
+            if (m_holdingFinish) {
+                // Late copies of data acknowledgements; the finish is not out.
+                m_lastReplyAt = m_clock();
+                return;
+            }
             if (type == UpdateReplyType::Ok) {
                 m_state = UpdateState::Closing;
                 SendForState();
@@ -206,9 +201,85 @@ void UpdateRun::onReply(std::span<const std::uint8_t> datagram) {
     }
 }
 
+void UpdateRun::onTransferReply(UpdateReplyType type, std::uint32_t address) {
+    if (type != UpdateReplyType::Ok && type != UpdateReplyType::Resend) {
+        SendForState();  // any other reply repeats the chunk
+        return;
+    }
+    const std::pair<UpdateReplyType, std::uint32_t> key{type, address};
+    if (m_lastDataReply == key) {
+        // A duplicated datagram: its chunk is out already, and a lost one is
+        // sent again by the 20-second rule.
+        return;
+    }
+    const std::uint64_t end = endAddress();
+    if (address < m_image->base || (type == UpdateReplyType::Resend && address >= end)) {
+        // A late copy of the start's acknowledgement, or a request for
+        // bytes the image does not have: nothing to send.
+        return;
+    }
+    m_current = address;
+    if (type == UpdateReplyType::Ok) {
+        if (m_current >= end) {
+            m_progress = 100;
+            m_state =
+                m_settings.restart ? UpdateState::FinishingWithRestart : UpdateState::Finishing;
+            if (changed) {
+                changed();
+            }
+            holdFinish();
+            return;
+        }
+        // An image of data records without data bytes has no length.
+        m_progress = m_image->length == 0
+                         ? 100
+                         : static_cast<int>((m_current - m_image->base) * 100 / m_image->length);
+        if (changed) {
+            changed();
+        }
+    }
+    m_lastDataReply = key;
+    SendForState();
+}
+
+void UpdateRun::holdFinish() {
+    // Nothing in a reply tells a finish confirmation from a copy of a data
+    // acknowledgement. Copies still under way would read as the module's
+    // verdict on the finish, so the finish goes out once they have passed.
+    m_holdingFinish = true;
+    m_holdStart = m_lastReplyAt = m_clock();
+    m_countdown = kTicksPerResend;
+    if (wakeAfter) {
+        wakeAfter(kFinishQuietMs);
+    }
+}
+
+void UpdateRun::onWake() {
+    if (m_outcome != UpdateOutcome::Running || !m_holdingFinish) {
+        return;
+    }
+    const std::uint32_t now = m_clock();
+    const std::uint32_t quiet = now - m_lastReplyAt;
+    const std::uint32_t held = now - m_holdStart;
+    if (quiet < kFinishQuietMs && held < kMaxFinishHoldMs) {
+        if (wakeAfter) {
+            wakeAfter(std::min(kFinishQuietMs - quiet, kMaxFinishHoldMs - held));
+        }
+        return;
+    }
+    m_holdingFinish = false;
+    SendForState();
+}
+
 void UpdateRun::onTick() {
+    // While the user is asked for credentials nothing goes out; otherwise
+    // every state waits under the resend and time-out rule.
     if (m_outcome != UpdateOutcome::Running || !m_timerRunning || m_transport == nullptr ||
-        m_state == UpdateState::AwaitingCredentials) {
+        m_askingCredentials) {
+        return;
+    }
+    if (m_holdingFinish) {
+        onWake();
         return;
     }
     if (--m_countdown > 0) {

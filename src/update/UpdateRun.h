@@ -58,6 +58,10 @@ class UpdateRun {
   public:
     static constexpr int kTicksPerResend = 20;
     static constexpr int kMaxResends = 3;
+    // After the last acknowledgement the finish request waits until the
+    // module has been quiet this long (at most kMaxFinishHoldMs).
+    static constexpr std::uint32_t kFinishQuietMs = 200;
+    static constexpr std::uint32_t kMaxFinishHoldMs = 2000;
 
     UpdateRun(UpdateRunSettings settings, Prompt& prompt, CredentialsSource& credentials,
               std::string caption, std::function<std::uint32_t()> millisecondClock,
@@ -69,10 +73,15 @@ class UpdateRun {
     void beginTransfer(UpdateTransport& transport);
     void onReply(std::span<const std::uint8_t> datagram);
     void onTick();
+    // The wake-up asked for through wakeAfter.
+    void onWake();
     void cancel();
 
     // Told after every change the view may show: progress or outcome.
     std::function<void()> changed;
+    // Asks the front end to call onWake after the given milliseconds. Without
+    // it the one-second ticks do (later, but the run still ends).
+    std::function<void(std::uint32_t)> wakeAfter;
 
     UpdateState state() const { return m_state; }
     UpdateOutcome outcome() const { return m_outcome; }
@@ -82,10 +91,13 @@ class UpdateRun {
     std::uint32_t currentAddress() const { return m_current; }
     int resendCount() const { return m_resendCount; }
     int countdown() const { return m_countdown; }
+    bool holdingFinish() const { return m_holdingFinish; }
     const std::optional<UpdateImage>& image() const { return m_image; }
 
   private:
     void SendForState();
+    void onTransferReply(UpdateReplyType type, std::uint32_t address);
+    void holdFinish();
     void finish(UpdateOutcome outcome);
     void fail(const std::string& message);
     std::uint64_t endAddress() const;
@@ -109,6 +121,12 @@ class UpdateRun {
     std::uint32_t m_transferId = 0;
     int m_resendCount = 0;
     int m_countdown = 0;
+    // The reply (type and address) that made the last data request go out:
+    // a copy of it asks for nothing new.
+    std::optional<std::pair<UpdateReplyType, std::uint32_t>> m_lastDataReply;
+    bool m_holdingFinish = false;
+    std::uint32_t m_holdStart = 0;
+    std::uint32_t m_lastReplyAt = 0;
     std::string m_user;
     std::string m_password;
 };

@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 
 #include "support/RecordingPrompt.h"
@@ -24,7 +25,11 @@ struct RecordingTransport : UpdateTransport {
 struct ScriptedCredentials : CredentialsSource {
     std::vector<std::pair<std::string, std::string>> answers;  // empty pair user "": cancel
     int asked = 0;
+    std::function<void()> whileAsking;  // what happens while the question is up
     bool askCredentials(std::string& user, std::string& password) override {
+        if (whileAsking) {
+            whileAsking();
+        }
         if (static_cast<std::size_t>(asked) >= answers.size()) {
             ++asked;
             return false;
@@ -72,6 +77,7 @@ struct RunFixture {
     RecordingTransport transport;
     std::unique_ptr<UpdateRun> run;
     int changes = 0;
+    std::uint32_t now = 0x12345678u;
 
     explicit RunFixture(const std::string& file, bool restart = true) {
         UpdateRunSettings settings;
@@ -79,7 +85,7 @@ struct RunFixture {
         settings.moduleAddress = MakeIpv4(192, 0, 2, 11);
         settings.restart = restart;
         run = std::make_unique<UpdateRun>(settings, prompt, credentials, "lanscope",
-                                          [] { return 0x12345678u; });
+                                          [this] { return now; });
         run->changed = [this] { ++changes; };
     }
     void start() {
@@ -89,6 +95,11 @@ struct RunFixture {
     void reply(UpdateReplyType type, std::uint32_t address = 0, const std::string& platform = {},
                std::uint32_t transferId = 0x12345678u) {
         run->onReply(BuildUpdateReply(type, transferId, address, 0, platform));
+    }
+    // The module stays quiet long enough for the held finish to go out.
+    void quiet() {
+        now += UpdateRun::kFinishQuietMs;
+        run->onWake();
     }
     void ticks(int count) {
         for (int i = 0; i < count; ++i) {
@@ -169,6 +180,7 @@ TEST(UpdateRun, ThousandBytesGoOutAs470_470_60AndFinishWithRestart) {
     EXPECT_EQ(chunks, (std::vector<std::size_t>{470, 470, 60}));
     EXPECT_EQ(progress, (std::vector<int>{0, 47, 94}));
     EXPECT_EQ(r.run->progress(), 100);
+    r.quiet();
     const auto finish = r.transport.last();
     EXPECT_EQ(finish.type, 4);
     EXPECT_EQ(finish.address, 0x1000u + 1000);
@@ -177,6 +189,89 @@ TEST(UpdateRun, ThousandBytesGoOutAs470_470_60AndFinishWithRestart) {
     r.reply(UpdateReplyType::Ok);
     EXPECT_EQ(r.run->outcome(), UpdateOutcome::Ok);
     EXPECT_TRUE(r.prompt.shown.empty());
+}
+
+// Every reply arrives twice, as on a network that duplicates datagrams.
+TEST(UpdateRun, DuplicatedRepliesNeitherMultiplyRequestsNorPassForTheFinishVerdict) {
+    RunFixture r(WriteImage(1000, 0x1000));
+    r.start();
+    const auto twice = [&](UpdateReplyType type, std::uint32_t address) {
+        r.reply(type, address);
+        r.reply(type, address);
+    };
+    twice(UpdateReplyType::Ok, 0);
+    twice(UpdateReplyType::Ok, 0x1000 + 470);
+    twice(UpdateReplyType::Ok, 0x1000 + 940);
+    twice(UpdateReplyType::Ok, 0x1000 + 1000);
+    EXPECT_EQ(r.transport.sent.size(), 4u);  // start and three chunks
+    EXPECT_TRUE(r.run->holdingFinish());
+    // Copies keep arriving: the finish waits for a quiet moment...
+    for (int i = 0; i < 3; ++i) {
+        r.now += 150;
+        r.reply(UpdateReplyType::Ok, 0x1000 + 1000);
+        r.run->onWake();
+        r.run->onTick();
+    }
+    EXPECT_EQ(r.transport.sent.size(), 4u);
+    EXPECT_EQ(r.run->outcome(), UpdateOutcome::Running);
+    r.quiet();
+    ASSERT_EQ(r.transport.sent.size(), 5u);
+    EXPECT_EQ(r.transport.last().type, 4);
+    // ...so the verdict that follows is the module's word on the finish.
+    r.reply(UpdateReplyType::ChecksumFailed);
+    EXPECT_EQ(r.run->outcome(), UpdateOutcome::Cancel);
+    ASSERT_EQ(r.prompt.shown.size(), 1u);
+    EXPECT_EQ(r.prompt.shown[0].text, "The LAN card Checksum Failed.");
+}
+
+TEST(UpdateRun, TheFinishWaitsTwoSecondsAtMostAndWithoutWakeUpsTheTickSendsIt) {
+    RunFixture r(WriteImage(100, 0x1000));
+    r.start();
+    r.reply(UpdateReplyType::Ok);
+    r.reply(UpdateReplyType::Ok, 0x1000 + 100);
+    for (std::uint32_t at = 100; at < UpdateRun::kMaxFinishHoldMs; at += 100) {
+        r.now += 100;
+        r.reply(UpdateReplyType::Ok, 0x1000 + 100);
+        r.run->onWake();
+    }
+    EXPECT_EQ(r.transport.sent.size(), 2u);
+    r.now += 100;
+    r.run->onTick();  // 2 s held, however busy the line
+    EXPECT_EQ(r.transport.sent.size(), 3u);
+    EXPECT_EQ(r.transport.last().type, 4);
+}
+
+TEST(UpdateRun, RepliesOutsideTheImageSendNothing) {
+    RunFixture r(WriteImage(1000, 0x1000));
+    r.start();
+    r.reply(UpdateReplyType::Ok);
+    const auto sent = r.transport.sent.size();
+    r.reply(UpdateReplyType::Ok, 0x0FFF);             // a late copy of the start's OK
+    r.reply(UpdateReplyType::Resend, 0x1000 + 1000);  // past the end
+    r.reply(UpdateReplyType::Resend, 0x0F00);
+    EXPECT_EQ(r.transport.sent.size(), sent);
+    EXPECT_EQ(r.run->currentAddress(), 0x1000u);
+}
+
+TEST(UpdateRun, ALostReplyAfterTheCredentialsIsSentAgainAndTimesOut) {
+    RunFixture r(WriteImage(100, 0x1000));
+    r.credentials.answers = {{"admin", "pw"}};
+    r.credentials.whileAsking = [&] { r.ticks(100); };  // the user takes their time
+    r.start();
+    r.reply(UpdateReplyType::NeedCredentials);
+    ASSERT_EQ(r.transport.sent.size(), 2u);  // the start again, with credentials
+    r.ticks(100);
+    EXPECT_EQ(r.transport.sent.size(), 6u);
+    EXPECT_EQ(r.run->outcome(), UpdateOutcome::Cancel);
+    ASSERT_EQ(r.prompt.shown.size(), 1u);
+    EXPECT_EQ(r.prompt.shown[0].text, "Programming Failed: Timeout");
+}
+
+TEST(UpdateRun, AnImageEndingAtTwoToThe32IsRefused) {
+    RunFixture r(WriteImage(16, 0xFFFFFFF0));
+    EXPECT_EQ(r.run->open(), UpdateOutcome::Cancel);
+    ASSERT_EQ(r.prompt.shown.size(), 1u);
+    EXPECT_NE(r.prompt.shown[0].text.find("0x100000000"), std::string::npos);
 }
 
 TEST(UpdateRun, AnImageWithoutBytesNeverDividesByItsLength) {
@@ -199,6 +294,7 @@ TEST(UpdateRun, WithoutRestartTheFinishIsType3) {
     r.start();
     r.reply(UpdateReplyType::Ok);
     r.reply(UpdateReplyType::Ok, 0x1000 + 100);
+    r.quiet();
     const auto finish = r.transport.last();
     EXPECT_EQ(finish.type, 3);
     EXPECT_EQ(finish.address, 0x1000u + 100);
@@ -252,9 +348,6 @@ TEST(UpdateRun, CredentialsAreAskedOnEveryRequestAndSentWithTheStart) {
     ASSERT_EQ(r.transport.sent.back().size(), 26u + 5 + 5);
     EXPECT_EQ(std::string(r.transport.sent.back().begin() + 20, r.transport.sent.back().end()),
               std::string("admin\0wrong\0\0\0\0\0", 16));
-    // No resends while credentials are pending.
-    r.ticks(100);
-    EXPECT_EQ(r.transport.sent.size(), 2u);
     r.reply(UpdateReplyType::NeedCredentials);
     EXPECT_EQ(r.credentials.asked, 2);
     EXPECT_EQ(r.transport.sent.back().size(), 26u + 5 + 6);
@@ -306,6 +399,7 @@ TEST(UpdateRun, ChecksumFailedAfterTheFinishFailsTheRun) {
     EXPECT_EQ(r.run->outcome(), UpdateOutcome::Running);
     r.reply(UpdateReplyType::Ok);
     r.reply(UpdateReplyType::Ok, 0x1000 + 100);
+    r.quiet();
     r.reply(UpdateReplyType::ChecksumFailed);
     EXPECT_EQ(r.run->outcome(), UpdateOutcome::Cancel);
     ASSERT_EQ(r.prompt.shown.size(), 1u);
