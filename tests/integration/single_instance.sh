@@ -8,21 +8,26 @@ export BIN
     set -euo pipefail
     source "'"$here"'/common.sh"
     export QT_QPA_PLATFORM=offscreen LANSCOPE_SETTINGS="$(mktemp)"
-    "$BIN/lanscope" 2>/dev/null &
-    first=$!
-    trap "kill $first 2>/dev/null || true" EXIT
-    # Wait until the first instance listens for later starts.
-    for _ in $(seq 1 100); do
-        if ss -xl | grep -q "lanscope-"; then break; fi
-        sleep 0.1
-    done
-    set +e
-    timeout 20 "$BIN/lanscope" 2>/dev/null
-    rc=$?
-    set -e
-    expect_eq "$rc" 0 "exit code of the second start"
-    kill -0 "$first" || fail "the first instance ended"
-    kill "$first"; wait "$first" 2>/dev/null || true
+    pids=()
+    trap "kill \${pids[*]} 2>/dev/null || true" EXIT
+    second_start_ends() {  # WHEN
+        "$BIN/lanscope" 2>/dev/null &
+        local first=$!
+        pids+=("$first")
+        # Wait until the first instance listens for later starts.
+        for _ in $(seq 1 100); do
+            if ss -xl | grep -q "lanscope-"; then break; fi
+            sleep 0.1
+        done
+        set +e
+        timeout 20 "$BIN/lanscope" 2>/dev/null
+        local rc=$?
+        set -e
+        expect_eq "$rc" 0 "exit code of a second start $1"
+        kill -0 "$first" || fail "the first instance ended"
+        kill "$first"; wait "$first" 2>/dev/null || true
+    }
+    second_start_ends "while the first shows its window"
 
     # While the first start still shows its bind error (port 20034 taken, no
     # window yet), a second start must find the name taken all the same.
@@ -30,20 +35,8 @@ export BIN
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 s.bind((\"\", 20034))
 time.sleep(60)" &
-    holder=$!
+    pids+=($!)
     for _ in $(seq 1 50); do ss -Huln "sport = :20034" | grep -q . && break; sleep 0.1; done
-    "$BIN/lanscope" 2>/dev/null &
-    first=$!
-    trap "kill $first $holder 2>/dev/null || true" EXIT
-    for _ in $(seq 1 100); do
-        if ss -xl | grep -q "lanscope-"; then break; fi
-        sleep 0.1
-    done
-    set +e
-    timeout 20 "$BIN/lanscope" 2>/dev/null
-    rc=$?
-    set -e
-    expect_eq "$rc" 0 "exit code of a second start during the first one'"'"'s start-up"
-    kill -0 "$first" || fail "the first instance ended"
+    second_start_ends "during the first one'"'"'s start-up"
 '
 echo "PASS"

@@ -101,11 +101,12 @@ out() { echo "--fw-image-out $work/received-$1.bin --fw-platform $platform"; }
     expect_eq "$rc" 124 "keep-alives keep the run going"
 '
 
-# Every reply twice: success only once the module has stored the image, and a
+# Every reply twice, and a finish OK that looks like the last data
+# acknowledgement: success only once the module has stored the image, and a
 # checksum verdict that follows the finish is never lost to a stale copy.
 "$TESTBED" --modules 2 \
-    --module 1 "--fw-duplicate --fw-image-out $work/dup.bin" \
-    --module 2 "--fw-duplicate --fw-corrupt" \
+    --module 1 "--fw-duplicate --fw-finish-ok-with-end --fw-image-out $work/dup.bin" \
+    --module 2 "--fw-duplicate --fw-finish-ok-with-end --fw-corrupt" \
     -- bash -c '
     set -euo pipefail
     source "'"$here"'/common.sh"

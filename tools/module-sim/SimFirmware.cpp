@@ -170,7 +170,8 @@ FirmwareReaction SimFirmware::onFinish(const UpdateDatagram& request, bool resta
     }
     m_restart = restart;
     reaction.finished = true;
-    reaction.replies.push_back(BuildUpdateReply(UpdateReplyType::Ok, m_transferId));
+    reaction.replies.push_back(BuildUpdateReply(UpdateReplyType::Ok, m_transferId,
+                                                m_options.finishOkWithEnd ? m_expected : 0));
     reaction.log += restart ? ": stored, restart requested" : ": stored";
     return reaction;
 }

@@ -40,6 +40,9 @@ struct FirmwareOptions {
     std::set<unsigned> duplicateData;
     // Spoil one stored byte, so the finish check fails.
     bool corrupt = false;
+    // Put the image's end address into the finish OK, where a data
+    // acknowledgement carries its next address (some modules do).
+    bool finishOkWithEnd = false;
     // Largest image the module takes; larger ones get "no memory".
     std::uint32_t memory = 64u << 20;
 };

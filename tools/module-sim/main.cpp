@@ -235,6 +235,9 @@ int main(int argc, char** argv) {
     cli.add_option("--fw-duplicate-data", duplicateData,
                    "Send the replies to these data requests twice (1-based, comma-separated)");
     cli.add_flag("--fw-corrupt", fw.corrupt, "Spoil a stored byte so the finish check fails");
+    cli.add_flag("--fw-finish-ok-with-end", fw.finishOkWithEnd,
+                 "Answer the finish with an OK that names the end address, like a data "
+                 "acknowledgement");
     cli.add_option("--fw-image-out", options.imageOut,
                    "Write the received image here when an update finishes (and FILE.restart)");
     CLI11_PARSE(cli, argc, argv);
