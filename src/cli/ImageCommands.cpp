@@ -3,7 +3,8 @@
 
 #include "cli/Commands.h"
 #include "platform/NativePath.h"
-#include "update/SRecordImage.h"
+#include "update/ImageFile.h"
+#include "update/SRecordLoader.h"
 
 namespace lanscope::cli {
 
@@ -46,9 +47,9 @@ int RunInfo(const InfoOptions& options, CliContext& context) {
             records["S" + std::to_string(type)] = counts[type];
         }
         const nlohmann::json info = {
-            {"base", image->base},        {"length", image->length},
-            {"end", image->end()},        {"checksum", Hex(image->checksum)},
-            {"platform", FilePlatform()}, {"records", records},
+            {"base", image->base},         {"length", image->length},
+            {"end", image->end()},         {"checksum", Hex(image->checksum)},
+            {"platform", image->platform}, {"records", records},
         };
         context.out << info.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         return kExitOk;
@@ -57,7 +58,7 @@ int RunInfo(const InfoOptions& options, CliContext& context) {
                 << "length    " << image->length << " bytes\n"
                 << "end       " << Hex(image->end()) << '\n'
                 << "checksum  " << Hex(image->checksum) << '\n'
-                << "platform  " << FilePlatform() << '\n'
+                << "platform  " << image->platform << '\n'
                 << "records  ";
     for (std::size_t type = 0; type < counts.size(); ++type) {
         if (counts[type] != 0) {

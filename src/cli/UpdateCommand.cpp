@@ -1,26 +1,20 @@
 #include <unistd.h>
 
 #include <QEventLoop>
-#include <QTimer>
 #include <chrono>
 #include <iostream>
 
 #include "cli/Commands.h"
 #include "platform/ConsoleCredentials.h"
 #include "platform/NativePath.h"
-#include "update/UpdateRun.h"
+#include "update/UpdateLoop.h"
+#include "update/UpdateSession.h"
 
 namespace lanscope::cli {
 
 namespace {
 
 constexpr const char* kCaption = "lanscope-cli";
-
-std::uint32_t MillisecondClock() {
-    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                          std::chrono::steady_clock::now().time_since_epoch())
-                                          .count());
-}
 
 // A bar on a terminal, a line per new percentage elsewhere.
 class ProgressPrinter {
@@ -67,43 +61,35 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
     settings.imageFile = options.file;
     settings.moduleAddress = module;
     settings.restart = !options.noRestart;
-    UpdateRun run(settings, context.prompt, credentials, kCaption, MillisecondClock, NativePath);
+    UpdateSession session(settings, context.prompt, credentials, kCaption, SteadyMilliseconds,
+                          NativePath);
 
     ProgressPrinter progress(context.out);
     QEventLoop loop;
-    run.changed = [&] {
-        if (run.outcome() == UpdateOutcome::Running) {
-            progress.show(run.progress());
+    session.changed = [&] {
+        if (session.outcome() == UpdateOutcome::Running) {
+            progress.show(session.progress());
         } else {
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         }
     };
+    UpdateLoop driver(session, context.prompt, kCaption, context.updateEndpoints, options.tick);
     auto transferStart = std::chrono::steady_clock::now();
-    if (run.open() == UpdateOutcome::Running) {
-        FerroxUpdateSocket socket(
-            [&run](std::span<const std::uint8_t> reply) { run.onReply(reply); }, module,
-            context.prompt, kCaption, context.updateEndpoints);
-        QTimer tick;
-        tick.setInterval(options.tick);
-        QObject::connect(&tick, &QTimer::timeout, [&run] { run.onTick(); });
-        run.wakeAfter = [&loop, &run](std::uint32_t ms) {
-            QTimer::singleShot(static_cast<int>(ms), &loop, [&run] { run.onWake(); });
-        };
-        tick.start();
+    if (driver.open() == UpdateOutcome::Running) {
         progress.show(0);
         transferStart = std::chrono::steady_clock::now();
-        run.beginTransfer(socket);
-        if (run.outcome() == UpdateOutcome::Running) {
+        driver.begin();
+        if (session.outcome() == UpdateOutcome::Running) {
             loop.exec();
         }
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart).count();
     progress.end();
-    if (run.outcome() == UpdateOutcome::Ok) {
+    if (session.outcome() == UpdateOutcome::Ok) {
         char took[32];
         std::snprintf(took, sizeof took, "%.3f", seconds);
-        context.out << "Update complete: " << run.image()->length << " bytes to "
+        context.out << "Update complete: " << session.image()->length << " bytes to "
                     << FormatIpv4(module) << " in " << took << " s"
                     << (settings.restart ? ", module restarting" : "") << ".\n";
         return kExitOk;

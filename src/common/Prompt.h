@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdarg>
 #include <cstdio>
 #include <string>
 
@@ -19,15 +20,29 @@ class Prompt {
     virtual bool askYesNo(const std::string& text, const std::string& caption, bool defaultYes) = 0;
 };
 
-// Fills one of the program's printf-style message texts.
-template <class... Args>
-std::string FormatText(const char* format, Args... args) {
-    const int size = std::snprintf(nullptr, 0, format, args...);
-    if (size <= 0) {
-        return {};
+#if defined(__GNUC__)
+#define LANSCOPE_PRINTF_FORMAT __attribute__((format(printf, 1, 2)))
+#else
+#define LANSCOPE_PRINTF_FORMAT
+#endif
+
+// Fills a printf-style message text. Called with a literal format only (the
+// message functions in each Messages.h), so the compiler checks the arguments.
+inline std::string FormatText(const char* format, ...) LANSCOPE_PRINTF_FORMAT;
+
+inline std::string FormatText(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::va_list again;
+    va_copy(again, args);
+    const int size = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text;
+    if (size > 0) {
+        text.resize(static_cast<std::size_t>(size));
+        std::vsnprintf(text.data(), text.size() + 1, format, again);
     }
-    std::string text(static_cast<std::size_t>(size), '\0');
-    std::snprintf(text.data(), text.size() + 1, format, args...);
+    va_end(again);
     return text;
 }
 

@@ -14,7 +14,7 @@ FerroxSocket::FerroxSocket(ModuleList& owner, Prompt& prompt, FerroxEndpoints en
     auto socket =
         UdpSocket::openBound(m_endpoints.bindAddress, m_endpoints.bindPort, /*broadcast=*/true);
     if (!socket) {
-        prompt.message(FormatText(messages::kBindError, static_cast<long>(socket.error().code), 0),
+        prompt.message(messages::BindErrorText(static_cast<long>(socket.error().code), 0),
                        messages::kBindErrorCaption, PromptIcon::Exclamation);
         return;
     }

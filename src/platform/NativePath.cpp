@@ -3,7 +3,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "update/SRecordImage.h"
+#include "update/CygwinPath.h"
 #endif
 
 namespace lanscope {

@@ -15,9 +15,8 @@ FerroxUpdateSocket::FerroxUpdateSocket(ReplySink sink, Ipv4 module, Prompt& prom
         UdpSocket::openBound(m_endpoints.bindAddress, m_endpoints.bindPort, /*broadcast=*/false);
     if (!socket) {
         // The run goes on and ends by its time-out, as nothing will answer.
-        prompt.message(
-            FormatText(messages::kUpdateBindError, static_cast<long>(socket.error().code), 0),
-            caption, PromptIcon::Exclamation);
+        prompt.message(messages::UpdateBindErrorText(static_cast<long>(socket.error().code), 0),
+                       caption, PromptIcon::Exclamation);
         return;
     }
     m_socket = std::move(socket.value());

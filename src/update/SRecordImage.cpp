@@ -1,10 +1,9 @@
 #include "update/SRecordImage.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+#include <memory>
+#include <optional>
 
 #include "update/Messages.h"
 
@@ -73,27 +72,17 @@ inline std::uint8_t Pair(const std::uint8_t* digits, unsigned& bad) {
 // record.
 constexpr int kAddressWidth[10] = {-1, 2, 3, 4, 5, 0, 0, 4, 3, -1};
 
-std::string& PlatformBuffer() {
-    static std::string platform;
-    return platform;
-}
-
 LoadFailure Failure(std::string message) {
     return LoadFailure{{std::move(message)}};
 }
 
 // A record whose bytes do not sum to 0xFF: the sum, then the verdict.
 LoadFailure ChecksumFailure(unsigned sum) {
-    return LoadFailure{
-        {FormatText(messages::kChecksumError, static_cast<unsigned long>(sum & 0xFFu)),
-         messages::kRecordChecksumError}};
+    return LoadFailure{{messages::ChecksumErrorText(static_cast<unsigned long>(sum & 0xFFu)),
+                        messages::kRecordChecksumError}};
 }
 
 }  // namespace
-
-const std::string& FilePlatform() {
-    return PlatformBuffer();
-}
 
 std::uint32_t ImageChecksum(std::span<const std::uint8_t> image) {
     // Byte k of each word weighs 2^(24 - 8k): sum the four columns apart
@@ -164,16 +153,16 @@ std::variant<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text, std::
         // The count, then every byte it announces.
         const std::size_t countAt = pos + 2;
         if (countAt + 2 > end) {
-            return Failure(FormatText(messages::kRecordCutShort, line));
+            return Failure(messages::RecordCutShortText(line));
         }
         unsigned bad = 0;
         const std::size_t count = Pair(buffer + countAt, bad);
         if ((bad & 0x100u) != 0) {
-            return Failure(FormatText(messages::kNotHexadecimal, line));
+            return Failure(messages::NotHexadecimalText(line));
         }
         const std::size_t bytesAt = countAt + 2;
         if (bytesAt + 2 * count > end) {
-            return Failure(FormatText(messages::kRecordCutShort, line));
+            return Failure(messages::RecordCutShortText(line));
         }
         // Every record's digits and checksum are checked before anything
         // else is said about it.
@@ -184,7 +173,7 @@ std::variant<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text, std::
                 sum += Pair(buffer + i, digits);
             }
             if ((digits & 0x100u) != 0) {
-                return Failure(FormatText(messages::kNotHexadecimal, line));
+                return Failure(messages::NotHexadecimalText(line));
             }
             if ((sum & 0xFFu) != 0xFFu) {
                 return ChecksumFailure(sum);
@@ -197,7 +186,7 @@ std::variant<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text, std::
             }
             if (count < static_cast<std::size_t>(width) + 1) {
                 return Failure(
-                    FormatText(messages::kRecordTooShort, line, static_cast<unsigned long>(count)));
+                    messages::RecordTooShortText(line, static_cast<unsigned long>(count)));
             }
             pos += 2;  // checked; the rest is passed over by the scan
             continue;
@@ -252,7 +241,7 @@ std::variant<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text, std::
         }
         sum += Pair(digits, bad);
         if ((bad & 0x100u) != 0) {
-            return Failure(FormatText(messages::kNotHexadecimal, line));
+            return Failure(messages::NotHexadecimalText(line));
         }
         if ((sum & 0xFFu) != 0xFFu) {
             return ChecksumFailure(sum);
@@ -278,6 +267,10 @@ std::variant<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text, std::
     if (length > 0xFFFFFFFFu) {
         return Failure(messages::kFileTooLarge);
     }
+    if (alignedEnd > 0xFFFFFFFFu) {
+        // The finish request carries the end as 32 bits.
+        return Failure(messages::kImageEndsBeyond32Bits);
+    }
     if (length + 1 > text.size()) {
         // Only a file that ends right after a record placed past a gap gets
         // here; a few more bytes beat writing beyond the block.
@@ -289,139 +282,6 @@ std::variant<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text, std::
     image.checksum = ImageChecksum({text.data(), image.length});
     image.block = std::move(text);
     return image;
-}
-
-std::string TranslateCygwinPath(
-    const std::string& path,
-    const std::function<std::optional<std::string>(const std::string&)>& lookupMount) {
-    auto backslashes = [](std::string text) {
-        std::replace(text.begin(), text.end(), '/', '\\');
-        return text;
-    };
-    static const std::string kFerrox = "/ferrox";
-    static const std::string kCygdrive = "/cygdrive/";
-    if (path.compare(0, kFerrox.size(), kFerrox) == 0 && lookupMount) {
-        if (auto native = lookupMount(kFerrox)) {
-            return backslashes(*native + path.substr(kFerrox.size()));
-        }
-    }
-    if (path.size() >= 4 && path[0] == '/' && path[1] == '/' && path[3] == '/') {
-        return std::string(1, path[2]) + ":" + backslashes(path.substr(3));
-    }
-    if (path.compare(0, kCygdrive.size(), kCygdrive) == 0 && path.size() > kCygdrive.size()) {
-        const std::string rest = path.substr(kCygdrive.size());
-        return backslashes(rest.substr(0, 1) + ":" + rest.substr(1));
-    }
-    return path;
-}
-
-std::optional<UpdateImage> LoadSRecordImage(const std::string& fileName, Prompt& prompt,
-                                            const std::string& caption) {
-    PlatformBuffer().clear();
-    std::FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (file == nullptr) {
-        prompt.message(messages::kFailedToOpen, caption, PromptIcon::Exclamation);
-        return std::nullopt;
-    }
-    ByteBuffer text;
-    bool readOk = true;
-    std::error_code error;
-    const auto size = std::filesystem::file_size(fileName, error);
-    if (!error) {
-        text.resize(static_cast<std::size_t>(size) + 1);
-        const std::size_t got = std::fread(text.data(), 1, static_cast<std::size_t>(size), file);
-        readOk = got == size || std::feof(file);
-        text.resize(got + 1);
-    } else {
-        // Not a regular file (a pipe, say): read what it gives.
-        std::uint8_t chunk[65536];
-        std::size_t got;
-        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-            text.insert(text.end(), chunk, chunk + got);
-        }
-        readOk = !std::ferror(file);
-        text.push_back(0);
-    }
-    std::fclose(file);
-    if (!readOk) {
-        prompt.message(messages::kFailedToOpen, caption, PromptIcon::Exclamation);
-        return std::nullopt;
-    }
-    text.back() = 0;
-
-    auto result = DecodeSRecordImage(std::move(text), PlatformBuffer());
-    if (auto* failure = std::get_if<LoadFailure>(&result)) {
-        for (const std::string& message : failure->messages) {
-            prompt.message(message, caption, PromptIcon::Exclamation);
-        }
-        return std::nullopt;
-    }
-    return std::get<UpdateImage>(std::move(result));
-}
-
-std::array<std::uint8_t, 100> BuildImageFileHeader(const UpdateImage& image,
-                                                   const std::string& description) {
-    std::array<std::uint8_t, 100> header{};
-    auto put32 = [&](std::size_t at, std::uint32_t value) {
-        for (std::size_t i = 0; i < 4; ++i) {
-            header[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-        }
-    };
-    put32(0, 1);
-    put32(4, image.base);
-    put32(8, image.length);
-    put32(12, image.checksum);
-
-    // The code in parentheses; without a "(", the text before the first ")"
-    // (nothing when there is no ")" either).
-    std::string code;
-    const auto open = description.find('(');
-    const auto close = description.find(')');
-    if (open != std::string::npos) {
-        const auto after = description.find(')', open + 1);
-        if (after != std::string::npos) {
-            code = description.substr(open + 1, after - open - 1);
-        }
-    } else if (close != std::string::npos) {
-        code = description.substr(0, close);
-    }
-    // The version: what follows the first ")", or the whole text without one.
-    const std::string version =
-        close == std::string::npos ? description : description.substr(close + 1);
-    std::copy_n(code.begin(), std::min<std::size_t>(code.size(), 19), header.begin() + 16);
-    std::copy_n(version.begin(), std::min<std::size_t>(version.size(), 10), header.begin() + 36);
-    return header;
-}
-
-Result<void> SaveImageFile(const std::string& path, const UpdateImage& image,
-                           const std::string& description) {
-    const auto header = BuildImageFileHeader(image, description);
-    // Written beside the target and renamed over it once complete, so a
-    // failure never leaves a partial file under the name asked for.
-    const std::string temporary = path + ".partial";
-    auto fail = [&](const std::string& why) -> Result<void> {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return Error{0, FormatText(messages::kCannotWrite, path.c_str(), why.c_str())};
-    };
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
-        return Error{0, FormatText(messages::kCannotWrite, path.c_str(),
-                                   std::generic_category().message(errno).c_str())};
-    }
-    const bool written = std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
-                         std::fwrite(image.block.data(), 1, image.length, file) == image.length;
-    const int writeErrno = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        return fail(std::generic_category().message(written ? errno : writeErrno));
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        return fail(error.message());
-    }
-    return {};
 }
 
 }  // namespace lanscope

@@ -5,8 +5,8 @@
 #include <functional>
 #include <memory>
 
-#include "update/FerroxUpdateSocket.h"
-#include "update/UpdateRun.h"
+#include "update/UpdateLoop.h"
+#include "update/UpdateSession.h"
 
 namespace Ui {
 class CUpdateDlg;
@@ -26,7 +26,7 @@ class CUpdateDlg : public QDialog {
                std::chrono::milliseconds tick = std::chrono::seconds(1));
     ~CUpdateDlg() override;
 
-    UpdateRun& run() { return m_run; }
+    UpdateSession& session() { return m_session; }
     int shownProgress() const;
 
   public slots:
@@ -39,12 +39,8 @@ class CUpdateDlg : public QDialog {
     void onChanged();
 
     std::unique_ptr<Ui::CUpdateDlg> m_ui;
-    Prompt& m_prompt;
-    UpdateEndpoints m_endpoints;
-    Ipv4 m_module;
-    UpdateRun m_run;
-    QTimer m_timer;
-    std::unique_ptr<FerroxUpdateSocket> m_socket;
+    UpdateSession m_session;
+    UpdateLoop m_loop;
     bool m_opened = false;
 };
 

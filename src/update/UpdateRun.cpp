@@ -6,61 +6,27 @@
 
 namespace lanscope {
 
-UpdateRun::UpdateRun(UpdateRunSettings settings, Prompt& prompt, CredentialsSource& credentials,
-                     std::string caption, std::function<std::uint32_t()> millisecondClock,
-                     std::function<std::string(const std::string&)> nativePath)
-    : m_settings(std::move(settings)),
+UpdateRun::UpdateRun(const UpdateImage& image, bool restart, Prompt& prompt,
+                     CredentialsSource& credentials, std::string caption,
+                     std::function<std::uint32_t()> millisecondClock)
+    : m_image(image),
+      m_restart(restart),
       m_prompt(prompt),
       m_credentials(credentials),
       m_caption(std::move(caption)),
-      m_clock(std::move(millisecondClock)),
-      m_nativePath(std::move(nativePath)) {
-    if (!m_nativePath) {
-        m_nativePath = [](const std::string& path) { return path; };
-    }
-}
+      m_clock(std::move(millisecondClock)) {}
 
 std::uint64_t UpdateRun::endAddress() const {
-    return std::uint64_t{m_image->base} + m_image->length;
-}
-
-UpdateOutcome UpdateRun::open() {
-    m_timerRunning = true;
-    m_progress = 0;
-    m_image = LoadSRecordImage(m_nativePath(m_settings.imageFile), m_prompt, m_caption);
-    if (!m_image) {
-        cancel();
-        return m_outcome;
-    }
-    m_filePlatform = FilePlatform();
-    if (endAddress() > 0xFFFFFFFFull) {
-        // The finish request carries the end as 32 bits.
-        fail(messages::kImageEndsBeyond32Bits);
-        return m_outcome;
-    }
-    if (m_settings.saveToFile) {
-        auto saved =
-            SaveImageFile(m_nativePath(m_settings.saveFile), *m_image, m_settings.description);
-        if (!saved) {
-            // A file that was not written must never read as "Save Complete".
-            m_timerRunning = false;
-            m_prompt.message(saved.error().text, m_caption, PromptIcon::Exclamation);
-            finish(UpdateOutcome::Cancel);
-        } else {
-            m_timerRunning = false;
-            finish(UpdateOutcome::Ok);
-        }
-    }
-    return m_outcome;
+    return m_image.end();
 }
 
 void UpdateRun::beginTransfer(UpdateTransport& transport) {
-    if (m_outcome != UpdateOutcome::Running || !m_image) {
+    if (m_outcome != UpdateOutcome::Running) {
         return;
     }
     m_transport = &transport;
     m_state = UpdateState::Starting;
-    m_current = m_image->base;
+    m_current = m_image.base;
     m_transferId = m_clock();
     m_resendCount = 0;
     m_lastDataReply.reset();
@@ -69,10 +35,10 @@ void UpdateRun::beginTransfer(UpdateTransport& transport) {
 }
 
 void UpdateRun::SendForState() {
-    if (m_transport == nullptr || !m_image) {
+    if (m_transport == nullptr) {
         return;
     }
-    const UpdateImage& image = *m_image;
+    const UpdateImage& image = m_image;
     switch (m_state) {
         case UpdateState::Starting:
             m_transport->sendRequest(
@@ -114,7 +80,7 @@ void UpdateRun::SendForState() {
 }
 
 void UpdateRun::onReply(std::span<const std::uint8_t> datagram) {
-    if (m_outcome != UpdateOutcome::Running || !m_image) {
+    if (m_outcome != UpdateOutcome::Running) {
         return;
     }
     const auto reply = DecodeUpdateDatagram(datagram);
@@ -135,9 +101,9 @@ void UpdateRun::onReply(std::span<const std::uint8_t> datagram) {
                     // Its copies must not send the first chunk again.
                     m_lastDataReply = std::pair{type, reply->address};
                     const auto platform = ReplyPlatformName(datagram);
-                    if (platform && !m_filePlatform.empty() && *platform != m_filePlatform) {
-                        m_prompt.message(FormatText(messages::kPlatformMismatch,
-                                                    m_filePlatform.c_str(), platform->c_str()),
+                    if (platform && !m_image.platform.empty() && *platform != m_image.platform) {
+                        m_prompt.message(messages::PlatformMismatchText(m_image.platform.c_str(),
+                                                                        platform->c_str()),
                                          m_caption, PromptIcon::Exclamation);
                         cancel();
                         return;
@@ -213,7 +179,7 @@ void UpdateRun::onTransferReply(UpdateReplyType type, std::uint32_t address) {
         return;
     }
     const std::uint64_t end = endAddress();
-    if (address < m_image->base || (type == UpdateReplyType::Resend && address >= end)) {
+    if (address < m_image.base || (type == UpdateReplyType::Resend && address >= end)) {
         // A late copy of the start's acknowledgement, or a request for
         // bytes the image does not have: nothing to send.
         return;
@@ -222,8 +188,7 @@ void UpdateRun::onTransferReply(UpdateReplyType type, std::uint32_t address) {
     if (type == UpdateReplyType::Ok) {
         if (m_current >= end) {
             m_progress = 100;
-            m_state =
-                m_settings.restart ? UpdateState::FinishingWithRestart : UpdateState::Finishing;
+            m_state = m_restart ? UpdateState::FinishingWithRestart : UpdateState::Finishing;
             if (changed) {
                 changed();
             }
@@ -231,9 +196,9 @@ void UpdateRun::onTransferReply(UpdateReplyType type, std::uint32_t address) {
             return;
         }
         // An image of data records without data bytes has no length.
-        m_progress = m_image->length == 0
+        m_progress = m_image.length == 0
                          ? 100
-                         : static_cast<int>((m_current - m_image->base) * 100 / m_image->length);
+                         : static_cast<int>((m_current - m_image.base) * 100 / m_image.length);
         if (changed) {
             changed();
         }

@@ -38,22 +38,13 @@ enum class UpdateState {
 
 enum class UpdateOutcome { Running, Ok, Cancel };
 
-struct UpdateRunSettings {
-    std::string imageFile;
-    Ipv4 moduleAddress = 0;
-    bool restart = false;
-    std::string description;
-    bool saveToFile = false;
-    std::string saveFile;
-};
-
-// One update run as a state machine: the window (or the command line) feeds
-// it the module's replies, one-second ticks and Cancel, and shows what it
-// reports. It loads the image, then writes it to a file or drives the update
-// protocol: start (with credentials when the module wants them, platforms
-// compared), data chunks advanced only by the module's acknowledgements, and
-// the finish request with the image checksum. An unanswered request goes out
-// again every 20 ticks; the run gives up after the fourth repetition.
+// The update protocol with one module as a state machine over an image that
+// is loaded already: the update session feeds it the module's replies,
+// one-second ticks, wake-ups and Cancel, and shows what it reports. Start
+// (with credentials when the module wants them, platforms compared), data
+// chunks advanced only by the module's acknowledgements, and the finish
+// request with the image checksum. An unanswered request goes out again every
+// 20 ticks; the run gives up after the fourth repetition.
 class UpdateRun {
   public:
     static constexpr int kTicksPerResend = 20;
@@ -63,13 +54,11 @@ class UpdateRun {
     static constexpr std::uint32_t kFinishQuietMs = 200;
     static constexpr std::uint32_t kMaxFinishHoldMs = 2000;
 
-    UpdateRun(UpdateRunSettings settings, Prompt& prompt, CredentialsSource& credentials,
-              std::string caption, std::function<std::uint32_t()> millisecondClock,
-              std::function<std::string(const std::string&)> nativePath = {});
+    // `image` must outlive the run.
+    UpdateRun(const UpdateImage& image, bool restart, Prompt& prompt,
+              CredentialsSource& credentials, std::string caption,
+              std::function<std::uint32_t()> millisecondClock);
 
-    // Loads the image; with "save to file" writes it and ends. Running means
-    // the caller opens the transport and calls beginTransfer.
-    UpdateOutcome open();
     void beginTransfer(UpdateTransport& transport);
     void onReply(std::span<const std::uint8_t> datagram);
     void onTick();
@@ -92,7 +81,7 @@ class UpdateRun {
     int resendCount() const { return m_resendCount; }
     int countdown() const { return m_countdown; }
     bool holdingFinish() const { return m_holdingFinish; }
-    const std::optional<UpdateImage>& image() const { return m_image; }
+    const UpdateImage& image() const { return m_image; }
 
   private:
     void SendForState();
@@ -102,19 +91,17 @@ class UpdateRun {
     void fail(const std::string& message);
     std::uint64_t endAddress() const;
 
-    UpdateRunSettings m_settings;
+    const UpdateImage& m_image;
+    bool m_restart;
     Prompt& m_prompt;
     CredentialsSource& m_credentials;
     std::string m_caption;
     std::function<std::uint32_t()> m_clock;
-    std::function<std::string(const std::string&)> m_nativePath;
 
-    std::optional<UpdateImage> m_image;
-    std::string m_filePlatform;
     UpdateTransport* m_transport = nullptr;
     UpdateState m_state = UpdateState::Starting;
     UpdateOutcome m_outcome = UpdateOutcome::Running;
-    bool m_timerRunning = false;
+    bool m_timerRunning = true;
     bool m_askingCredentials = false;
     int m_progress = 0;
     std::uint32_t m_current = 0;

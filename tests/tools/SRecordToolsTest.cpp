@@ -10,6 +10,7 @@
 
 #include "support/RecordingPrompt.h"
 #include "update/SRecordImage.h"
+#include "update/SRecordLoader.h"
 
 namespace lanscope {
 namespace {
@@ -123,8 +124,9 @@ TEST_F(SRecordTools, LowerCaseDigitsAndHeaderPlatform) {
     std::string firstLine;
     std::getline(file, firstLine);
     test::RecordingPrompt prompt;
-    ASSERT_TRUE(LoadSRecordImage(upper, prompt, "test"));
-    EXPECT_EQ(FilePlatform(), firstLine.substr(2, firstLine.find_first_of("\r\n") - 2));
+    const auto image = LoadSRecordImage(upper, prompt, "test");
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->platform, firstLine.substr(2, firstLine.find_first_of("\r\n") - 2));
 }
 
 TEST_F(SRecordTools, CountRecordsAndDataAfterTheTerminationRecord) {

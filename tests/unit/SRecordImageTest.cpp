@@ -6,7 +6,10 @@
 #include <string>
 
 #include "support/RecordingPrompt.h"
+#include "update/CygwinPath.h"
+#include "update/ImageFile.h"
 #include "update/SRecordImage.h"
+#include "update/SRecordLoader.h"
 
 namespace lanscope {
 namespace {
@@ -204,6 +207,10 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"no data record",
                     Record(5, 0, 2, {}) + Record(9, 0, 2, {}),
                     {"The file holds no data record (S1, S2, S3 or S4)."}},
+        FailureCase{"end beyond 32 bits",
+                    Record(3, 0xFFFFFFFE, 4, {1}),
+                    {"The image ends at address 0x100000000 or beyond, past the 32-bit "
+                     "addresses a LAN card can take."}},
         FailureCase{"empty", "", {"The file holds no data record (S1, S2, S3 or S4)."}}),
     [](const testing::TestParamInfo<FailureCase>& info) {
         std::string name = info.param.name;
@@ -225,10 +232,12 @@ TEST(SRecordImage, GapUpToTheReadPositionIsAllowed) {
               std::vector<std::string>{"Conversion Error \n"});
 }
 
+// The finish request names the end in 32 bits: the last image that fits ends
+// one word below the top (one that ends at the top is refused, see above).
 TEST(SRecordImage, ImageAtTheTopOfTheAddressSpace) {
-    const auto image = Image(Record(3, 0xFFFFFFF0u, 4, Bytes(16)));
+    const auto image = Image(Record(3, 0xFFFFFFECu, 4, Bytes(16)));
     EXPECT_EQ(image.length, 16u);
-    EXPECT_EQ(image.end(), 0x100000000ull);
+    EXPECT_EQ(image.end(), 0xFFFFFFFCull);
 }
 
 TEST(SRecordImage, RecordEndingTheFileRightAfterAGapStaysInsideItsBlock) {
@@ -325,7 +334,7 @@ TEST(SaveImageFile, WritesHeaderAndImageAndNeverAPartialFile) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(LoadSRecordImage, ShowsEachMessageAndSetsThePlatform) {
+TEST(LoadSRecordImage, ShowsEachMessageAndCarriesThePlatform) {
     test::RecordingPrompt prompt;
     EXPECT_FALSE(LoadSRecordImage("/nonexistent/file_APP.s19", prompt, "lanscope"));
     ASSERT_EQ(prompt.shown.size(), 1u);
@@ -341,17 +350,16 @@ TEST(LoadSRecordImage, ShowsEachMessageAndSetsThePlatform) {
     EXPECT_FALSE(LoadSRecordImage(path.string(), prompt, "lanscope"));
     ASSERT_EQ(prompt.shown.size(), 2u);
     EXPECT_EQ(prompt.shown[1].text, "S record checksum error \n");
-    EXPECT_EQ(FilePlatform(), "030000FC");  // kept after a failure
 
     {
         std::ofstream file(path, std::ios::binary);
-        file << S1(0x40, Bytes(4));
+        file << "S0030000FC\n" << S1(0x40, Bytes(4));
     }
     prompt.shown.clear();
     const auto image = LoadSRecordImage(path.string(), prompt, "lanscope");
     ASSERT_TRUE(image);
     EXPECT_TRUE(prompt.shown.empty());
-    EXPECT_EQ(FilePlatform(), "");  // each load starts empty
+    EXPECT_EQ(image->platform, "030000FC");
     std::filesystem::remove(path);
 }
 

@@ -1,0 +1,57 @@
+#include "update/SRecordLoader.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "update/Messages.h"
+
+namespace lanscope {
+
+std::optional<UpdateImage> LoadSRecordImage(const std::string& fileName, Prompt& prompt,
+                                            const std::string& caption) {
+    std::FILE* file = std::fopen(fileName.c_str(), "rb");
+    if (file == nullptr) {
+        prompt.message(messages::kFailedToOpen, caption, PromptIcon::Exclamation);
+        return std::nullopt;
+    }
+    ByteBuffer text;
+    bool readOk = true;
+    std::error_code error;
+    const auto size = std::filesystem::file_size(fileName, error);
+    if (!error) {
+        text.resize(static_cast<std::size_t>(size) + 1);
+        const std::size_t got = std::fread(text.data(), 1, static_cast<std::size_t>(size), file);
+        readOk = got == size || std::feof(file);
+        text.resize(got + 1);
+    } else {
+        // Not a regular file (a pipe, say): read what it gives.
+        std::uint8_t chunk[65536];
+        std::size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+            text.insert(text.end(), chunk, chunk + got);
+        }
+        readOk = !std::ferror(file);
+        text.push_back(0);
+    }
+    std::fclose(file);
+    if (!readOk) {
+        prompt.message(messages::kFailedToOpen, caption, PromptIcon::Exclamation);
+        return std::nullopt;
+    }
+    text.back() = 0;
+
+    std::string platform;
+    auto result = DecodeSRecordImage(std::move(text), platform);
+    if (auto* failure = std::get_if<LoadFailure>(&result)) {
+        for (const std::string& message : failure->messages) {
+            prompt.message(message, caption, PromptIcon::Exclamation);
+        }
+        return std::nullopt;
+    }
+    auto image = std::get<UpdateImage>(std::move(result));
+    image.platform = std::move(platform);
+    return image;
+}
+
+}  // namespace lanscope

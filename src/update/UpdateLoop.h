@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "update/FerroxUpdateSocket.h"
+#include "update/UpdateSession.h"
+
+namespace lanscope {
+
+// A millisecond count for the session's transfer ids and timing.
+std::uint32_t SteadyMilliseconds();
+
+// Drives an update session from the Qt event loop: its update socket, the
+// one-second tick and the wake-ups the session asks for. The window and the
+// command line both run their updates through it.
+class UpdateLoop : public QObject {
+    Q_OBJECT
+
+  public:
+    UpdateLoop(UpdateSession& session, Prompt& prompt, std::string caption,
+               UpdateEndpoints endpoints = {},
+               std::chrono::milliseconds tick = std::chrono::seconds(1), QObject* parent = nullptr);
+    ~UpdateLoop() override;
+
+    // Loads the image, and writes the image file when asked to. Running: call
+    // begin.
+    UpdateOutcome open();
+    // Opens the update socket and sends the first request.
+    void begin();
+    void stop();
+
+  private:
+    UpdateSession& m_session;
+    Prompt& m_prompt;
+    std::string m_caption;
+    UpdateEndpoints m_endpoints;
+    QTimer m_tick;
+    std::unique_ptr<FerroxUpdateSocket> m_socket;
+};
+
+}  // namespace lanscope
