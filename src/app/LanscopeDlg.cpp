@@ -1,20 +1,16 @@
 #include "app/LanscopeDlg.h"
 
 #include <QApplication>
-#include <QHeaderView>
-#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QShortcut>
-#include <QToolTip>
 
 #include "app/AboutBox.h"
 #include "app/LanscopeHelpDlg.h"
 #include "app/Messages.h"
-#include "app/ModuleListModel.h"
+#include "app/ModuleListView.h"
 #include "app/WindowStacking.h"
-#include "common/Text.h"
 #include "config/LanscopeConfigDlg.h"
 #include "ui_LanscopeDlg.h"
 
@@ -38,7 +34,10 @@ class WaitCursor {
 }  // namespace
 
 CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CLanscopeDlg>()), m_services(services) {
+    : QDialog(parent),
+      m_ui(std::make_unique<Ui::CLanscopeDlg>()),
+      m_services(services),
+      m_discovery(services.prompt, services.endpoints) {
     m_ui->setupUi(this);
 
     installWindowMenu();
@@ -54,25 +53,10 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
     // The software update window is not part of this program yet.
     m_ui->updateSoftwareButton->setEnabled(false);
 
-    m_model = new ModuleListModel(m_list, this);
-    m_ui->list->setModel(m_model);
-    m_ui->list->header()->setStretchLastSection(true);
-    m_ui->list->header()->setSectionsMovable(false);
-    // Columns wide enough for what they hold; the names take the rest.
-    const QFontMetrics metrics = m_ui->list->fontMetrics();
-    const int padding = 3 * metrics.averageCharWidth();
-    m_ui->list->setColumnWidth(
-        0, metrics.horizontalAdvance(QStringLiteral("[0a-1B-2C-3D-4E-5F]")) + padding);
-    m_ui->list->setColumnWidth(
-        1, metrics.horizontalAdvance(QStringLiteral("255.255.255.255")) + padding);
-    m_ui->list->setColumnWidth(2, metrics.horizontalAdvance(QStringLiteral("DHCP")) + padding);
-    m_ui->list->setColumnWidth(3, 70 * metrics.averageCharWidth() / 4 + padding);
-    m_ui->list->viewport()->installEventFilter(this);
-    connect(m_model, &ModuleListModel::listSelectionChanged, this,
-            &CLanscopeDlg::syncViewSelection);
-    connect(m_ui->list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &CLanscopeDlg::onViewSelectionChanged);
-    connect(m_ui->list, &QTreeView::doubleClicked, this, [this] { OpenWebInterface(); });
+    m_view = std::make_unique<ModuleListView>(
+        *m_ui->list, m_discovery.list(), [](std::string_view line) { return LastColumn(line); },
+        QString::fromLatin1(messages::kTipList));
+    connect(m_view.get(), &ModuleListView::lineActivated, this, [this] { OpenWebInterface(); });
 
     connect(m_ui->searchButton, &QPushButton::clicked, this, &CLanscopeDlg::onSearchClicked);
     connect(m_ui->configurationButton, &QPushButton::clicked, this,
@@ -159,19 +143,15 @@ bool CLanscopeDlg::nativeEvent(const QByteArray& eventType, void* message, qintp
 
 CLanscopeDlg::~CLanscopeDlg() {
     StopDiscovery();
-    // The view outlives this class's members while the dialog base tears
-    // down; it must not ask a model over a list that is gone.
-    m_ui->list->setModel(nullptr);
-    delete m_model;
-    m_model = nullptr;
+    m_view.reset();
 }
 
 void CLanscopeDlg::StartDiscovery() {
-    if (m_socket || m_thread) {
+    if (m_discovery.isOpen() || m_thread) {
         StopDiscovery();
     }
-    m_socket = std::make_unique<FerroxSocket>(m_list, m_services.prompt, m_services.endpoints);
-    m_thread = std::make_unique<CRequestThread>(*m_socket, m_services.requestPause);
+    m_discovery.open();
+    m_thread = std::make_unique<CRequestThread>(*m_discovery.socket(), m_services.requestPause);
     try {
         m_thread->Start();
     } catch (const CThreadException& error) {
@@ -182,8 +162,8 @@ void CLanscopeDlg::StartDiscovery() {
 
 void CLanscopeDlg::StopDiscovery() {
     m_timer.stop();
-    if (m_socket) {
-        m_socket->ShutdownSend();
+    if (FerroxSocket* socket = m_discovery.socket()) {
+        socket->ShutdownSend();
     }
     if (m_thread) {
         std::uint32_t exitCode = 0;
@@ -195,7 +175,7 @@ void CLanscopeDlg::StopDiscovery() {
         m_thread.reset();
     }
     // The thread sent on the socket, so the socket goes last.
-    m_socket.reset();
+    m_discovery.close();
 }
 
 void CLanscopeDlg::reportThreadError(const CThreadException& error) {
@@ -204,7 +184,7 @@ void CLanscopeDlg::reportThreadError(const CThreadException& error) {
 }
 
 void CLanscopeDlg::UpdateButtons() {
-    const bool selected = m_list.selection().has_value();
+    const bool selected = moduleList().selection().has_value();
     m_ui->webInterfaceButton->setEnabled(selected);
     m_ui->configurationButton->setEnabled(selected);
     m_ui->presetsButton->setEnabled(selected);
@@ -220,17 +200,17 @@ void CLanscopeDlg::onSearchClicked() {
     }
     // Before the answers arrive: whatever did not answer since the last
     // search goes, and comes back when it answers this one.
-    m_list.sweep();
+    moduleList().sweep();
     UpdateButtons();
 }
 
 void CLanscopeDlg::onConfigurationClicked() {
-    ModuleRecord* record = m_list.selectedRecord();
-    if (record == nullptr || !m_socket) {
+    ModuleRecord* record = moduleList().selectedRecord();
+    if (record == nullptr || socket() == nullptr) {
         return;
     }
-    CLanscopeConfigDlg config(m_services.prompt, m_services.hostAddresses, &m_list, this);
-    config.SetModule(*m_socket, *record);
+    CLanscopeConfigDlg config(m_services.prompt, m_services.hostAddresses, &moduleList(), this);
+    config.SetModule(*socket(), *record);
     config.exec();
 }
 
@@ -238,15 +218,15 @@ void CLanscopeDlg::OpenWebInterface() {
     std::string address;
     {
         WaitCursor busy;
-        address = SelectedAddressText(m_list);
+        address = SelectedAddressText(moduleList());
         if (address == kNoAddressText) {
             // Without a selected line there is no module to give an address.
-            ModuleRecord* record = m_list.selectedRecord();
-            if (record == nullptr || !m_socket) {
+            ModuleRecord* record = moduleList().selectedRecord();
+            if (record == nullptr || socket() == nullptr) {
                 return;
             }
             CLanscopeConfigDlg config(m_services.prompt, m_services.hostAddresses, nullptr);
-            config.SetModule(*m_socket, *record);
+            config.SetModule(*socket(), *record);
             if (!config.AutoIpUpdate(true)) {
                 return;
             }
@@ -254,7 +234,7 @@ void CLanscopeDlg::OpenWebInterface() {
             // the page opens once the selected line shows an address.
             while (!m_closing && address == kNoAddressText) {
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-                address = SelectedAddressText(m_list);
+                address = SelectedAddressText(moduleList());
             }
             if (m_closing) {
                 return;
@@ -313,56 +293,6 @@ void CLanscopeDlg::onAboutTriggered() {
 
 void CLanscopeDlg::onAlwaysOnTopToggled(bool checked) {
     SetStaysOnTop(*this, checked);
-}
-
-void CLanscopeDlg::syncViewSelection() {
-    if (m_syncingSelection) {
-        return;
-    }
-    m_syncingSelection = true;
-    auto* selection = m_ui->list->selectionModel();
-    if (const auto row = m_list.selection()) {
-        const QModelIndex index = m_model->index(static_cast<int>(*row), 0);
-        selection->setCurrentIndex(index,
-                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    } else {
-        selection->clearSelection();
-    }
-    m_syncingSelection = false;
-}
-
-void CLanscopeDlg::onViewSelectionChanged() {
-    if (m_syncingSelection) {
-        return;
-    }
-    m_syncingSelection = true;
-    const QModelIndexList rows = m_ui->list->selectionModel()->selectedRows();
-    m_list.setSelection(rows.isEmpty() ? std::nullopt
-                                       : std::optional<std::size_t>(rows.first().row()));
-    m_syncingSelection = false;
-}
-
-bool CLanscopeDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_ui->list->viewport() && event->type() == QEvent::ToolTip) {
-        const auto* help = static_cast<QHelpEvent*>(event);
-        const QModelIndex index = m_ui->list->indexAt(help->pos());
-        QString tip;
-        if (index.isValid()) {
-            const std::string last = LastColumn(m_list.text(static_cast<std::size_t>(index.row())));
-            tip = QString::fromStdString(
-                CutCharacters(EightBitToUtf8(last), messages::kToolTipLimit));
-        } else {
-            tip = QString::fromLatin1(messages::kTipList);
-        }
-        if (tip.isEmpty()) {
-            QToolTip::hideText();
-            event->ignore();
-        } else {
-            QToolTip::showText(help->globalPos(), tip, m_ui->list->viewport());
-        }
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 }  // namespace lanscope

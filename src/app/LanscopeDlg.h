@@ -5,8 +5,7 @@
 #include <memory>
 
 #include "app/Services.h"
-#include "discovery/FerroxSocket.h"
-#include "discovery/ModuleList.h"
+#include "discovery/DiscoverySession.h"
 #include "discovery/Thread.h"
 
 class QAction;
@@ -17,7 +16,7 @@ class CLanscopeDlg;
 
 namespace lanscope {
 
-class ModuleListModel;
+class ModuleListView;
 
 // The main window: the modules of the segment as they answer, and every
 // action on a selected module.
@@ -35,8 +34,8 @@ class CLanscopeDlg : public QDialog {
     void UpdateButtons();
     void OpenWebInterface();
 
-    ModuleList& moduleList() { return m_list; }
-    FerroxSocket* socket() { return m_socket.get(); }
+    ModuleList& moduleList() { return m_discovery.list(); }
+    FerroxSocket* socket() { return m_discovery.socket(); }
     CRequestThread* requestThread() { return m_thread.get(); }
     QAction* alwaysOnTopAction() const { return m_alwaysOnTop; }
 
@@ -46,7 +45,6 @@ class CLanscopeDlg : public QDialog {
     void done(int result) override;
 
   protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
@@ -58,20 +56,16 @@ class CLanscopeDlg : public QDialog {
     void onHelpClicked();
     void onAlwaysOnTopToggled(bool checked);
     void onAboutTriggered();
-    void syncViewSelection();
-    void onViewSelectionChanged();
     void reportThreadError(const CThreadException& error);
     void installWindowMenu();
 
     std::unique_ptr<Ui::CLanscopeDlg> m_ui;
     AppServices& m_services;
-    ModuleList m_list;
-    ModuleListModel* m_model = nullptr;
-    std::unique_ptr<FerroxSocket> m_socket;
+    DiscoverySession m_discovery;
+    std::unique_ptr<ModuleListView> m_view;
     std::unique_ptr<CRequestThread> m_thread;
     QTimer m_timer;
     QAction* m_alwaysOnTop = nullptr;
-    bool m_syncingSelection = false;
     bool m_closing = false;
 };
 

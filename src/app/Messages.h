@@ -30,8 +30,6 @@ inline constexpr const char* kTipUpdate = "Install new software on the LAN card"
 inline constexpr const char* kTipWebInterface = "Go to the selected LAN card's web interface";
 inline constexpr const char* kTipPresets = "Install your own presets onto the LAN card";
 
-inline constexpr int kToolTipLimit = 79;
-
 inline std::string NoBrowserText(const std::string& url) {
     return "No web browser could be started to show " + url +
            ".\nOpen that address in a browser of your choice.";

@@ -3,9 +3,9 @@
 #include <ostream>
 
 #include "cli/Commands.h"
-#include "cli/Discovery.h"
 #include "cli/Table.h"
 #include "common/Text.h"
+#include "discovery/DiscoverySession.h"
 
 namespace lanscope::cli {
 
@@ -42,6 +42,7 @@ nlohmann::json LineToJson(const ModuleList& list, std::size_t row) {
 
 int RunDiscover(const DiscoverOptions& options, CliContext& context) {
     DiscoverySession session(context.prompt, context.endpoints);
+    session.open();
     if (!session.listening()) {
         return kExitFailed;
     }

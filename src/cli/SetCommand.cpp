@@ -2,8 +2,8 @@
 #include <ostream>
 
 #include "cli/Commands.h"
-#include "cli/Discovery.h"
 #include "config/AutoIp.h"
+#include "discovery/DiscoverySession.h"
 
 namespace lanscope::cli {
 
@@ -30,6 +30,7 @@ int RunSet(const SetOptions& options, CliContext& context) {
         return kExitUsage;
     }
     DiscoverySession session(context.prompt, context.endpoints);
+    session.open();
     if (!session.listening()) {
         return kExitFailed;
     }
@@ -44,7 +45,7 @@ int RunSet(const SetOptions& options, CliContext& context) {
     ModuleRecord& record = session.list().record(*session.findMac(*mac));
     if (options.mode == SetMode::AutoIp) {
         const auto hosts = context.hostAddresses ? context.hostAddresses() : std::vector<Ipv4>{};
-        if (!AutoIpUpdate(record, hosts, context.prompt, session.socket(), false)) {
+        if (!AutoIpUpdate(record, hosts, context.prompt, *session.socket(), false)) {
             context.err << "Nothing was sent.\n";
             return kExitFailed;
         }
@@ -63,7 +64,7 @@ int RunSet(const SetOptions& options, CliContext& context) {
         if (options.dns) {
             record.setDns(*options.dns);
         }
-        if (auto sent = session.socket().SendConfiguration(record); !sent) {
+        if (auto sent = session.socket()->SendConfiguration(record); !sent) {
             context.err << "Sending the configuration failed: " << sent.error().text << '\n';
             return kExitFailed;
         }

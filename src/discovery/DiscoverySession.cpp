@@ -1,16 +1,44 @@
-#include "cli/Discovery.h"
+#include "discovery/DiscoverySession.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
-namespace lanscope::cli {
+namespace lanscope {
 
 DiscoverySession::DiscoverySession(Prompt& prompt, FerroxEndpoints endpoints)
-    : m_socket(std::make_unique<FerroxSocket>(m_list, prompt, endpoints)) {}
+    : m_prompt(prompt), m_endpoints(endpoints) {}
+
+DiscoverySession::~DiscoverySession() {
+    close();
+}
+
+bool DiscoverySession::open() {
+    if (!m_socket) {
+        m_socket = std::make_unique<FerroxSocket>(m_list, m_prompt, m_endpoints);
+    }
+    return m_socket->isListening();
+}
+
+void DiscoverySession::close() {
+    if (m_socket) {
+        m_socket->ShutdownSend();
+        m_socket.reset();
+    }
+}
+
+Result<std::size_t> DiscoverySession::request() {
+    if (!m_socket) {
+        return Error{0, "discovery is closed"};
+    }
+    return m_socket->SendDiscoveryRequest();
+}
 
 bool DiscoverySession::waitFor(std::chrono::milliseconds time, const std::function<bool()>& done) {
     if (done && done()) {
         return true;
+    }
+    if (!m_socket) {
+        return false;
     }
     QEventLoop loop;
     QTimer timer;
@@ -39,4 +67,4 @@ std::optional<std::size_t> DiscoverySession::findMac(const MacAddress& mac) cons
     return std::nullopt;
 }
 
-}  // namespace lanscope::cli
+}  // namespace lanscope

@@ -1,0 +1,102 @@
+#include "app/ModuleListView.h"
+
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
+#include <QTreeView>
+
+#include "app/ModuleListModel.h"
+#include "common/Text.h"
+
+namespace lanscope {
+
+namespace {
+
+constexpr std::size_t kToolTipLimit = 79;
+
+}  // namespace
+
+ModuleListView::ModuleListView(QTreeView& view, ModuleList& list,
+                               std::function<std::string(std::string_view)> lineTip,
+                               QString areaTip, QObject* parent)
+    : QObject(parent),
+      m_view(view),
+      m_list(list),
+      m_model(new ModuleListModel(list, this)),
+      m_lineTip(std::move(lineTip)),
+      m_areaTip(std::move(areaTip)) {
+    m_view.setModel(m_model);
+    m_view.header()->setStretchLastSection(true);
+    m_view.header()->setSectionsMovable(false);
+    // Columns wide enough for what they hold; the names take the rest.
+    const QFontMetrics metrics = m_view.fontMetrics();
+    const int padding = 3 * metrics.averageCharWidth();
+    m_view.setColumnWidth(
+        0, metrics.horizontalAdvance(QStringLiteral("[0a-1B-2C-3D-4E-5F]")) + padding);
+    m_view.setColumnWidth(1,
+                          metrics.horizontalAdvance(QStringLiteral("255.255.255.255")) + padding);
+    m_view.setColumnWidth(2, metrics.horizontalAdvance(QStringLiteral("DHCP")) + padding);
+    m_view.setColumnWidth(3, 70 * metrics.averageCharWidth() / 4 + padding);
+    m_view.viewport()->installEventFilter(this);
+    connect(m_model, &ModuleListModel::listSelectionChanged, this,
+            &ModuleListView::syncViewSelection);
+    connect(m_view.selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ModuleListView::onViewSelectionChanged);
+    connect(&m_view, &QTreeView::doubleClicked, this, &ModuleListView::lineActivated);
+}
+
+ModuleListView::~ModuleListView() {
+    // The view may outlive this object while its window is torn down; it must
+    // not ask a model over a list that is gone.
+    m_view.viewport()->removeEventFilter(this);
+    m_view.setModel(nullptr);
+}
+
+void ModuleListView::syncViewSelection() {
+    if (m_syncing) {
+        return;
+    }
+    m_syncing = true;
+    auto* selection = m_view.selectionModel();
+    if (const auto row = m_list.selection()) {
+        const QModelIndex index = m_model->index(static_cast<int>(*row), 0);
+        selection->setCurrentIndex(index,
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    } else {
+        selection->clearSelection();
+    }
+    m_syncing = false;
+}
+
+void ModuleListView::onViewSelectionChanged() {
+    if (m_syncing) {
+        return;
+    }
+    m_syncing = true;
+    const QModelIndexList rows = m_view.selectionModel()->selectedRows();
+    m_list.setSelection(rows.isEmpty() ? std::nullopt
+                                       : std::optional<std::size_t>(rows.first().row()));
+    m_syncing = false;
+}
+
+bool ModuleListView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_view.viewport() && event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = m_view.indexAt(help->pos());
+        QString tip = m_areaTip;
+        if (index.isValid()) {
+            const std::string text = m_lineTip(m_list.text(static_cast<std::size_t>(index.row())));
+            tip = QString::fromStdString(CutCharacters(EightBitToUtf8(text), kToolTipLimit));
+        }
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), tip, m_view.viewport());
+        }
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace lanscope
