@@ -2,8 +2,6 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMenu>
-#include <QMenuBar>
 #include <QShortcut>
 
 #include "app/AboutBox.h"
@@ -12,11 +10,9 @@
 #include "app/ModuleListView.h"
 #include "app/WindowStacking.h"
 #include "config/LanscopeConfigDlg.h"
+#include "update/AutoUpdateDlg.h"
 #include "ui_LanscopeDlg.h"
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 namespace lanscope {
 
@@ -50,8 +46,6 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
     m_ui->updateSoftwareButton->setToolTip(messages::kTipUpdate);
     m_ui->webInterfaceButton->setToolTip(messages::kTipWebInterface);
     m_ui->presetsButton->setToolTip(messages::kTipPresets);
-    // The software update window is not part of this program yet.
-    m_ui->updateSoftwareButton->setEnabled(false);
 
     m_view = std::make_unique<ModuleListView>(
         *m_ui->list, m_discovery.list(), [](std::string_view line) { return LastColumn(line); },
@@ -63,6 +57,8 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
             &CLanscopeDlg::onConfigurationClicked);
     connect(m_ui->webInterfaceButton, &QPushButton::clicked, this, [this] { OpenWebInterface(); });
     connect(m_ui->helpButton, &QPushButton::clicked, this, &CLanscopeDlg::onHelpClicked);
+    connect(m_ui->updateSoftwareButton, &QPushButton::clicked, this,
+            &CLanscopeDlg::onUpdateSoftwareClicked);
     connect(m_ui->exitButton, &QPushButton::clicked, this, &QDialog::reject);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &CLanscopeDlg::onHelpClicked);
@@ -73,69 +69,18 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
     StartDiscovery();
 }
 
-#ifdef Q_OS_WIN
-namespace {
-
-// Command ids of the two items added to the system menu.
-constexpr unsigned kAlwaysOnTopCommand = 32;
-constexpr unsigned kAboutCommand = 16;
-
-}  // namespace
-#endif
-
 void CLanscopeDlg::installWindowMenu() {
-    // The action holds the "Always on Top" state everywhere; where the
-    // system menu cannot carry the two items, a window menu does.
-    m_alwaysOnTop = new QAction(QString::fromLatin1(messages::kAlwaysOnTopText), this);
-    m_alwaysOnTop->setObjectName(QStringLiteral("alwaysOnTopAction"));
-    m_alwaysOnTop->setCheckable(true);
-    auto* about = new QAction(QString::fromLatin1(messages::kAboutMenuText), this);
-    about->setObjectName(QStringLiteral("aboutAction"));
-    if (m_services.settings.LoadSetting(setting_names::kAlwaysOnTopLanscope) != 0) {
-        m_alwaysOnTop->setChecked(true);
-        SetStaysOnTop(*this, true);
-    }
-    connect(m_alwaysOnTop, &QAction::toggled, this, &CLanscopeDlg::onAlwaysOnTopToggled);
-    connect(about, &QAction::triggered, this, &CLanscopeDlg::onAboutTriggered);
-#ifdef Q_OS_WIN
-    if (HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {
-        AppendMenuW(menu, MF_STRING | (m_alwaysOnTop->isChecked() ? MF_CHECKED : MF_UNCHECKED),
-                    kAlwaysOnTopCommand, L"Always on Top");
-        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-        AppendMenuW(menu, MF_STRING, kAboutCommand, L"&About Lanscope...");
-        connect(m_alwaysOnTop, &QAction::toggled, this, [this](bool checked) {
-            if (HMENU systemMenu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {
-                CheckMenuItem(systemMenu, kAlwaysOnTopCommand,
-                              MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-            }
-        });
-        return;
-    }
-#endif
-    auto* menuBar = new QMenuBar(this);
-    auto* menu = menuBar->addMenu(QStringLiteral("&Window"));
-    menu->addAction(m_alwaysOnTop);
-    menu->addSeparator();
-    menu->addAction(about);
-    layout()->setMenuBar(menuBar);
+    m_menu = InstallWindowMenu(
+        *this, m_services.settings.LoadSetting(setting_names::kAlwaysOnTopLanscope) != 0);
+    m_alwaysOnTop = m_menu.alwaysOnTop;
+    connect(m_menu.about, &QAction::triggered, this, &CLanscopeDlg::onAboutTriggered);
 }
 
 #ifdef Q_OS_WIN
 bool CLanscopeDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
-    const auto* msg = static_cast<const MSG*>(message);
-    if (msg->message == WM_SYSCOMMAND) {
-        switch (static_cast<unsigned>(msg->wParam) & 0xFFF0u) {
-            case kAlwaysOnTopCommand:
-                m_alwaysOnTop->toggle();
-                *result = 0;
-                return true;
-            case kAboutCommand:
-                onAboutTriggered();
-                *result = 0;
-                return true;
-            default:
-                break;
-        }
+    if (HandleWindowMenuCommand(m_menu, message)) {
+        *result = 0;
+        return true;
     }
     return QDialog::nativeEvent(eventType, message, result);
 }
@@ -212,6 +157,19 @@ void CLanscopeDlg::onConfigurationClicked() {
     CLanscopeConfigDlg config(m_services.prompt, m_services.hostAddresses, &moduleList(), this);
     config.SetModule(*socket(), *record);
     config.exec();
+}
+
+void CLanscopeDlg::onUpdateSoftwareClicked() {
+    // The update socket and the picker need the discovery port meanwhile.
+    StopDiscovery();
+    const std::string line = moduleList().selectedText();
+    {
+        CAutoUpdateDlg update(line, m_services, nullptr, false);
+        update.exec();
+    }
+    if (!m_closing) {
+        StartDiscovery();
+    }
 }
 
 void CLanscopeDlg::OpenWebInterface() {
@@ -291,8 +249,5 @@ void CLanscopeDlg::onAboutTriggered() {
     about.exec();
 }
 
-void CLanscopeDlg::onAlwaysOnTopToggled(bool checked) {
-    SetStaysOnTop(*this, checked);
-}
 
 }  // namespace lanscope

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/Services.h"
+#include "app/WindowStacking.h"
 #include "discovery/DiscoverySession.h"
 #include "discovery/Thread.h"
 
@@ -53,8 +54,8 @@ class CLanscopeDlg : public QDialog {
   private:
     void onSearchClicked();
     void onConfigurationClicked();
+    void onUpdateSoftwareClicked();
     void onHelpClicked();
-    void onAlwaysOnTopToggled(bool checked);
     void onAboutTriggered();
     void reportThreadError(const CThreadException& error);
     void installWindowMenu();
@@ -65,6 +66,7 @@ class CLanscopeDlg : public QDialog {
     std::unique_ptr<ModuleListView> m_view;
     std::unique_ptr<CRequestThread> m_thread;
     QTimer m_timer;
+    WindowMenu m_menu;
     QAction* m_alwaysOnTop = nullptr;
     bool m_closing = false;
 };

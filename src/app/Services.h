@@ -9,6 +9,8 @@
 #include "common/UrlOpener.h"
 #include "discovery/FerroxSocket.h"
 #include "settings/SettingsStore.h"
+#include "update/FerroxUpdateSocket.h"
+#include "update/FileChooser.h"
 
 namespace lanscope {
 
@@ -20,6 +22,13 @@ struct AppServices {
     std::function<std::vector<Ipv4>()> hostAddresses;
     FerroxEndpoints endpoints{};
     std::chrono::milliseconds requestPause{1000};
+    // The software update window's: its file dialogs, the credentials question
+    // of an update, the update socket's endpoints and the run's tick. Null:
+    // the desktop's dialogs and the credentials window.
+    FileChooser* files = nullptr;
+    CredentialsSource* credentials = nullptr;
+    UpdateEndpoints updateEndpoints{};
+    std::chrono::milliseconds updateTick{1000};
 };
 
 }  // namespace lanscope

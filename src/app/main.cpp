@@ -1,8 +1,10 @@
 // lanscope: finds and configures the LAN modules of the local segment.
 #include <QApplication>
+#include <memory>
 
 #include "app/LanscopeDlg.h"
 #include "app/Messages.h"
+#include "update/AutoUpdateDlg.h"
 #include "platform/DesktopUrlOpener.h"
 #include "platform/GuiPrompt.h"
 #include "platform/HostInterfaces.h"
@@ -11,6 +13,26 @@
 #include "settings/IniSettingsBackend.h"
 
 using namespace lanscope;
+
+namespace {
+
+// The text after the program name, as one line. An argument that holds
+// blanks (a path, quoted in the shell) is put back in quotes after its
+// option letter, which is how the options reader takes such a value.
+std::string CommandLineText(const QStringList& arguments) {
+    QStringList parts;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        QString argument = arguments[i];
+        if (argument.contains(QLatin1Char(' ')) && argument.size() > 2 &&
+            argument.startsWith(QLatin1Char('-')) && !argument.contains(QLatin1Char('"'))) {
+            argument = argument.left(2) + QLatin1Char('"') + argument.mid(2) + QLatin1Char('"');
+        }
+        parts.push_back(argument);
+    }
+    return parts.join(QLatin1Char(' ')).toStdString();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -31,16 +53,24 @@ int main(int argc, char** argv) {
     DesktopUrlOpener urlOpener;
     AppServices services{prompt, settings, urlOpener, HostIpv4Addresses};
 
-    CLanscopeDlg window(services);
+    // Any command-line text opens the software update window instead of the
+    // module list, as the program's main window.
+    const std::string commandLine = CommandLineText(QCoreApplication::arguments());
+    std::unique_ptr<QDialog> window;
+    if (commandLine.empty()) {
+        window = std::make_unique<CLanscopeDlg>(services);
+    } else {
+        window = std::make_unique<CAutoUpdateDlg>(commandLine, services, nullptr, true);
+    }
     instance.onRaise([&window] {
         // Before the window is up, exec() shows it in front anyway.
-        if (!window.isVisible()) {
+        if (!window->isVisible()) {
             return;
         }
-        window.showNormal();
-        window.raise();
-        window.activateWindow();
+        window->showNormal();
+        window->raise();
+        window->activateWindow();
     });
-    const int result = window.exec();
+    const int result = window->exec();
     return result == QDialog::Accepted ? 0 : -1;
 }

@@ -15,6 +15,12 @@ inline constexpr const char* kAutoIpQuestion =
     "Are you sure you want to change this LAN card's IP Configuration?";
 
 inline constexpr const char* kConfigTitle = "Lanscope Configuration";
+
+inline constexpr const char* kFindTitle = "Find LAN Module";
+inline constexpr const char* kTipFindOk = "Select this Module for updating";
+inline constexpr const char* kTipFindCancel = "Cancel selecting a Module";
+inline constexpr const char* kTipSearchAgain = "Find more LAN Module";
+inline constexpr const char* kTipFindList = "List of LAN cards on current network";
 inline constexpr const char* kStaticQuestion =
     "Are you sure you want to change this LAN Card's IP Configuration?";
 inline constexpr const char* kStaticCaption = "Update";

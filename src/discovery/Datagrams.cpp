@@ -192,4 +192,9 @@ std::string LastColumn(std::string_view line) {
     return tab == std::string_view::npos ? std::string() : std::string(line.substr(tab + 1));
 }
 
+std::string TextAfterThreeSpaces(std::string_view line) {
+    const auto run = line.rfind("   ");
+    return run == std::string_view::npos ? std::string() : std::string(line.substr(run + 3));
+}
+
 }  // namespace lanscope

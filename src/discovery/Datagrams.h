@@ -110,4 +110,8 @@ std::string AddressColumn(std::string_view line);
 // second name.
 std::string LastColumn(std::string_view line);
 
+// What follows the last run of three spaces in a line (empty without one):
+// the module picker's line tip.
+std::string TextAfterThreeSpaces(std::string_view line);
+
 }  // namespace lanscope

@@ -57,3 +57,31 @@ inline constexpr const char* kImageEndsBeyond32Bits =
     "take.";
 
 }  // namespace lanscope::messages
+
+// The software update window's texts.
+namespace lanscope::messages {
+
+inline constexpr const char* kUpdateWindowTitle = "Update LAN Module Software";
+inline constexpr const char* kInvalidIpAddress = "Invalid IP address";
+inline constexpr const char* kFileNameInvalid = "File name is invalid or does not exist.";
+inline constexpr const char* kFileNameInvalidCaption = "Error";
+inline constexpr const char* kSaveComplete = "Save Complete";
+inline constexpr const char* kUpdateFailed = "Update Failed";
+inline constexpr const char* kIpNotSet = "IP not set - invalid";
+inline constexpr const char* kUpdateHelp =
+    "1. Input the LAN Module's IP or click 'Find...' button to locate one\r\n"
+    "2. Input a file name or click 'Browse...' to select a file\r\n"
+    "3. Check 'Reboot when complete' if you want to reboot the LAN module after Update is "
+    "completed\r\n"
+    "4. Click 'Update' button to commit the changes\r\n"
+    "5. Click 'Exit' to quit the program";
+
+inline constexpr const char* kTipUpdateButton = "Update the LAN Module";
+inline constexpr const char* kTipQuit = "Quit this program";
+inline constexpr const char* kTipMoreHelp = "Press here for more help";
+inline constexpr const char* kTipFileName = "Input the filename that contains the image";
+inline constexpr const char* kTipBrowse = "Browse for an image file";
+inline constexpr const char* kTipReboot = "Reboot the Module after update";
+inline constexpr const char* kTipFind = "Find a LAN Module";
+
+}  // namespace lanscope::messages

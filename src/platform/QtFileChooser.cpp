@@ -1,0 +1,54 @@
+#include "platform/QtFileChooser.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace lanscope {
+
+namespace {
+
+QWidget* Owner() {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        return modal;
+    }
+    return QApplication::activeWindow();
+}
+
+QString Folder(const std::string& path) {
+    return path.empty() ? QString() : QFileInfo(QString::fromStdString(path)).absolutePath();
+}
+
+}  // namespace
+
+std::optional<std::string> QtFileChooser::chooseImageFile(const std::string& initialPath) {
+    QFileDialog dialog(Owner());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::ReadOnly);
+    // Letters in both cases: file names are matched exactly on Linux, and
+    // these files come from Windows machines in any case.
+    dialog.setNameFilter(QStringLiteral("Application Files (*_[Aa][Pp][Pp].[Ss]19)"));
+    dialog.setDirectory(Folder(initialPath));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+}
+
+std::optional<std::string> QtFileChooser::chooseSaveFile(const std::string& initialPath,
+                                                         const std::string& proposedName) {
+    QFileDialog dialog(Owner());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("bin"));
+    dialog.setNameFilter(QStringLiteral("Binary files (*.bin)"));
+    dialog.setDirectory(Folder(initialPath));
+    dialog.selectFile(QString::fromStdString(proposedName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+}
+
+}  // namespace lanscope

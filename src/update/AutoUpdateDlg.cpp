@@ -1,0 +1,232 @@
+#include "update/AutoUpdateDlg.h"
+
+#include <QApplication>
+#include <QMetaObject>
+#include <QShortcut>
+#include <filesystem>
+
+#include "app/AboutBox.h"
+#include "app/LanscopeHelpDlg.h"
+#include "app/Messages.h"
+#include "config/IdFindDlg.h"
+#include "platform/QtFileChooser.h"
+#include "ui_AutoUpdateDlg.h"
+#include "update/AutoUpdateOptions.h"
+#include "update/Messages.h"
+#include "update/PassDlg.h"
+#include "update/UpdateDlg.h"
+
+namespace lanscope {
+
+namespace {
+
+// What the window uses where the services name nothing else.
+QtFileChooser g_desktopFiles;
+PassDlgCredentials g_credentialsWindow;
+
+}  // namespace
+
+CAutoUpdateDlg::CAutoUpdateDlg(const std::string& text, AppServices& services, QWidget* parent,
+                               bool standAlone)
+    : QDialog(parent),
+      m_ui(std::make_unique<Ui::CAutoUpdateDlg>()),
+      m_services(services),
+      m_bStandAlone(standAlone) {
+    m_ui->setupUi(this);
+    const Ipv4 stored = m_services.settings.LoadIPAddr();
+    if (!text.empty()) {
+        if (m_bStandAlone) {
+            const AutoUpdateOptions options = ReadAutoUpdateOptions(text);
+            m_bAuto = options.autoUpdate;
+            m_bRestart = options.restart;
+            if (options.imageFile) {
+                m_strFileName = *options.imageFile;
+            }
+            const Ipv4 address = options.address.value_or(stored);
+            if (address != 0) {
+                m_address = address;
+            }
+        } else {
+            const ListLineTarget target = ReadListLine(text);
+            m_address = target.address;
+            m_description = target.description;
+        }
+    }
+
+    m_ui->updateButton->setToolTip(QString::fromLatin1(messages::kTipUpdateButton));
+    m_ui->exitButton->setToolTip(QString::fromLatin1(messages::kTipQuit));
+    m_ui->helpButton->setToolTip(QString::fromLatin1(messages::kTipMoreHelp));
+    m_ui->fileEdit->setToolTip(QString::fromLatin1(messages::kTipFileName));
+    m_ui->browseButton->setToolTip(QString::fromLatin1(messages::kTipBrowse));
+    m_ui->rebootCheck->setToolTip(QString::fromLatin1(messages::kTipReboot));
+    m_ui->findButton->setToolTip(QString::fromLatin1(messages::kTipFind));
+
+    connect(m_ui->updateButton, &QPushButton::clicked, this, &CAutoUpdateDlg::RunUpdate);
+    connect(m_ui->exitButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_ui->helpButton, &QPushButton::clicked, this, &CAutoUpdateDlg::onHelp);
+    connect(m_ui->browseButton, &QPushButton::clicked, this, &CAutoUpdateDlg::onBrowse);
+    connect(m_ui->saveBrowseButton, &QPushButton::clicked, this, &CAutoUpdateDlg::onSaveBrowse);
+    connect(m_ui->saveCheck, &QCheckBox::clicked, this, &CAutoUpdateDlg::onSaveToggled);
+    connect(m_ui->findButton, &QPushButton::clicked, this, &CAutoUpdateDlg::onFind);
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, &CAutoUpdateDlg::onHelp);
+
+    membersToControls();
+    if (m_bStandAlone) {
+        m_menu = InstallWindowMenu(
+            *this, m_services.settings.LoadSetting(setting_names::kAlwaysOnTopAutoUpdate) != 0);
+        connect(m_menu.about, &QAction::triggered, this, [this] {
+            CAboutBox about(this);
+            about.exec();
+        });
+        m_ui->findButton->setVisible(true);
+    }
+    setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
+    setWindowTitle(QString::fromLatin1(messages::kMainTitle));
+}
+
+CAutoUpdateDlg::~CAutoUpdateDlg() {
+    if (m_menu.alwaysOnTop != nullptr) {
+        m_services.settings.SaveSetting(setting_names::kAlwaysOnTopAutoUpdate,
+                                        m_menu.alwaysOnTop->isChecked() ? 1 : 0);
+    }
+}
+
+#ifdef Q_OS_WIN
+bool CAutoUpdateDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    if (HandleWindowMenuCommand(m_menu, message)) {
+        *result = 0;
+        return true;
+    }
+    return QDialog::nativeEvent(eventType, message, result);
+}
+#endif
+
+void CAutoUpdateDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (m_opened) {
+        return;
+    }
+    m_opened = true;
+    if (m_bAuto) {
+        // Once the window is on screen, never from inside its opening.
+        QMetaObject::invokeMethod(this, &CAutoUpdateDlg::RunUpdate, Qt::QueuedConnection);
+    }
+}
+
+void CAutoUpdateDlg::controlsToMembers() {
+    m_strFileName = m_ui->fileEdit->text().toStdString();
+    m_bRestart = m_ui->rebootCheck->isChecked();
+    m_strSaveFile = m_ui->saveEdit->text().toStdString();
+    m_bSave = m_ui->saveCheck->isChecked();
+}
+
+void CAutoUpdateDlg::membersToControls() {
+    m_ui->fileEdit->setText(QString::fromStdString(m_strFileName));
+    m_ui->rebootCheck->setChecked(m_bRestart);
+    m_ui->saveEdit->setText(QString::fromStdString(m_strSaveFile));
+    m_ui->saveCheck->setChecked(m_bSave);
+    m_ui->saveEdit->setEnabled(m_bSave);
+    m_ui->saveBrowseButton->setEnabled(m_bSave);
+    m_ui->ipEdit->setValue(m_address);
+}
+
+void CAutoUpdateDlg::message(const char* text) {
+    m_services.prompt.message(text, QApplication::applicationName().toStdString(),
+                              PromptIcon::Exclamation);
+}
+
+void CAutoUpdateDlg::RunUpdate() {
+    controlsToMembers();
+    m_address = m_ui->ipEdit->value();
+    const UpdateRequestCheck check =
+        CheckUpdateRequest(m_address, m_strFileName, m_bSave, m_strSaveFile);
+    if (check == UpdateRequestCheck::InvalidAddress) {
+        message(messages::kInvalidIpAddress);
+        return;
+    }
+    m_services.settings.SaveIPAddr(m_address);
+    if (check != UpdateRequestCheck::Ok) {
+        m_services.prompt.message(messages::kFileNameInvalid, messages::kFileNameInvalidCaption,
+                                  PromptIcon::Information);
+        (check == UpdateRequestCheck::ImageFile ? m_ui->fileEdit : m_ui->saveEdit)->setFocus();
+        return;
+    }
+
+    UpdateRunSettings settings;
+    settings.imageFile = m_strFileName;
+    settings.moduleAddress = m_address;
+    settings.restart = m_bRestart;
+    settings.description = m_description;
+    settings.saveToFile = m_bSave;
+    settings.saveFile = m_strSaveFile;
+    CredentialsSource& credentials =
+        m_services.credentials != nullptr ? *m_services.credentials : g_credentialsWindow;
+    CUpdateDlg progress(settings, m_services.prompt, credentials, this,
+                        m_services.updateEndpoints, m_services.updateTick);
+    if (progress.exec() == QDialog::Accepted) {
+        if (!m_bAuto) {
+            m_services.settings.SaveFileDir(m_strFileName);
+            message(messages::kSaveComplete);
+        }
+        closeWith(QDialog::Accepted);
+    } else {
+        message(messages::kUpdateFailed);
+    }
+}
+
+void CAutoUpdateDlg::closeWith(int result) {
+    // Posted: this may run inside the window's own opening or a button click.
+    QMetaObject::invokeMethod(
+        this, [this, result] { done(result); }, Qt::QueuedConnection);
+}
+
+void CAutoUpdateDlg::onBrowse() {
+    FileChooser& files = m_services.files != nullptr ? *m_services.files : g_desktopFiles;
+    const auto chosen = files.chooseImageFile(m_services.settings.LoadFileDir());
+    if (!chosen) {
+        return;
+    }
+    m_ui->fileEdit->setText(QString::fromStdString(*chosen));
+    m_services.settings.SaveFileDir(*chosen);
+    m_fileTitle = std::filesystem::path(*chosen).stem().string();
+}
+
+void CAutoUpdateDlg::onSaveBrowse() {
+    FileChooser& files = m_services.files != nullptr ? *m_services.files : g_desktopFiles;
+    const auto chosen = files.chooseSaveFile(m_services.settings.LoadFileDir(), m_fileTitle);
+    if (!chosen) {
+        return;
+    }
+    m_ui->saveEdit->setText(QString::fromStdString(*chosen));
+    m_services.settings.SaveFileDir(*chosen);
+}
+
+void CAutoUpdateDlg::onSaveToggled() {
+    m_bSave = m_ui->saveCheck->isChecked();
+    m_ui->saveEdit->setEnabled(m_bSave);
+    m_ui->saveBrowseButton->setEnabled(m_bSave);
+}
+
+void CAutoUpdateDlg::onFind() {
+    controlsToMembers();
+    CIdFindDlg picker(m_services.prompt, m_services.endpoints, this);
+    picker.setSelectedAddress(1);  // reads as 0.0.0.1 when nothing is picked
+    if (picker.exec() != QDialog::Accepted) {
+        return;
+    }
+    const Ipv4 address = picker.selectedAddress();
+    if (address == 0) {
+        message(messages::kIpNotSet);
+        return;
+    }
+    m_services.settings.SaveIPAddr(address);
+    m_address = address;
+    membersToControls();
+}
+
+void CAutoUpdateDlg::onHelp() {
+    ShowHelp(this, messages::kUpdateHelp);
+}
+
+}  // namespace lanscope

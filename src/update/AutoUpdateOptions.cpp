@@ -1,0 +1,154 @@
+#include "update/AutoUpdateOptions.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace lanscope {
+
+namespace {
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::size_t NextSpace(std::string_view text, std::size_t from) {
+    while (from < text.size() && !IsSpace(text[from])) {
+        ++from;
+    }
+    return from;
+}
+
+}  // namespace
+
+Ipv4 ParseDottedQuadLoose(std::string_view text) {
+    std::uint64_t result = 0;
+    std::uint32_t part = 0;
+    int dots = 0;
+    for (const char c : text) {
+        if (IsDigit(c)) {
+            part = part * 10 + static_cast<std::uint32_t>(c - '0');
+            if (part > 255) {
+                return 0;
+            }
+        } else if (c == '.') {
+            result = (result << 8) + part;
+            part = 0;
+            if (++dots == 4) {
+                return static_cast<Ipv4>(result);
+            }
+        } else if (IsSpace(c) || c == '-') {
+            break;
+        }
+    }
+    return static_cast<Ipv4>((result << 8) | part);
+}
+
+AutoUpdateOptions ReadAutoUpdateOptions(std::string_view text) {
+    AutoUpdateOptions options;
+    std::size_t at = 0;
+    while ((at = text.find('-', at)) != std::string_view::npos && at + 1 < text.size()) {
+        const std::size_t value = at + 2;
+        std::size_t resume = NextSpace(text, at + 1);
+        switch (Lower(text[at + 1])) {
+            case 'a':
+                options.autoUpdate = true;
+                break;
+            case 'f':
+                if (value < text.size() && text[value] == '"') {
+                    const std::size_t close = text.find('"', value + 1);
+                    const std::size_t end = close == std::string_view::npos ? text.size() : close;
+                    options.imageFile = std::string(text.substr(value + 1, end - value - 1));
+                    resume = end == text.size() ? end : end + 1;
+                } else {
+                    // The letter is no white space, so the name ends at or after `value`.
+                    options.imageFile = std::string(text.substr(value, resume - value));
+                }
+                break;
+            case 'i':
+                options.address = ParseDottedQuadLoose(text.substr(value));
+                break;
+            case 'r':
+                options.restart = true;
+                break;
+            default:
+                break;
+        }
+        at = resume;
+    }
+    return options;
+}
+
+UpdateRequestCheck CheckUpdateRequest(Ipv4 address, const std::string& imageFile, bool saveToFile,
+                                      const std::string& saveFile) {
+    if (address == 0) {
+        return UpdateRequestCheck::InvalidAddress;
+    }
+    std::error_code error;
+    std::string extension = std::filesystem::path(imageFile).extension().string();
+    for (char& c : extension) {
+        c = Lower(c);
+    }
+    if (imageFile.empty() || extension != ".s19" || !std::filesystem::exists(imageFile, error)) {
+        return UpdateRequestCheck::ImageFile;
+    }
+    if (saveToFile) {
+        // Writing the image file over its own source would destroy it.
+        if (saveFile.empty() || std::filesystem::equivalent(imageFile, saveFile, error)) {
+            return UpdateRequestCheck::SaveFile;
+        }
+    }
+    return UpdateRequestCheck::Ok;
+}
+
+ListLineTarget ReadListLine(std::string_view line) {
+    std::vector<std::string_view> columns;
+    for (std::size_t start = 0;;) {
+        const std::size_t tab = line.find('\t', start);
+        columns.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
+        if (tab == std::string_view::npos) {
+            break;
+        }
+        start = tab + 1;
+    }
+    ListLineTarget target;
+    std::string_view address = columns.size() > 1 ? columns[1] : std::string_view{};
+    if (columns.size() > 2 && !columns[2].empty() && columns[2] != "DHCP") {
+        address = columns[2];
+    }
+    // Four parts, each its leading digits taken as one byte.
+    std::size_t at = 0;
+    for (int part = 0; part < 4; ++part) {
+        std::uint32_t number = 0;
+        if (at <= address.size()) {
+            std::size_t i = at;
+            while (i < address.size() && IsDigit(address[i])) {
+                number = number * 10 + static_cast<std::uint32_t>(address[i] - '0');
+                number &= 0xFFFFu;  // only the low byte counts; keep it from overflowing
+                ++i;
+            }
+            const std::size_t dot = address.find('.', at);
+            at = dot == std::string_view::npos ? address.size() + 1 : dot + 1;
+        }
+        target.address = (target.address << 8) | (number & 0xFFu);
+    }
+    const std::string_view last = columns.back();
+    const std::size_t lastComma = last.rfind(',');
+    if (lastComma != std::string_view::npos) {
+        const std::size_t before = lastComma == 0 ? std::string_view::npos : last.rfind(',', lastComma - 1);
+        const std::size_t start = before == std::string_view::npos ? 0 : before + 1;
+        target.description = std::string(last.substr(start, lastComma - start));
+    }
+    return target;
+}
+
+}  // namespace lanscope

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/Ipv4.h"
+
+namespace lanscope {
+
+// What the command line of the software update window asks for.
+struct AutoUpdateOptions {
+    bool autoUpdate = false;                // -A: update at once
+    std::optional<std::string> imageFile;   // -F
+    std::optional<Ipv4> address;            // -I (0 when it names no address)
+    bool restart = true;                    // -R (restarting is the default anyway)
+};
+
+// Reads -A, -F, -I and -R, in any order and either case. Each option's value
+// follows its letter directly; the next option is looked for from the first
+// white space after it, so a "-" inside a value starts nothing. A file name
+// runs to white space, or, when it starts with a double quote, to the closing
+// quote (paths with blanks).
+AutoUpdateOptions ReadAutoUpdateOptions(std::string_view commandLine);
+
+// A dotted quad from the start of `text`, read leniently: characters other
+// than digits, "." and white space are passed over, and four "." end it. It
+// stops at white space or "-" (the next option), and a part above 255 makes
+// the whole address 0, which the window refuses as invalid.
+Ipv4 ParseDottedQuadLoose(std::string_view text);
+
+// What the software update window takes from a line of the module list: the
+// address (the DHCP column if it holds one, else the address column; each
+// "."-separated part's leading digits as one byte) and the description for
+// an image file header (the second-to-last ","-separated item of the last
+// column, empty without a ",").
+struct ListLineTarget {
+    Ipv4 address = 0;
+    std::string description;
+};
+ListLineTarget ReadListLine(std::string_view line);
+
+// The checks of the Update button, in the order they are made; the first that
+// fails stops the update.
+enum class UpdateRequestCheck {
+    Ok,
+    InvalidAddress,  // 0.0.0.0
+    ImageFile,       // missing, empty name, or an extension other than .s19 (any case)
+    SaveFile,        // "Save to file" without a name, or naming the image file itself
+};
+UpdateRequestCheck CheckUpdateRequest(Ipv4 address, const std::string& imageFile, bool saveToFile,
+                                      const std::string& saveFile);
+
+}  // namespace lanscope

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace lanscope {
+
+// The file dialogs of the software update window, behind an interface so
+// tests can answer them.
+class FileChooser {
+  public:
+    virtual ~FileChooser() = default;
+    // An S-record image file ("Application Files", *_APP.s19); starts in the
+    // folder of `initialPath` when it is not empty. Nothing when cancelled.
+    virtual std::optional<std::string> chooseImageFile(const std::string& initialPath) = 0;
+    // Where to write an image file (*.bin, default extension "bin"), proposing
+    // `proposedName`; an existing file is confirmed before it is chosen.
+    virtual std::optional<std::string> chooseSaveFile(const std::string& initialPath,
+                                                      const std::string& proposedName) = 0;
+};
+
+}  // namespace lanscope
