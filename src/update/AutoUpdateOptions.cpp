@@ -34,7 +34,12 @@ Ipv4 ParseDottedQuadLoose(std::string_view text) {
     std::uint64_t result = 0;
     std::uint32_t part = 0;
     int dots = 0;
+    bool started = false;
     for (const char c : text) {
+        if (IsSpace(c) && !started) {
+            continue;  // blanks between the letter and the address
+        }
+        started = true;
         if (IsDigit(c)) {
             part = part * 10 + static_cast<std::uint32_t>(c - '0');
             if (part > 255) {
@@ -144,7 +149,8 @@ ListLineTarget ReadListLine(std::string_view line) {
     const std::string_view last = columns.back();
     const std::size_t lastComma = last.rfind(',');
     if (lastComma != std::string_view::npos) {
-        const std::size_t before = lastComma == 0 ? std::string_view::npos : last.rfind(',', lastComma - 1);
+        const std::size_t before =
+            lastComma == 0 ? std::string_view::npos : last.rfind(',', lastComma - 1);
         const std::size_t start = before == std::string_view::npos ? 0 : before + 1;
         target.description = std::string(last.substr(start, lastComma - start));
     }

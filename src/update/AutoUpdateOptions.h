@@ -10,10 +10,10 @@ namespace lanscope {
 
 // What the command line of the software update window asks for.
 struct AutoUpdateOptions {
-    bool autoUpdate = false;                // -A: update at once
-    std::optional<std::string> imageFile;   // -F
-    std::optional<Ipv4> address;            // -I (0 when it names no address)
-    bool restart = true;                    // -R (restarting is the default anyway)
+    bool autoUpdate = false;               // -A: update at once
+    std::optional<std::string> imageFile;  // -F
+    std::optional<Ipv4> address;           // -I (0 when it names no address)
+    bool restart = true;                   // -R (restarting is the default anyway)
 };
 
 // Reads -A, -F, -I and -R, in any order and either case. Each option's value
@@ -23,10 +23,10 @@ struct AutoUpdateOptions {
 // quote (paths with blanks).
 AutoUpdateOptions ReadAutoUpdateOptions(std::string_view commandLine);
 
-// A dotted quad from the start of `text`, read leniently: characters other
-// than digits, "." and white space are passed over, and four "." end it. It
-// stops at white space or "-" (the next option), and a part above 255 makes
-// the whole address 0, which the window refuses as invalid.
+// A dotted quad from the start of `text`, read leniently: leading blanks and
+// characters other than digits, "." and white space are passed over, and four
+// "." end it. It stops at white space or "-" (the next option), and a part
+// above 255 makes the whole address 0, which the window refuses as invalid.
 Ipv4 ParseDottedQuadLoose(std::string_view text);
 
 // What the software update window takes from a line of the module list: the

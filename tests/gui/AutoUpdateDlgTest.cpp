@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeView>
+#include <filesystem>
+#include <fstream>
+
+#include "app/LanscopeDlg.h"
+#include "config/IdFindDlg.h"
+#include "config/IpAddressEdit.h"
+#include "support/GuiSupport.h"
+#include "support/Replies.h"
+#include "update/AutoUpdateDlg.h"
+
+namespace lanscope {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct ScriptedFiles : FileChooser {
+    std::optional<std::string> image;
+    std::optional<std::string> save;
+    std::string proposed;
+    std::optional<std::string> chooseImageFile(const std::string&) override { return image; }
+    std::optional<std::string> chooseSaveFile(const std::string&,
+                                              const std::string& name) override {
+        proposed = name;
+        return save;
+    }
+};
+
+// A module peer on loopback for the picker, and an S-record file.
+struct UpdateWindow : test::GuiServices {
+    UdpSocket peer = [] {
+        auto socket = std::move(UdpSocket::open().value());
+        (void)socket.bind(kLoopback, 0);
+        return socket;
+    }();
+    ScriptedFiles files;
+    fs::path image = fs::path(dir.path().toStdString()) / "pump_APP.s19";
+
+    UpdateWindow() {
+        services.endpoints = FerroxEndpoints{kLoopback, 0, kLoopback, peer.localPort().value()};
+        services.files = &files;
+        std::ofstream(image) << "S107100001020304DE\n";
+    }
+    std::unique_ptr<CAutoUpdateDlg> open(const std::string& text, bool standAlone) {
+        auto window = std::make_unique<CAutoUpdateDlg>(text, services, nullptr, standAlone);
+        window->show();
+        return window;
+    }
+    std::vector<std::string> shownTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& shown : prompt.shown) {
+            texts.push_back(shown.text);
+        }
+        return texts;
+    }
+};
+
+template <class T>
+T* Child(QWidget* window, const char* name) {
+    return window->findChild<T*>(QString::fromLatin1(name));
+}
+
+TEST(UpdateWindow, FromAListLineTakesAddressAndDescriptionWithoutWindowMenu) {
+    UpdateWindow w;
+    w.settings.SaveSetting("AlwaysOnTop_AutoUpdate", 1);
+    {
+        auto window =
+            w.open("[02-4c-53-00-00-01]\t192.0.2.12\tDHCP\tPump\tHall, (PC42) 1.05, x", false);
+        EXPECT_EQ(Child<IpAddressEdit>(window.get(), "ipEdit")->value(), MakeIpv4(192, 0, 2, 12));
+        EXPECT_EQ(window->description(), " (PC42) 1.05");
+        EXPECT_EQ(window->alwaysOnTopAction(), nullptr);
+        EXPECT_FALSE(Child<QPushButton>(window.get(), "findButton")->isVisible());
+        EXPECT_TRUE(Child<QCheckBox>(window.get(), "rebootCheck")->isChecked());
+        test::Screenshot(window.get(), "update-window-from-list");
+    }
+    EXPECT_EQ(w.settings.LoadSetting("AlwaysOnTop_AutoUpdate"), 1u);  // untouched
+}
+
+TEST(UpdateWindow, StandAloneReadsItsOptionsAndStoresAlwaysOnTop) {
+    UpdateWindow w;
+    w.settings.SaveIPAddr(MakeIpv4(192, 0, 2, 99));
+    {
+        auto window = w.open("-f" + w.image.string(), true);
+        EXPECT_EQ(window->moduleAddress(), MakeIpv4(192, 0, 2, 99));  // the stored one
+        EXPECT_EQ(Child<QLineEdit>(window.get(), "fileEdit")->text().toStdString(),
+                  w.image.string());
+        EXPECT_TRUE(Child<QPushButton>(window.get(), "findButton")->isVisible());
+        EXPECT_EQ(window->windowTitle(), "Korvane Network Utility 0.1d");
+        ASSERT_NE(window->alwaysOnTopAction(), nullptr);
+        window->alwaysOnTopAction()->trigger();
+        test::Screenshot(window.get(), "update-window-stand-alone");
+    }
+    EXPECT_EQ(w.settings.LoadSetting("AlwaysOnTop_AutoUpdate"), 1u);
+}
+
+TEST(UpdateWindow, UpdateChecksAddressThenFileThenSaveFileWithFocus) {
+    UpdateWindow w;
+    auto window = w.open("", true);
+    window->RunUpdate();
+    Child<IpAddressEdit>(window.get(), "ipEdit")->setValue(MakeIpv4(192, 0, 2, 11));
+    Child<QLineEdit>(window.get(), "fileEdit")->setText("/nonexistent/x_APP.s19");
+    QApplication::setActiveWindow(window.get());
+    window->RunUpdate();
+    EXPECT_EQ(QApplication::focusWidget(), Child<QLineEdit>(window.get(), "fileEdit"));
+    Child<QLineEdit>(window.get(), "fileEdit")->setText(QString::fromStdString(w.image.string()));
+    Child<QCheckBox>(window.get(), "saveCheck")->click();
+    EXPECT_TRUE(Child<QLineEdit>(window.get(), "saveEdit")->isEnabled());
+    window->RunUpdate();
+    EXPECT_EQ(QApplication::focusWidget(), Child<QLineEdit>(window.get(), "saveEdit"));
+    ASSERT_EQ(w.prompt.shown.size(), 3u);
+    EXPECT_EQ(w.prompt.shown[0].text, "Invalid IP address");
+    for (int i : {1, 2}) {
+        EXPECT_EQ(w.prompt.shown[i].text, "File name is invalid or does not exist.");
+        EXPECT_EQ(w.prompt.shown[i].caption, "Error");
+        EXPECT_EQ(w.prompt.shown[i].icon, PromptIcon::Information);
+    }
+    EXPECT_EQ(w.settings.LoadIPAddr(), MakeIpv4(192, 0, 2, 11));
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST(UpdateWindow, SaveToFileWritesTheImageFileShowsSaveCompleteAndCloses) {
+    UpdateWindow w;
+    const std::string out = (w.image.parent_path() / "pump.bin").string();
+    w.files.image = w.image.string();
+    w.files.save = out;
+    auto window = w.open("[m]\t192.0.2.11\t\tPump\tx,Pump (PC42) 1.05,y", false);
+    QTimer::singleShot(0, window.get(), [&] {
+        test::Click(window.get(), "browseButton");
+        Child<QCheckBox>(window.get(), "saveCheck")->click();
+        test::Click(window.get(), "saveBrowseButton");
+        test::Click(window.get(), "updateButton");
+    });
+    QTimer::singleShot(5000, window.get(), [&] { window->done(42); });
+    EXPECT_EQ(window->exec(), QDialog::Accepted);
+    EXPECT_EQ(w.files.proposed, "pump_APP");
+    EXPECT_EQ(w.shownTexts(), std::vector<std::string>{"Save Complete"});
+    EXPECT_EQ(fs::file_size(out), 100u + 4u);
+    EXPECT_EQ(w.settings.LoadFileDir(), w.image.string());
+}
+
+TEST(ModulePicker, ListsRepliesSearchesAgainAndGivesTheChosenAddress) {
+    UpdateWindow w;
+    CIdFindDlg picker(w.prompt, w.services.endpoints);
+    picker.setSelectedAddress(1);
+    picker.show();
+    auto* list = Child<QTreeView>(&picker, "list");
+    const auto reply = [&](const MacAddress& mac, Ipv4 address) {
+        (void)w.peer.sendTo(test::MakeReply(mac, address, "n", "x"), kLoopback,
+                            picker.discovery().socket()->localPort());
+    };
+    std::vector<std::uint8_t> buffer(1500);
+    const auto requests = [&] {
+        int count = 0;
+        while (w.peer.receiveFrom(buffer).ok()) {
+            ++count;
+        }
+        return count;
+    };
+    EXPECT_TRUE(test::WaitUntil([&] { return requests() == 1; }));  // one on opening
+    reply(test::kMacA, MakeIpv4(192, 0, 2, 11));
+    reply(test::kMacB, MakeIpv4(192, 0, 2, 12));
+    ASSERT_TRUE(test::WaitUntil([&] { return list->model()->rowCount() == 2; }));
+    test::Click(&picker, "searchAgainButton");
+    EXPECT_EQ(list->model()->rowCount(), 0);
+    EXPECT_TRUE(test::WaitUntil([&] { return requests() == 1; }));
+    reply(test::kMacB, MakeIpv4(192, 0, 2, 12));
+    reply(test::kMacB, MakeIpv4(192, 0, 2, 12));
+    ASSERT_TRUE(test::WaitUntil([&] { return list->model()->rowCount() == 1; }));
+    test::Screenshot(&picker, "module-picker");
+    const QRect row = list->visualRect(list->model()->index(0, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(picker.result(), QDialog::Accepted);
+    EXPECT_EQ(picker.selectedAddress(), kLoopback);  // where the module answered from
+    EXPECT_FALSE(picker.discovery().isOpen());       // the port is free for the update
+}
+
+TEST(ModulePicker, FindWithoutASelectionKeepsTheStartingValueAndATakenPortIsReported) {
+    UpdateWindow w;
+    // Port taken: the picker's own socket cannot bind to it.
+    w.services.endpoints.bindPort = w.peer.localPort().value();
+    w.services.endpoints.bindAddress = kLoopback;
+    auto window = w.open("", true);
+    test::ModalHandler handler([](QWidget* picker) {
+        EXPECT_EQ(Child<QTreeView>(picker, "list")->model()->rowCount(), 0);
+        test::Click(picker, "okButton");
+    });
+    test::Click(window.get(), "findButton");
+    EXPECT_TRUE(handler.handled());
+    EXPECT_EQ(window->moduleAddress(), MakeIpv4(0, 0, 0, 1));
+    ASSERT_EQ(w.prompt.shown.size(), 1u);
+    EXPECT_NE(w.prompt.shown[0].text.find("Error on Bind"), std::string::npos);
+}
+
+TEST(MainWindowUpdate, StopsDiscoveryForTheUpdateWindowAndStartsItAgain) {
+    UpdateWindow w;
+    CLanscopeDlg main(w.services);
+    main.show();
+    (void)w.peer.sendTo(test::MakeReply(test::kMacA, MakeIpv4(192, 0, 2, 11), "n", "x"), kLoopback,
+                        main.socket()->localPort());
+    ASSERT_TRUE(test::WaitUntil([&] { return main.moduleList().size() == 1; }));
+    bool stoppedMeanwhile = false;
+    Ipv4 shownAddress = 0;
+    test::ModalHandler handler([&](QWidget* update) {
+        stoppedMeanwhile = main.socket() == nullptr && main.requestThread() == nullptr;
+        shownAddress = Child<IpAddressEdit>(update, "ipEdit")->value();
+        test::Click(update, "exitButton");
+    });
+    test::Click(&main, "updateSoftwareButton");
+    EXPECT_TRUE(handler.handled());
+    EXPECT_TRUE(stoppedMeanwhile);
+    EXPECT_EQ(shownAddress, kLoopback);
+    EXPECT_NE(main.socket(), nullptr);
+    EXPECT_EQ(main.moduleList().size(), 1u);
+}
+
+}  // namespace
+}  // namespace lanscope

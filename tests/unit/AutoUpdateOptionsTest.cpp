@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "update/AutoUpdateOptions.h"
+
+namespace lanscope {
+namespace {
+
+TEST(AutoUpdateOptions, ReadsEachOptionInAnyOrderAndCase) {
+    const struct {
+        const char* text;
+        bool autoUpdate;
+        std::optional<std::string> file;
+        std::optional<Ipv4> address;
+    } cases[] = {
+        {"-F/tmp/a_APP.s19 -I192.0.2.11 -A", true, "/tmp/a_APP.s19", MakeIpv4(192, 0, 2, 11)},
+        {"-a -i10.1.2.3 -f/x_APP.s19", true, "/x_APP.s19", MakeIpv4(10, 1, 2, 3)},
+        {"-r", false, std::nullopt, std::nullopt},
+        // A file name ends only at white space: the -A behind it is part of it.
+        {"-F/x_APP.s19-A", false, "/x_APP.s19-A", std::nullopt},
+        // A "-" inside a value starts no option.
+        {"-F/my-files/-Ax_APP.s19", false, "/my-files/-Ax_APP.s19", std::nullopt},
+        {"-F\"/My Files/x_APP.s19\" -A", true, "/My Files/x_APP.s19", std::nullopt},
+        {"-F\"/open", false, "/open", std::nullopt},
+        {"-I 192.0.2.11 -A", true, std::nullopt, MakeIpv4(192, 0, 2, 11)},
+        {"-I192.0.2.300", false, std::nullopt, 0u},  // a part above 255: invalid
+        {"-I10.1 -A", true, std::nullopt, MakeIpv4(0, 0, 10, 1)},
+        {"-Q -", false, std::nullopt, std::nullopt},
+        {"-F", false, "", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const AutoUpdateOptions options = ReadAutoUpdateOptions(c.text);
+        EXPECT_EQ(options.autoUpdate, c.autoUpdate) << c.text;
+        EXPECT_EQ(options.imageFile, c.file) << c.text;
+        EXPECT_EQ(options.address, c.address) << c.text;
+    }
+}
+
+TEST(AutoUpdateOptions, DottedQuadsReadLoosely) {
+    EXPECT_EQ(ParseDottedQuadLoose("10.1.2.3"), MakeIpv4(10, 1, 2, 3));
+    EXPECT_EQ(ParseDottedQuadLoose("10.1.2.3.99"), MakeIpv4(10, 1, 2, 3));  // four dots end it
+    EXPECT_EQ(ParseDottedQuadLoose("1x0.1.2.3"), MakeIpv4(10, 1, 2, 3));    // others passed over
+    EXPECT_EQ(ParseDottedQuadLoose("10.1.2.3-A"), MakeIpv4(10, 1, 2, 3));
+    EXPECT_EQ(ParseDottedQuadLoose("10.1 2.3"), MakeIpv4(0, 0, 10, 1));
+    EXPECT_EQ(ParseDottedQuadLoose("10.1.2.2550"), 0u);
+    EXPECT_EQ(ParseDottedQuadLoose(""), 0u);
+}
+
+TEST(AutoUpdateOptions, ListLinesGiveAddressAndDescription) {
+    const struct {
+        const char* line;
+        Ipv4 address;
+        const char* description;
+    } cases[] = {
+        {"[02-4c-53-00-00-01]\t192.0.2.11\t\tPump\tHall 2", MakeIpv4(192, 0, 2, 11), ""},
+        {"[02-4c-53-00-00-01]\t192.0.2.11\tDHCP\tPump\tA, (PC42) 1.05, x", MakeIpv4(192, 0, 2, 11),
+         " (PC42) 1.05"},
+        {"[m]\t192.0.2.11\t10.0.0.7\tPump\ta,b", MakeIpv4(10, 0, 0, 7), "a"},
+        {"[m]\t300.1x.2.\t\tn\t,", MakeIpv4(44, 1, 2, 0), ""},
+        {"", 0, ""},
+    };
+    for (const auto& c : cases) {
+        const ListLineTarget target = ReadListLine(c.line);
+        EXPECT_EQ(target.address, c.address) << c.line;
+        EXPECT_EQ(target.description, c.description) << c.line;
+    }
+}
+
+TEST(AutoUpdateOptions, UpdateChecksComeInOrder) {
+    const auto dir = std::filesystem::temp_directory_path() / "lanscope-check-test";
+    std::filesystem::create_directories(dir);
+    const std::string upper = (dir / "x_APP.S19").string();
+    const std::string text = (dir / "x.txt").string();
+    std::ofstream(upper) << "S9030000FC\n";
+    std::ofstream(text) << "\n";
+    const Ipv4 module = MakeIpv4(192, 0, 2, 11);
+    using C = UpdateRequestCheck;
+    EXPECT_EQ(CheckUpdateRequest(0, "", true, ""), C::InvalidAddress);
+    EXPECT_EQ(CheckUpdateRequest(module, upper, false, ""), C::Ok);
+    EXPECT_EQ(CheckUpdateRequest(module, (dir / "missing.s19").string(), false, ""), C::ImageFile);
+    EXPECT_EQ(CheckUpdateRequest(module, text, false, ""), C::ImageFile);
+    EXPECT_EQ(CheckUpdateRequest(module, "", true, ""), C::ImageFile);
+    EXPECT_EQ(CheckUpdateRequest(module, upper, true, ""), C::SaveFile);
+    EXPECT_EQ(CheckUpdateRequest(module, upper, true, (dir / "." / "x_APP.S19").string()),
+              C::SaveFile);
+    EXPECT_EQ(CheckUpdateRequest(module, upper, true, (dir / "out.bin").string()), C::Ok);
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace lanscope
