@@ -2,8 +2,6 @@
 // and content, half of them carrying the run's own transfer id, fed to a run
 // in progress. Nothing it sends may exceed the protocol's largest request.
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -30,18 +28,20 @@ struct Transport : lanscope::UpdateTransport {
     }
 };
 
-std::string g_image;
+lanscope::UpdateImage g_image;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    g_image = (std::filesystem::temp_directory_path() / "lanscope-fuzz-update_APP.s19").string();
-    std::FILE* file = std::fopen(g_image.c_str(), "w");
-    std::fputs(
+    const std::string text =
         "S00600004C4D34A4\nS1131000000102030405060708090A0B0C0D0E0F64\n"
-        "S1131010101112131415161718191A1B1C1D1E1F54\n",
-        file);
-    std::fclose(file);
+        "S1131010101112131415161718191A1B1C1D1E1F54\n";
+    lanscope::ByteBuffer block(text.begin(), text.end());
+    block.push_back(0);
+    std::string platform;
+    auto loaded = lanscope::DecodeSRecordImage(std::move(block), platform);
+    g_image = std::get<lanscope::UpdateImage>(std::move(loaded));
+    g_image.platform = platform;
     return 0;
 }
 
@@ -49,13 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QuietPrompt prompt;
     Credentials credentials;
     Transport transport;
-    lanscope::UpdateRunSettings settings;
-    settings.imageFile = g_image;
     std::uint32_t now = 0xABCD1234u;
-    lanscope::UpdateRun run(settings, prompt, credentials, "fuzz", [&now] { return now; });
-    if (run.open() != lanscope::UpdateOutcome::Running) {
-        __builtin_trap();
-    }
+    lanscope::UpdateRun run(g_image, true, prompt, credentials, "fuzz", [&now] { return now; });
     run.beginTransfer(transport);
     // Each datagram: a length byte, then that many bytes.
     std::size_t at = 0;

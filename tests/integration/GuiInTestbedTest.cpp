@@ -8,6 +8,7 @@
 #include "config/IpAddressEdit.h"
 #include "platform/HostInterfaces.h"
 #include "support/GuiSupport.h"
+#include "update/AutoUpdateDlg.h"
 
 namespace lanscope {
 namespace {
@@ -133,13 +134,33 @@ TEST(GuiInTestbed, UpdateWindowLoadsTheImageWithCredentials) {
     EXPECT_EQ(window.shownProgress(), 100);
     const QByteArray expected = ReadAll(qEnvironmentVariable("LANSCOPE_TEST_EXPECTED"));
     ASSERT_FALSE(expected.isEmpty());
-    // With duplicated replies the copy of the last data acknowledgement can
-    // arrive after the finish request went out and reads as its OK (the
-    // protocol carries nothing to tell them apart), so the module may store
-    // the image a moment after the window closed.
-    const QString received = qEnvironmentVariable("LANSCOPE_TEST_RECEIVED");
-    EXPECT_TRUE(test::WaitUntil([&] { return ReadAll(received).size() == expected.size(); }));
-    EXPECT_EQ(ReadAll(received), expected);
+    // Reported done only once the module has stored it, duplicated replies
+    // or not.
+    EXPECT_EQ(ReadAll(qEnvironmentVariable("LANSCOPE_TEST_RECEIVED")), expected);
+}
+
+// Started with -A as the program's main window: a module that declines the
+// update gives "Update Failed", and the window stays open with its entries.
+TEST(GuiInTestbed, AutoUpdateThatFailsKeepsTheWindowOpen) {
+    test::GuiServices shared;
+    const std::string file = qEnvironmentVariable("LANSCOPE_TEST_IMAGE").toStdString();
+    CAutoUpdateDlg window("-F" + file + " -I192.0.2.13 -A", shared.services, nullptr, true);
+    bool openAfterwards = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!shared.prompt.shown.empty()) {
+            poll.stop();
+            QTest::qWait(100);
+            openAfterwards = window.isVisible();
+            window.reject();
+        }
+    });
+    poll.start(20);
+    EXPECT_EQ(window.exec(), QDialog::Rejected);
+    ASSERT_EQ(shared.prompt.shown.size(), 1u);
+    EXPECT_EQ(shared.prompt.shown[0].text, "Update Failed");
+    EXPECT_TRUE(openAfterwards);
+    EXPECT_EQ(window.imageFile(), file);
 }
 
 TEST(GuiInTestbed, CancelDuringTheTransferSendsNothingMore) {

@@ -17,8 +17,30 @@ srec_cat "$work/image.bin" -binary -offset 0x8000 -o "$work/image_APP.s19" -moto
 export LANSCOPE_TEST_IMAGE="$work/image_APP.s19"
 export LANSCOPE_TEST_EXPECTED="$work/image.bin"
 export LANSCOPE_TEST_RECEIVED="$work/received.bin"
-"$TESTBED" --modules 2 \
+"$TESTBED" --modules 3 \
     --module 1 "--fw-credentials admin:secret --fw-duplicate-data 5,50,400 --fw-image-out $work/received.bin" \
     --module 2 "--reply-delay 20" \
-    -- "$tests" --gtest_filter='GuiInTestbed.Update*:GuiInTestbed.Cancel*'
+    --module 3 "--fw-verdict declined" \
+    -- "$tests" --gtest_filter='GuiInTestbed.Update*:GuiInTestbed.Cancel*:GuiInTestbed.AutoUpdate*'
+
+# The window program started with options updates at once and ends with 0
+# once the module has the image, without "Save Complete" (an unanswered box
+# would keep it open until the time-out).
+export BIN work
+"$TESTBED" --modules 1 --module 1 "--fw-duplicate --fw-image-out $work/auto.bin" -- bash -c '
+    set -euo pipefail
+    source "'"$here"'/common.sh"
+    export LANSCOPE_SETTINGS="$work/settings.ini"
+    # A name of its own for the one-instance rule, apart from other tests.
+    export USER="gui-in-testbed-$$"
+    for options in "-F$work/image_APP.s19 -I192.0.2.11 -A" "-a -i192.0.2.11 -f$work/image_APP.s19"; do
+        rm -f "$work/auto.bin"
+        set +e
+        timeout 60 "$BIN/lanscope" $options 2>/dev/null
+        rc=$?
+        set -e
+        expect_eq "$rc" 0 "exit code of lanscope $options"
+        cmp -s "$work/auto.bin" "$work/image.bin" || fail "$options: the module did not store the image"
+    done
+'
 echo "PASS"

@@ -8,6 +8,8 @@ export BIN
     set -euo pipefail
     source "'"$here"'/common.sh"
     export QT_QPA_PLATFORM=offscreen LANSCOPE_SETTINGS="$(mktemp)"
+    # A name of its own for the one-instance rule, apart from other tests.
+    export USER="single-instance-$$"
     pids=()
     trap "kill \${pids[*]} 2>/dev/null || true" EXIT
     second_start_ends() {  # WHEN
