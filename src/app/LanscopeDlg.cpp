@@ -10,9 +10,8 @@
 #include "app/ModuleListView.h"
 #include "app/WindowStacking.h"
 #include "config/LanscopeConfigDlg.h"
-#include "update/AutoUpdateDlg.h"
 #include "ui_LanscopeDlg.h"
-
+#include "update/AutoUpdateDlg.h"
 
 namespace lanscope {
 
@@ -248,6 +247,5 @@ void CLanscopeDlg::onAboutTriggered() {
     CAboutBox about(this);
     about.exec();
 }
-
 
 }  // namespace lanscope

@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <chrono>
 #include <iostream>
+#include <optional>
 
 #include "cli/Commands.h"
 #include "platform/ConsoleCredentials.h"
@@ -66,15 +67,19 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
 
     ProgressPrinter progress(context.out);
     QEventLoop loop;
+    auto transferStart = std::chrono::steady_clock::now();
+    std::optional<std::chrono::steady_clock::time_point> allAcknowledged;
     session.changed = [&] {
         if (session.outcome() == UpdateOutcome::Running) {
+            if (session.progress() == 100 && !allAcknowledged) {
+                allAcknowledged = std::chrono::steady_clock::now();
+            }
             progress.show(session.progress());
         } else {
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         }
     };
     UpdateLoop driver(session, context.prompt, kCaption, context.updateEndpoints, options.tick);
-    auto transferStart = std::chrono::steady_clock::now();
     if (driver.open() == UpdateOutcome::Running) {
         progress.show(0);
         transferStart = std::chrono::steady_clock::now();
@@ -87,10 +92,14 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart).count();
     progress.end();
     if (session.outcome() == UpdateOutcome::Ok) {
-        char took[32];
-        std::snprintf(took, sizeof took, "%.3f", seconds);
+        const double acknowledged =
+            std::chrono::duration<double>(allAcknowledged.value_or(transferStart) - transferStart)
+                .count();
+        char took[96];
+        std::snprintf(took, sizeof took, "%.3f s (all data acknowledged after %.3f s)", seconds,
+                      acknowledged);
         context.out << "Update complete: " << session.image()->length << " bytes to "
-                    << FormatIpv4(module) << " in " << took << " s"
+                    << FormatIpv4(module) << " in " << took
                     << (settings.restart ? ", module restarting" : "") << ".\n";
         return kExitOk;
     }
