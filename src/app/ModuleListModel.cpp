@@ -39,11 +39,11 @@ QVariant ModuleListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ModuleListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 4) {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= m_headers.size()) {
         return {};
     }
-    static const char* const kHeaders[] = {"MAC", "IP", "DHCP", "Device Name", "Device Name"};
-    return QString::fromLatin1(kHeaders[section]);
+    return m_headers[section];
 }
 
 void ModuleListModel::lineAboutToBeInserted(std::size_t row) {

@@ -19,6 +19,8 @@ class ModuleListModel : public QAbstractTableModel, private ModuleListListener {
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // The five column captions (the windows label them differently).
+    void setHeaders(const QStringList& headers) { m_headers = headers; }
 
   signals:
     // The list's selected line changed (for instance the first line of an
@@ -26,6 +28,8 @@ class ModuleListModel : public QAbstractTableModel, private ModuleListListener {
     void listSelectionChanged();
 
   private:
+    QStringList m_headers{QStringLiteral("MAC"), QStringLiteral("IP"), QStringLiteral("DHCP"),
+                          QStringLiteral("Device Name"), QStringLiteral("Device Name")};
     void lineAboutToBeInserted(std::size_t row) override;
     void lineInserted(std::size_t row) override;
     void lineAboutToBeRemoved(std::size_t row) override;

@@ -27,6 +27,8 @@ class ModuleListView : public QObject {
                    QObject* parent = nullptr);
     ~ModuleListView() override;
 
+    ModuleListModel& model() { return *m_model; }
+
   signals:
     // A double click on a line.
     void lineActivated();

@@ -3,6 +3,7 @@
 #include <QShortcut>
 #include <QTreeView>
 
+#include "app/ModuleListModel.h"
 #include "app/ModuleListView.h"
 #include "config/Messages.h"
 #include "ui_IdFindDlg.h"
@@ -20,6 +21,8 @@ CIdFindDlg::CIdFindDlg(Prompt& prompt, FerroxEndpoints endpoints, QWidget* paren
         *m_ui->list, m_discovery.list(),
         [](std::string_view line) { return TextAfterThreeSpaces(line); },
         QString::fromLatin1(messages::kTipFindList));
+    m_view->model().setHeaders({QStringLiteral("MAC"), QStringLiteral("IP"), QStringLiteral("DHCP"),
+                                QStringLiteral("Location"), QString()});
     connect(m_view.get(), &ModuleListView::lineActivated, this, &CIdFindDlg::accept);
     connect(m_ui->okButton, &QPushButton::clicked, this, &CIdFindDlg::accept);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &CIdFindDlg::reject);

@@ -110,10 +110,15 @@ out() { echo "--fw-image-out $work/received-$1.bin --fw-platform $platform"; }
     -- bash -c '
     set -euo pipefail
     source "'"$here"'/common.sh"
-    for run in $(seq 1 10); do
+    chunks=$(( ($(stat -c %s "$work/expected.image") + 469) / 470 ))
+    log="$TESTBED_LOGS/module-1.log"
+    for run in $(seq 1 20); do
         rm -f "$work/dup.bin" "$work/dup.bin.restart"
+        before=$(grep -c "data #" "$log" || true)
         "$CLI" update 192.0.2.11 "$work/image_APP.s19" > /dev/null
         cmp -s "$work/expected.image" "$work/dup.bin" || fail "run $run: reported done, image not stored"
+        requests=$(( $(grep -c "data #" "$log" || true) - before ))
+        (( requests * 10 <= chunks * 11 )) || fail "run $run: $requests data requests for $chunks chunks"
         if "$CLI" update 192.0.2.12 "$work/image_APP.s19" > /dev/null 2> "$work/err"; then
             fail "run $run: a rejected image was reported as done"
         fi
