@@ -163,7 +163,7 @@ void CLanscopeDlg::onUpdateSoftwareClicked() {
     StopDiscovery();
     const std::string line = moduleList().selectedText();
     {
-        CAutoUpdateDlg update(line, m_services, nullptr, false);
+        CAutoUpdateDlg update(line, m_services, this, false);
         update.exec();
     }
     if (!m_closing) {

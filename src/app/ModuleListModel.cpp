@@ -27,7 +27,7 @@ QVariant ModuleListModel::data(const QModelIndex& index, int role) const {
     }
     const std::string& line = m_list.text(static_cast<std::size_t>(index.row()));
     if (role == Qt::UserRole) {
-        return QString::fromStdString(EightBitToUtf8(line));
+        return QString::fromStdString(EightBitFieldsToUtf8(line, '\t'));
     }
     if (role != Qt::DisplayRole) {
         return {};

@@ -4,13 +4,13 @@
 
 #include "app/LanscopeDlg.h"
 #include "app/Messages.h"
-#include "update/AutoUpdateDlg.h"
 #include "platform/DesktopUrlOpener.h"
 #include "platform/GuiPrompt.h"
 #include "platform/HostInterfaces.h"
 #include "platform/HugePages.h"
 #include "platform/SingleInstance.h"
 #include "settings/IniSettingsBackend.h"
+#include "update/AutoUpdateDlg.h"
 
 using namespace lanscope;
 

@@ -28,7 +28,7 @@ nlohmann::json LineToJson(const ModuleList& list, std::size_t row) {
         {"dhcp", columns.dhcp == "DHCP"},
         {"name", EightBitToUtf8(columns.name)},
         {"name2", EightBitToUtf8(columns.name2)},
-        {"line", EightBitToUtf8(list.text(row))},
+        {"line", EightBitFieldsToUtf8(list.text(row), '\t')},
         {"record",
          {{"length", record.length()},
           {"address", FormatIpv4(record.address())},
@@ -57,7 +57,10 @@ int RunDiscover(const DiscoverOptions& options, CliContext& context) {
         for (std::size_t row = 0; row < list.size(); ++row) {
             modules.push_back(LineToJson(list, row));
         }
-        context.out << modules.dump(2) << '\n';
+        // Every text from a module is UTF-8 by now; should one slip through
+        // unconverted, it must not abort the listing.
+        context.out << modules.dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+                    << '\n';
         return kExitOk;
     }
     std::vector<std::vector<std::string>> rows;

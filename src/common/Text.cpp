@@ -98,6 +98,20 @@ std::string EightBitToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string EightBitFieldsToUtf8(std::string_view line, char separator) {
+    std::string out;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = line.find(separator, start);
+        out +=
+            EightBitToUtf8(line.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos) {
+            return out;
+        }
+        out.push_back(separator);
+        start = end + 1;
+    }
+}
+
 namespace {
 
 // Byte offset after the first `count` characters (or the end).

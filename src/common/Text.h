@@ -16,6 +16,10 @@ bool IsValidUtf8(std::string_view bytes);
 // stay untouched wherever they go back to a module or into a file.
 std::string EightBitToUtf8(std::string_view bytes);
 
+// EightBitToUtf8 field by field, for a line of fields from different sources
+// (a list line's names may each be in another encoding).
+std::string EightBitFieldsToUtf8(std::string_view line, char separator);
+
 // How many characters UTF-8 text holds (a byte that starts no well-formed
 // sequence counts as one).
 std::size_t CountCharacters(std::string_view utf8);

@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QThread>
 
@@ -27,7 +28,13 @@ SingleInstance::SingleInstance(const QString& title, QObject* parent) : QObject(
 SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::lockFileName() const {
-    return QDir::tempPath() + QLatin1Char('/') + m_name + QStringLiteral(".lock");
+    // The user's own runtime folder where there is one, beside the local
+    // server's socket otherwise.
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (folder.isEmpty() || !QFileInfo(folder).isWritable()) {
+        folder = QDir::tempPath();
+    }
+    return folder + QLatin1Char('/') + m_name + QStringLiteral(".lock");
 }
 
 bool SingleInstance::claim() {
@@ -35,14 +42,24 @@ bool SingleInstance::claim() {
     // A live holder is never taken over however long it runs; a lock left by
     // a process that ended is.
     m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0) && m_lock->error() == QLockFile::LockFailedError) {
-        askRunningInstanceToRaise();
+    if (m_lock->tryLock(0)) {
+        // Nobody else can be listening: a server of this name was left by a
+        // crash.
+        QLocalServer::removeServer(m_name);
+        m_server.listen(m_name);
+        return true;
+    }
+    // Held by another instance, or no lock can be written here (a full or
+    // read-only folder, a lock nobody can remove): whoever answers on the
+    // local server is the running instance.
+    if (askRunningInstanceToRaise()) {
         return false;
     }
-    // Holding the lock (or unable to write one at all), no live instance can
-    // own a server of this name: one that is there was left by a crash.
-    QLocalServer::removeServer(m_name);
-    m_server.listen(m_name);
+    if (!m_server.listen(m_name) && m_server.serverError() == QAbstractSocket::AddressInUseError) {
+        // Nobody answered on it, so it is left over.
+        QLocalServer::removeServer(m_name);
+        m_server.listen(m_name);
+    }
     return true;
 }
 
@@ -54,7 +71,7 @@ void SingleInstance::onRaise(std::function<void()> raise) {
     }
 }
 
-void SingleInstance::askRunningInstanceToRaise() {
+bool SingleInstance::askRunningInstanceToRaise() {
     // The other instance listens right after taking the lock; give it a
     // moment in case it is that far into its start.
     for (int attempt = 0; attempt < 20; ++attempt) {
@@ -64,10 +81,11 @@ void SingleInstance::askRunningInstanceToRaise() {
             socket.write("raise\n");
             socket.waitForBytesWritten(500);
             socket.disconnectFromServer();
-            return;
+            return true;
         }
         QThread::msleep(100);
     }
+    return false;
 }
 
 }  // namespace lanscope

@@ -30,7 +30,8 @@ class SingleInstance : public QObject {
     QString lockFileName() const;
 
   private:
-    void askRunningInstanceToRaise();
+    // True when a running instance answered.
+    bool askRunningInstanceToRaise();
 
     QString m_name;
     std::unique_ptr<QLockFile> m_lock;

@@ -9,6 +9,7 @@
 #include "app/LanscopeHelpDlg.h"
 #include "app/Messages.h"
 #include "config/IdFindDlg.h"
+#include "platform/NativePath.h"
 #include "platform/QtFileChooser.h"
 #include "ui_AutoUpdateDlg.h"
 #include "update/AutoUpdateOptions.h"
@@ -139,8 +140,9 @@ void CAutoUpdateDlg::message(const char* text) {
 void CAutoUpdateDlg::RunUpdate() {
     controlsToMembers();
     m_address = m_ui->ipEdit->value();
-    const UpdateRequestCheck check =
-        CheckUpdateRequest(m_address, m_strFileName, m_bSave, m_strSaveFile);
+    // The names as they will be opened (Cygwin spellings on Windows).
+    const UpdateRequestCheck check = CheckUpdateRequest(m_address, NativePath(m_strFileName),
+                                                        m_bSave, NativePath(m_strSaveFile));
     if (check == UpdateRequestCheck::InvalidAddress) {
         message(messages::kInvalidIpAddress);
         return;
@@ -162,8 +164,8 @@ void CAutoUpdateDlg::RunUpdate() {
     settings.saveFile = m_strSaveFile;
     CredentialsSource& credentials =
         m_services.credentials != nullptr ? *m_services.credentials : g_credentialsWindow;
-    CUpdateDlg progress(settings, m_services.prompt, credentials, this,
-                        m_services.updateEndpoints, m_services.updateTick);
+    CUpdateDlg progress(settings, m_services.prompt, credentials, this, m_services.updateEndpoints,
+                        m_services.updateTick);
     if (progress.exec() == QDialog::Accepted) {
         if (!m_bAuto) {
             m_services.settings.SaveFileDir(m_strFileName);

@@ -67,22 +67,31 @@ std::FILE* CreateUniqueBeside(const std::string& path, std::string& name) {
 
 }  // namespace
 
-Result<void> SaveImageFile(const std::string& path, const UpdateImage& image,
+Result<void> SaveImageFile(const std::string& requested, const UpdateImage& image,
                            const std::string& description) {
     const auto header = BuildImageFileHeader(image, description);
+    // Through a link the file it names is replaced, not the link.
+    std::error_code linkError;
+    std::string path = requested;
+    if (std::filesystem::is_symlink(requested, linkError)) {
+        const auto target = std::filesystem::weakly_canonical(requested, linkError);
+        if (!linkError) {
+            path = target.string();
+        }
+    }
     // Written under a name of its own beside the target and renamed over it
     // once complete, so a failure never leaves a partial file under the name
     // asked for, and two saves never write into each other's file.
     std::string temporary;
     std::FILE* file = CreateUniqueBeside(path, temporary);
     if (file == nullptr) {
-        return Error{0, messages::CannotWriteText(path.c_str(),
+        return Error{0, messages::CannotWriteText(requested.c_str(),
                                                   std::generic_category().message(errno).c_str())};
     }
     auto fail = [&](const std::string& why) -> Result<void> {
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
-        return Error{0, messages::CannotWriteText(path.c_str(), why.c_str())};
+        return Error{0, messages::CannotWriteText(requested.c_str(), why.c_str())};
     };
     const bool written = std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
                          std::fwrite(image.block.data(), 1, image.length, file) == image.length;

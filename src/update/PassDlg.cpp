@@ -1,5 +1,7 @@
 #include "update/PassDlg.h"
 
+#include <QApplication>
+
 #include "ui_PassDlg.h"
 
 namespace lanscope {
@@ -19,7 +21,9 @@ void CPassDlg::accept() {
 }
 
 bool PassDlgCredentials::askCredentials(std::string& user, std::string& password) {
-    CPassDlg dialog;
+    // Owned by the progress window, so it never opens beneath a window that
+    // stays on top.
+    CPassDlg dialog(QApplication::activeModalWidget());
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }

@@ -30,7 +30,7 @@ class CPassDlg : public QDialog {
     std::unique_ptr<Ui::CPassDlg> m_ui;
 };
 
-// The credentials question of an update run, as a window without parent.
+// The credentials question of an update run, owned by the active window.
 class PassDlgCredentials : public CredentialsSource {
   public:
     bool askCredentials(std::string& user, std::string& password) override;

@@ -102,10 +102,8 @@ void UpdateRun::onReply(std::span<const std::uint8_t> datagram) {
                     m_lastDataReply = std::pair{type, reply->address};
                     const auto platform = ReplyPlatformName(datagram);
                     if (platform && !m_image.platform.empty() && *platform != m_image.platform) {
-                        m_prompt.message(messages::PlatformMismatchText(m_image.platform.c_str(),
-                                                                        platform->c_str()),
-                                         m_caption, PromptIcon::Exclamation);
-                        cancel();
+                        fail(messages::PlatformMismatchText(m_image.platform.c_str(),
+                                                            platform->c_str()));
                         return;
                     }
                     SendForState();
@@ -258,9 +256,19 @@ void UpdateRun::onTick() {
 }
 
 void UpdateRun::fail(const std::string& message) {
+    if (m_outcome != UpdateOutcome::Running) {
+        return;
+    }
+    // Ended before the message shows: replies and ticks that arrive while it
+    // is on screen must not send anything more (or take a copy of the same
+    // verdict for another message).
     m_timerRunning = false;
+    m_state = UpdateState::Closing;
+    m_outcome = UpdateOutcome::Cancel;
     m_prompt.message(message, m_caption, PromptIcon::Exclamation);
-    finish(UpdateOutcome::Cancel);
+    if (changed) {
+        changed();
+    }
 }
 
 void UpdateRun::cancel() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ class RecordingPrompt : public Prompt {
 
     void message(const std::string& text, const std::string& caption, PromptIcon icon) override {
         shown.push_back({text, caption, icon});
+        if (whileShown) {
+            whileShown();  // what arrives while a message box is up
+        }
     }
     bool askYesNo(const std::string& text, const std::string& caption, bool defaultYes) override {
         shown.push_back({text, caption, PromptIcon::Question});
@@ -32,6 +36,7 @@ class RecordingPrompt : public Prompt {
     }
 
     std::vector<Shown> shown;
+    std::function<void()> whileShown;
     std::deque<bool> answers;
 };
 

@@ -27,6 +27,29 @@ TEST(EightBitText, ValidUtf8StaysAndAnythingElseReadsAsWindows1252) {
     }
 }
 
+TEST(EightBitText, TheWholeWindows1252HighTableAndLinesFieldByField) {
+    const char32_t expected[32] = {0x20AC, 0x81,   0x201A, 0x192,  0x201E, 0x2026, 0x2020, 0x2021,
+                                   0x2C6,  0x2030, 0x160,  0x2039, 0x152,  0x8D,   0x17D,  0x8F,
+                                   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                   0x2DC,  0x2122, 0x161,  0x203A, 0x153,  0x9D,   0x17E,  0x178};
+    for (int i = 0; i < 32; ++i) {
+        const std::string shown = EightBitToUtf8(std::string(1, static_cast<char>(0x80 + i)));
+        // Decode the one character back.
+        char32_t c = 0;
+        if (shown.size() == 2) {
+            c = ((shown[0] & 0x1F) << 6) | (shown[1] & 0x3F);
+        } else if (shown.size() == 3) {
+            c = ((shown[0] & 0x0F) << 12) | ((shown[1] & 0x3F) << 6) | (shown[2] & 0x3F);
+        }
+        EXPECT_EQ(c, expected[i]) << "byte " << 0x80 + i;
+    }
+    EXPECT_EQ(EightBitFieldsToUtf8("Ger\xC3\xA4t\tS\xFC"
+                                   "d\t",
+                                   '\t'),
+              "Ger\xC3\xA4t\tS\xC3\xBC"
+              "d\t");
+}
+
 TEST(EightBitText, CutsAndCountsWholeCharacters) {
     const std::string text = "a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80z";  // a, ä, €, emoji, z
     EXPECT_EQ(CountCharacters(text), 5u);

@@ -263,6 +263,25 @@ TEST(UpdateRun, RepliesOutsideTheImageSendNothing) {
     EXPECT_EQ(r.run->currentAddress(), 0x1000u);
 }
 
+// A message box keeps the event loop running: nothing that arrives while the
+// run's last word is on screen may send anything or show it twice.
+TEST(UpdateRun, NothingGoesOutWhileAFailureIsShown) {
+    RunFixture r(MakeImage(1000, 0x1000, "LM42"));
+    r.start();
+    std::size_t sentBefore = 0;
+    r.prompt.whileShown = [&] {
+        sentBefore = r.transport.sent.size();
+        r.prompt.whileShown = nullptr;
+        r.ticks(100);
+        r.reply(UpdateReplyType::Ok, 0x1000 + 470);
+        r.reply(UpdateReplyType::NoMemory);
+    };
+    r.reply(UpdateReplyType::Ok, 0, "XX99");
+    EXPECT_EQ(r.transport.sent.size(), sentBefore);
+    EXPECT_EQ(r.run->outcome(), UpdateOutcome::Cancel);
+    EXPECT_EQ(r.prompt.shown.size(), 1u);
+}
+
 TEST(UpdateRun, ALostReplyAfterTheCredentialsIsSentAgainAndTimesOut) {
     RunFixture r(MakeImage(100, 0x1000));
     r.credentials.answers = {{"admin", "pw"}};
