@@ -19,11 +19,18 @@ export CLI
     ip link add vx0 type veth peer name vx1
     ip link set vx0 up
     ip addr add 203.0.113.1/24 brd + dev vx0
-    # A tunnel is up and running for as long as its device is held open.
-    python3 -c "import fcntl, os, struct, time
+    # A tunnel is up and running for as long as its device is held open; the
+    # holder counts every packet the tunnel carries.
+    tun_count="$(mktemp)"
+    echo 0 > "$tun_count"
+    python3 -c "import fcntl, os, select, struct, sys
 fd = os.open(\"/dev/net/tun\", os.O_RDWR)
 fcntl.ioctl(fd, 0x400454ca, struct.pack(\"16sH\", b\"tun7\", 0x0001 | 0x1000))
-time.sleep(60)" &
+count = 0
+while select.select([fd], [], [], 60)[0]:
+    os.read(fd, 65536)
+    count += 1
+    open(sys.argv[1], \"w\").write(str(count))" "$tun_count" &
     holder=$!
     trap "kill $holder 2>/dev/null || true" EXIT
     for _ in $(seq 1 50); do ip link show tun7 >/dev/null 2>&1 && break; sleep 0.1; done
@@ -45,5 +52,6 @@ time.sleep(60)" &
     for dev in $others; do
         expect_eq "$(sent $dev)" "${before[$dev]}" "datagrams sent through $dev"
     done
+    expect_eq "$(cat "$tun_count")" 0 "packets through the tunnel"
 '
 echo "PASS"
