@@ -81,6 +81,14 @@ struct UpdateOptions {
 // module confirmed the finished update.
 int RunUpdate(const UpdateOptions& options, CliContext& context);
 
+struct PresetCheckOptions {
+    std::string file;
+    bool json = false;
+};
+// Reads a preset file as the presets window would and prints the fields it
+// would write (references followed) and the lines it would ask about.
+int RunPresetCheck(const PresetCheckOptions& options, CliContext& context);
+
 // Parses the command line and runs the command it names.
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);
 

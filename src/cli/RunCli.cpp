@@ -95,6 +95,12 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     infoCommand->add_option("IN", info.input, "S-record file")->required();
     infoCommand->add_flag("--json", info.json, "Print as JSON");
 
+    PresetCheckOptions presetCheck;
+    auto* presetCheckCommand = app.add_subcommand(
+        "preset-check", "Show what a preset file would write into a module's web form");
+    presetCheckCommand->add_option("FILE", presetCheck.file, "Preset file (.prs)")->required();
+    presetCheckCommand->add_flag("--json", presetCheck.json, "Print as JSON");
+
     UpdateOptions update;
     auto* updateCommand = app.add_subcommand(
         "update", "Load the image of an S-record file into one module over the network");
@@ -139,6 +145,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     if (*infoCommand) {
         return RunInfo(info, context);
+    }
+    if (*presetCheckCommand) {
+        return RunPresetCheck(presetCheck, context);
     }
     return kExitUsage;
 }

@@ -223,5 +223,24 @@ TEST(CliInfo, JsonNamesBaseLengthEndChecksumPlatformAndRecords) {
     EXPECT_EQ(info["records"]["S9"], 1);
 }
 
+TEST(CliPresetCheck, PrintsTheFieldsAsWrittenAndTheLinesItWouldAskAbout) {
+    ImageFiles files;
+    const std::string in = files.write("pump.prs",
+                                       "ip = 10.0.0.1\nalias=ip\nnote\nname=S\xFC"
+                                       "d\n");
+    ConsoleCli cli;
+    ASSERT_EQ(RunPresetCheck({in, true}, cli.context), kExitOk) << cli.err.str();
+    const auto report = nlohmann::json::parse(cli.out.str());
+    EXPECT_EQ(report["fields"].size(), 3u);
+    EXPECT_EQ(report["fields"][1]["value"], "10.0.0.1");
+    EXPECT_EQ(report["fields"][2]["value"], "S\u00FCd");
+    ASSERT_EQ(report["questions"].size(), 1u);
+    EXPECT_EQ(report["questions"][0]["line"], 3);
+
+    ConsoleCli missing;
+    EXPECT_EQ(RunPresetCheck({files.dir.string(), false}, missing.context), kExitFailed);
+    EXPECT_NE(missing.err.str().find("file access error"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace lanscope::cli
