@@ -1,4 +1,5 @@
 // lanscope-module-sim: one process is one simulated LAN module.
+#include <httplib.h>
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
 #include <QProcess>
@@ -9,14 +10,21 @@
 #include <chrono>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "SimFirmware.h"
 #include "SimModule.h"
+#include "SimWeb.h"
 #include "platform/Broadcast.h"
 #include "platform/UdpSocket.h"
 
 using namespace lanscope;
+using lanscope::sim::SimWeb;
+using lanscope::sim::WebOptions;
+using lanscope::sim::WebRequest;
+using lanscope::sim::WebResponse;
 
 namespace {
 
@@ -238,6 +246,15 @@ int main(int argc, char** argv) {
     cli.add_flag("--fw-finish-ok-with-end", fw.finishOkWithEnd,
                  "Answer the finish with an OK that names the end address, like a data "
                  "acknowledgement");
+    std::uint16_t httpPort = 0;
+    WebOptions web;
+    std::string postLog;
+    cli.add_option("--http-port", httpPort, "Serve the module's web pages on this TCP port");
+    cli.add_option("--http-admin", web.admin, "USER:PASSWORD of the administrator (basic login)");
+    cli.add_option("--http-user", web.user, "USER:PASSWORD of a user who sees an empty form");
+    cli.add_option("--http-fault", web.fault, "Web page fault")
+        ->check(CLI::IsMember({"login-error", "no-form", "renamed-form", "no-rule-frame"}));
+    cli.add_option("--http-post-log", postLog, "Append each form submission to this file");
     cli.add_option("--fw-image-out", options.imageOut,
                    "Write the received image here when an update finishes (and FILE.restart)");
     CLI11_PARSE(cli, argc, argv);
@@ -296,9 +313,52 @@ int main(int argc, char** argv) {
         return 1;
     }
     Simulator simulator(options, std::move(socket.value()));
+
+    // The web pages run on threads of the HTTP server; one at a time.
+    SimWeb pages(web);
+    std::mutex pagesLock;
+    httplib::Server server;
+    const auto serve = [&](const httplib::Request& request, httplib::Response& response) {
+        std::lock_guard<std::mutex> hold(pagesLock);
+        WebRequest in;
+        in.method = request.method;
+        in.path = request.path;
+        in.authorization = request.get_header_value("Authorization");
+        in.body = request.body;
+        const WebResponse out = pages.handle(in);
+        response.status = out.status;
+        for (const auto& [name, value] : out.headers) {
+            if (name != "Content-Type") {
+                response.set_header(name, value);
+            }
+        }
+        response.set_content(out.body, "text/html; charset=utf-8");
+        if (request.method == "POST" && !postLog.empty()) {
+            std::ofstream(postLog, std::ios::app) << request.body << '\n';
+        }
+        if (options.verbose) {
+            std::cerr << "lanscope-module-sim: http " << request.method << ' ' << request.path
+                      << " -> " << out.status << std::endl;
+        }
+    };
+    server.Get(".*", serve);
+    server.Post(".*", serve);
+    std::thread http;
+    if (httpPort != 0) {
+        if (!server.bind_to_port("0.0.0.0", httpPort)) {
+            std::cerr << "lanscope-module-sim: TCP port " << httpPort << " is not free\n";
+            return 1;
+        }
+        http = std::thread([&server] { server.listen_after_bind(); });
+    }
     if (options.verbose) {
         std::cerr << "lanscope-module-sim " << FormatMacBracketed(options.identity.mac)
                   << ": listening on UDP port " << options.port << std::endl;
     }
-    return app.exec();
+    const int result = app.exec();
+    server.stop();
+    if (http.joinable()) {
+        http.join();
+    }
+    return result;
 }
