@@ -58,6 +58,14 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
     connect(m_ui->helpButton, &QPushButton::clicked, this, &CLanscopeDlg::onHelpClicked);
     connect(m_ui->updateSoftwareButton, &QPushButton::clicked, this,
             &CLanscopeDlg::onUpdateSoftwareClicked);
+    // Hidden unless the settings ask for it (ShowPresets = 1).
+    m_ui->presetsButton->setVisible(m_services.settings.LoadSetting(setting_names::kShowPresets) !=
+                                    0);
+    connect(m_ui->presetsButton, &QPushButton::clicked, this, [this] {
+        if (m_services.openPresets) {
+            m_services.openPresets(this, moduleList().selectedText());
+        }
+    });
     connect(m_ui->exitButton, &QPushButton::clicked, this, &QDialog::reject);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &CLanscopeDlg::onHelpClicked);

@@ -12,6 +12,8 @@
 #include "update/FerroxUpdateSocket.h"
 #include "update/FileChooser.h"
 
+class QWidget;
+
 namespace lanscope {
 
 // What the windows need from outside, handed in so tests can stand in for it.
@@ -29,6 +31,9 @@ struct AppServices {
     CredentialsSource* credentials = nullptr;
     UpdateEndpoints updateEndpoints{};
     std::chrono::milliseconds updateTick{1000};
+    // Opens the presets window for a list line (it lives in a library of its
+    // own, with the browser engine); null: the Presets button does nothing.
+    std::function<void(QWidget* owner, const std::string& line)> openPresets{};
 };
 
 }  // namespace lanscope

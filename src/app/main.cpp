@@ -8,9 +8,12 @@
 #include "platform/GuiPrompt.h"
 #include "platform/HostInterfaces.h"
 #include "platform/HugePages.h"
+#include "platform/QtFileChooser.h"
 #include "platform/SingleInstance.h"
+#include "presets/PresetsDlg.h"
 #include "settings/IniSettingsBackend.h"
 #include "update/AutoUpdateDlg.h"
+#include "update/PassDlg.h"
 
 using namespace lanscope;
 
@@ -35,6 +38,8 @@ std::string CommandLineText(const QStringList& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The presets window's browser engine needs this before the application.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lanscope"));
     UseHugePagesForLargeBuffers();
@@ -52,6 +57,12 @@ int main(int argc, char** argv) {
     GuiPrompt prompt;
     DesktopUrlOpener urlOpener;
     AppServices services{prompt, settings, urlOpener, HostIpv4Addresses};
+    QtFileChooser files;
+    PassDlgCredentials credentials;
+    services.openPresets = [&](QWidget* owner, const std::string& line) {
+        CPresetsConfigDlg presets(line, prompt, settings, files, credentials, owner);
+        presets.exec();
+    };
 
     // Any command-line text opens the software update window instead of the
     // module list, as the program's main window.

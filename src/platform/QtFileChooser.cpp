@@ -51,4 +51,16 @@ std::optional<std::string> QtFileChooser::chooseSaveFile(const std::string& init
     return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
 }
 
+std::optional<std::string> QtFileChooser::choosePresetFile() {
+    QFileDialog dialog(Owner());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("prs"));
+    dialog.setNameFilter(QStringLiteral("Preset Files (*.prs)"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+}
+
 }  // namespace lanscope

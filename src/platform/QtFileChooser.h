@@ -10,6 +10,7 @@ class QtFileChooser : public FileChooser {
     std::optional<std::string> chooseImageFile(const std::string& initialPath) override;
     std::optional<std::string> chooseSaveFile(const std::string& initialPath,
                                               const std::string& proposedName) override;
+    std::optional<std::string> choosePresetFile() override;
 };
 
 }  // namespace lanscope

@@ -37,6 +37,18 @@ std::optional<int> OptionIndex(const std::string& value, int options) {
 
 }  // namespace
 
+std::string PresetsAddressFromLine(std::string_view line) {
+    const std::size_t first = line.find('\t');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t second = line.find('\t', first + 1);
+    if (second == std::string_view::npos) {
+        return {};
+    }
+    return std::string(line.substr(first + 1, second - first - 1));
+}
+
 PresetsRunState& ProgramPresetsState() {
     static PresetsRunState state;
     return state;
@@ -55,9 +67,6 @@ std::string FormFiller::framesUrl() const {
 
 FormFiller::Navigation FormFiller::beforeNavigate(std::string_view url, bool serverRedirect) {
     using Action = Navigation::Action;
-    if (serverRedirect) {
-        return {};
-    }
     const std::string address = Lower(url);
     Navigation next;
     if (Contains(address, "loginerror.htm")) {
@@ -70,6 +79,10 @@ FormFiller::Navigation FormFiller::beforeNavigate(std::string_view url, bool ser
     } else if (Contains(address, "res://")) {
         return loadFailed();
     } else if (Contains(address, "config")) {
+        return {};
+    } else if (serverRedirect) {
+        // The server's (or the page's own) forwarding of a request already
+        // judged: let it arrive.
         return {};
     } else {
         next = {Action::Redirect, framesUrl(), nullptr};
@@ -85,7 +98,6 @@ FormFiller::Navigation FormFiller::loadFailed() const {
 }
 
 FormFiller::Document FormFiller::documentComplete(std::string_view url) {
-    m_redirects = 0;
     const std::string address = Lower(url);
     if (!Contains(address, "config.htm")) {
         if (Contains(address, "index.htm")) {
@@ -99,6 +111,10 @@ FormFiller::Document FormFiller::documentComplete(std::string_view url) {
 FormFiller::FormStep FormFiller::formInspected(const std::vector<tagField>& fields,
                                                const FormReport& report) {
     FormStep step;
+    if (!report.documentFound) {
+        step.action = FormStep::Action::Ignore;
+        return step;
+    }
     if (!report.formFound) {
         step.message = messages::kFormNotFound;
         return step;
@@ -115,6 +131,7 @@ FormFiller::FormStep FormFiller::formInspected(const std::vector<tagField>& fiel
     // summary is on screen finds the form filled.
     m_state.formFilled = true;
     step.action = FormStep::Action::Fill;
+    m_redirects = 0;  // the form is reached: the browser is where it should be
     std::string missing;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const tagField& field = fields[i];

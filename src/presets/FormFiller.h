@@ -20,6 +20,10 @@ struct PresetsRunState {
 // The program's one state; tests make their own.
 PresetsRunState& ProgramPresetsState();
 
+// The module address the presets window takes from a list line: the text
+// between the first and the second tab (empty without two tabs).
+std::string PresetsAddressFromLine(std::string_view line);
+
 // The rules by which a form-filling window steers its browser to a module's
 // configuration form and fills it. The window's browser adapter reports
 // navigations, completed documents and what it found in the form, and does
@@ -27,9 +31,9 @@ PresetsRunState& ProgramPresetsState();
 class FormFiller {
   public:
     static constexpr int kMaxLoginErrors = 5;
-    // Redirects in a row without a completed document before giving up: a
-    // frame that matches no rule would otherwise send the browser round
-    // forever.
+    // Redirects before the configuration form is filled, and again after it,
+    // before giving up: a frame that matches no rule would otherwise send the
+    // browser round forever, whatever completes meanwhile.
     static constexpr int kMaxRedirects = 20;
 
     FormFiller(std::string ipAddress, PresetsRunState& state);
@@ -43,8 +47,9 @@ class FormFiller {
         std::string url;                // Redirect: where to
         const char* message = nullptr;  // Fail: what to show before closing
     };
-    // Before a page or frame loads. A redirect answered by the server itself
-    // is let through (it is the server's part of a request already judged).
+    // Before a page or frame loads. A redirect (by the server or the page) to
+    // an address no rule names is let through: it forwards a request already
+    // judged; the login-error, "res://" and limit rules still apply to it.
     Navigation beforeNavigate(std::string_view url, bool serverRedirect = false);
     // The top-level page could not be loaded (the module cannot be reached).
     Navigation loadFailed() const;
@@ -65,6 +70,9 @@ class FormFiller {
         int options = 0;
     };
     struct FormReport {
+        // False when the page was replaced before it could be looked at; the
+        // report is then ignored.
+        bool documentFound = true;
         bool formFound = false;
         int elementCount = 0;
         std::vector<ElementInfo> elements;  // one per field, in field order
@@ -75,7 +83,7 @@ class FormFiller {
         std::string value;  // Value: the text; SelectedIndex: the decimal index
     };
     struct FormStep {
-        enum class Action { Fail, AlreadyFilled, Fill } action = Action::Fail;
+        enum class Action { Fail, Ignore, AlreadyFilled, Fill } action = Action::Fail;
         const char* message = nullptr;  // Fail
         std::vector<Write> writes;      // Fill, in field order
         std::string summary;            // Fill: what to tell the user

@@ -24,6 +24,7 @@ inline constexpr const char* kFileDir = "FileDir";
 inline constexpr const char* kPresetsFile = "PresetsFile";
 inline constexpr const char* kAlwaysOnTopLanscope = "AlwaysOnTop_Lanscope";
 inline constexpr const char* kAlwaysOnTopAutoUpdate = "AlwaysOnTop_AutoUpdate";
+inline constexpr const char* kShowPresets = "ShowPresets";
 }  // namespace setting_names
 
 // The accessors the windows use; nothing is cached, every call goes to the

@@ -17,6 +17,8 @@ class FileChooser {
     // `proposedName`; an existing file is confirmed before it is chosen.
     virtual std::optional<std::string> chooseSaveFile(const std::string& initialPath,
                                                       const std::string& proposedName) = 0;
+    // An existing preset file ("Preset Files", *.prs).
+    virtual std::optional<std::string> choosePresetFile() = 0;
 };
 
 }  // namespace lanscope

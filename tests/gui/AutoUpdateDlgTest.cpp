@@ -30,6 +30,7 @@ struct ScriptedFiles : FileChooser {
         proposed = name;
         return save;
     }
+    std::optional<std::string> choosePresetFile() override { return std::nullopt; }
 };
 
 // A module peer on loopback for the picker, and an S-record file.

@@ -35,6 +35,8 @@ TEST(FormFiller, NavigationRulesInTheirOrder) {
               std::string("Unable to display the page. Please ensure accessibility\nvia the web "
                           "interface. Exiting.\n\n"));
     EXPECT_EQ(filler.beforeNavigate("http://192.0.2.11/status.htm", true).action, Nav::Proceed);
+    EXPECT_EQ(filler.beforeNavigate("http://192.0.2.11/loginerror.htm", true).action,
+              Nav::Redirect);
 }
 
 TEST(FormFiller, TheSixthLoginErrorOfTheProgramRunFailsAlsoInALaterWindow) {
@@ -55,14 +57,15 @@ TEST(FormFiller, TheSixthLoginErrorOfTheProgramRunFailsAlsoInALaterWindow) {
     EXPECT_EQ(next.beforeNavigate("http://m/loginerror.htm").action, Nav::Fail);
 }
 
-TEST(FormFiller, RedirectsWithoutACompletedDocumentEndAfterTwenty) {
+TEST(FormFiller, RedirectsEndAfterTwentyUntilTheFormIsReached) {
     PresetsRunState state;
     FormFiller filler("m", state);
     for (int i = 0; i < FormFiller::kMaxRedirects; ++i) {
         ASSERT_EQ(filler.beforeNavigate("http://m/other.htm").action, Nav::Redirect) << i;
+        filler.documentComplete("http://m/configframes.htm");  // frame pages do not count
     }
     EXPECT_EQ(filler.beforeNavigate("http://m/other.htm").action, Nav::Fail);
-    filler.documentComplete("http://m/configframes.htm");
+    filler.formInspected({}, {true, true, 1, {}});
     EXPECT_EQ(filler.beforeNavigate("http://m/other.htm").action, Nav::Redirect);
 }
 
@@ -86,6 +89,7 @@ TEST(FormFiller, FillsTextAndSelectsOnceAndListsTheRest) {
     };
     FormFiller::FormReport report;
     report.formFound = true;
+    report.documentFound = true;
     report.elementCount = 9;
     report.elements = {{true, "text", 0},       {true, "select-one", 3}, {true, "select-one", 3},
                        {true, "select-one", 3}, {true, "password", 0},   {true, "checkbox", 0},
@@ -110,12 +114,14 @@ TEST(FormFiller, FillsTextAndSelectsOnceAndListsTheRest) {
     report.formFound = false;
     EXPECT_EQ(std::string(filler.formInspected(fields, report).message),
               "Unable to find the form. Exiting.\n\n");
+    report.documentFound = false;  // the page was replaced meanwhile
+    EXPECT_EQ(filler.formInspected(fields, report).action, Step::Ignore);
 }
 
 TEST(FormFiller, NoFieldsStillFillsWithTheBareSummary) {
     PresetsRunState state;
     FormFiller filler("m", state);
-    const auto step = filler.formInspected({}, {true, 3, {}});
+    const auto step = filler.formInspected({}, {true, true, 3, {}});
     EXPECT_EQ(step.action, Step::Fill);
     EXPECT_TRUE(step.writes.empty());
     EXPECT_EQ(step.summary,

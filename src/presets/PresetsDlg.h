@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/Prompt.h"
+#include "presets/FormFiller.h"
+#include "presets/PresetFile.h"
+#include "settings/SettingsStore.h"
+#include "update/FileChooser.h"
+#include "update/UpdateRun.h"
+
+class QCheckBox;
+class QLabel;
+class QUrl;
+class QWebEngineView;
+class QWebEngineProfile;
+
+namespace lanscope {
+
+class FillerPage;
+
+// "Preset Configuration": a module's web pages in an embedded browser, steered
+// to its configuration form, which is filled from a preset file and left for
+// the user to check and submit.
+class CPresetsDlg : public QDialog {
+    Q_OBJECT
+
+  public:
+    CPresetsDlg(std::string ipAddress, std::string presetsFile, bool quiet, Prompt& prompt,
+                CredentialsSource& credentials, QWidget* parent = nullptr,
+                PresetsRunState& state = ProgramPresetsState());
+    ~CPresetsDlg() override;
+
+    bool ClearFields();
+    bool LoadPresets();
+
+    QWebEngineView* browser() const { return m_browser; }
+
+    std::vector<tagField> m_Fields;
+    std::string m_strIPAddress;
+    std::string m_strPresetsFile;
+    bool m_bQuiet;
+
+  signals:
+    // The form has been written (before the summary shows).
+    void formFilled();
+
+  private:
+    friend class FillerPage;
+
+    void initialise();
+    bool onBeforeNavigate(const QUrl& url, bool serverRedirect);
+    void onDocumentComplete(const QString& url);
+    void onFormInspected(const QVariant& result);
+    void exitWith(const char* message);
+    void navigate(const std::string& url);
+
+    Prompt& m_prompt;
+    CredentialsSource& m_credentials;
+    PresetsRunState& m_state;
+    FormFiller m_filler;
+    QWebEngineProfile* m_profile = nullptr;
+    FillerPage* m_page = nullptr;
+    QWebEngineView* m_browser = nullptr;
+    QString m_token;
+    QString m_inspectedUrl;
+    bool m_closing = false;
+    int m_pendingRedirects = 0;
+};
+
+// "Presets Configuration": the preset file to write into the module of a
+// list line, and the button that writes it.
+class CPresetsConfigDlg : public QDialog {
+    Q_OBJECT
+
+  public:
+    CPresetsConfigDlg(const std::string& line, Prompt& prompt, SettingsStore& settings,
+                      FileChooser& files, CredentialsSource& credentials,
+                      QWidget* parent = nullptr);
+
+    std::string m_strFileName;
+    bool m_bLeaveOpen = true;
+    std::string m_strIPAddress;
+
+  private:
+    void onSelectFile();
+    void onWritePresets();
+
+    Prompt& m_prompt;
+    SettingsStore& m_settings;
+    FileChooser& m_files;
+    CredentialsSource& m_credentials;
+    QLabel* m_fileLabel = nullptr;
+    QCheckBox* m_leaveOpen = nullptr;
+};
+
+}  // namespace lanscope
