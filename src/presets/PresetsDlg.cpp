@@ -379,6 +379,8 @@ CPresetsConfigDlg::CPresetsConfigDlg(const std::string& line, Prompt& prompt,
     columns->addLayout(right);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
+    // Room for the title with its address and for a long path.
+    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("M")) * 34);
 
     connect(select, &QPushButton::clicked, this, &CPresetsConfigDlg::onSelectFile);
     connect(write, &QPushButton::clicked, this, &CPresetsConfigDlg::onWritePresets);

@@ -6,7 +6,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 #include <fstream>
+
+#include <nlohmann/json.hpp>
 
 #include "presets/PresetsDlg.h"
 #include "support/GuiSupport.h"
@@ -65,6 +69,28 @@ TEST(PresetsInTestbed, FillsTheFormAsDataAndListsWhatItCouldNotWrite) {
     RunWindow(window, [&] { return filled && !prompt.shown.empty(); });
     ASSERT_TRUE(filled);
     EXPECT_GE(login.asked, 1);
+    // What the page's own form now holds (read in the page's world).
+    QVariant held;
+    bool read = false;
+    window.browser()->page()->runJavaScript(
+        QStringLiteral(
+            "(function(){var d=window.frames[0].document, f=d.forms.namedItem('frmConfig');"
+            "var labels=f.elements.namedItem('label');"
+            "return JSON.stringify({ip:f.elements.namedItem('ip').value,"
+            "host:f.elements.namedItem('hostname').value,"
+            "speed:f.elements.namedItem('speed').selectedIndex,"
+            "label:[labels[0].value, labels[1].value], images:d.images.length});})()"),
+        [&](const QVariant& value) {
+            held = value;
+            read = true;
+        });
+    ASSERT_TRUE(test::WaitUntil([&] { return read; }));
+    const auto values = nlohmann::json::parse(held.toString().toStdString());
+    EXPECT_EQ(values["ip"], "10.0.0.1");
+    EXPECT_EQ(values["host"], kInjection);  // byte for byte, as data
+    EXPECT_EQ(values["speed"], 2);
+    EXPECT_EQ(values["label"], nlohmann::json::array({"changed", "second"}));  // the first only
+    EXPECT_EQ(values["images"], 0);  // nothing of the value became markup
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_EQ(prompt.shown[0].text,
               "Your presets have been loaded. However, you must verify the values and press "
@@ -100,6 +126,53 @@ TEST(PresetsInTestbed, LoginFailuresAndFormFaultsEndWithTheirMessages) {
         EXPECT_EQ(prompt.shown[0].text.rfind(c.message, 0), 0u)
             << c.address << ": " << prompt.shown[0].text;
     }
+}
+
+TEST(PresetsInTestbed, QuietModeFillsWithoutTheSummary) {
+    QTemporaryDir dir;
+    test::RecordingPrompt prompt;
+    ScriptedLogin login("admin", "pw");
+    PresetsRunState state;
+    CPresetsDlg window("192.0.2.11", WritePreset(dir, "ip = 10.0.0.9\n"), true, prompt, login,
+                       nullptr, state);
+    bool filled = false;
+    QObject::connect(&window, &CPresetsDlg::formFilled, [&] { filled = true; });
+    RunWindow(window, [&] { return filled; });
+    EXPECT_TRUE(filled);
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
+struct NoFiles : FileChooser {
+    std::optional<std::string> preset;
+    std::optional<std::string> chooseImageFile(const std::string&) override { return {}; }
+    std::optional<std::string> chooseSaveFile(const std::string&, const std::string&) override {
+        return {};
+    }
+    std::optional<std::string> choosePresetFile() override { return preset; }
+};
+
+TEST(PresetsWindow, TakesTheAddressFromTheLineAndRemembersTheChosenFile) {
+    test::GuiServices shared;
+    NoFiles files;
+    ScriptedLogin login("", "");
+    shared.settings.SavePresetsFile("/old/gone.prs");
+    {
+        CPresetsConfigDlg window("[02-4c-53-00-00-01]\t192.0.2.11\t\tn\tx", shared.prompt,
+                                 shared.settings, files, login);
+        EXPECT_EQ(window.windowTitle(), "Presets Configuration - 192.0.2.11");
+        EXPECT_EQ(window.m_strFileName, "/old/gone.prs");
+        files.preset = "/new/pump.prs";
+        test::Click(&window, "selectFileButton");
+        window.reject();  // Cancel: the choice is kept all the same
+    }
+    EXPECT_EQ(shared.settings.LoadPresetsFile(), "/new/pump.prs");
+    CPresetsConfigDlg noAddress("[02-4c-53-00-00-01]", shared.prompt, shared.settings, files,
+                                login);
+    EXPECT_EQ(noAddress.windowTitle(), "Presets Configuration - ");
+    test::Click(&noAddress, "writePresetsButton");
+    ASSERT_EQ(shared.prompt.shown.size(), 1u);
+    EXPECT_EQ(shared.prompt.shown[0].text, "No IP address given. Failing.");
+    test::Screenshot(&noAddress, "presets-window");
 }
 
 }  // namespace
