@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "presets/PresetFile.h"
+#include "support/CaseNames.h"
 #include "support/RecordingPrompt.h"
 
 namespace lanscope {
@@ -74,15 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "a=1\n",
                    {{"a", "1"}},
                    {}}),
-    [](const testing::TestParamInfo<PresetCase>& info) {
-        std::string name = info.param.name;
-        for (char& c : name) {
-            if (!std::isalnum(static_cast<unsigned char>(c))) {
-                c = '_';
-            }
-        }
-        return name;
-    });
+    test::CaseName());
 
 TEST(PresetFile, AFileThatCannotBeReadIsAnAccessErrorAndAFolderIsNoPreset) {
     test::RecordingPrompt prompt;

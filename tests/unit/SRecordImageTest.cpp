@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/CaseNames.h"
 #include "support/RecordingPrompt.h"
 #include "update/CygwinPath.h"
 #include "update/ImageFile.h"
@@ -212,15 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {"The image ends at address 0x100000000 or beyond, past the 32-bit "
                      "addresses a LAN card can take."}},
         FailureCase{"empty", "", {"The file holds no data record (S1, S2, S3 or S4)."}}),
-    [](const testing::TestParamInfo<FailureCase>& info) {
-        std::string name = info.param.name;
-        for (char& c : name) {
-            if (!std::isalnum(static_cast<unsigned char>(c))) {
-                c = '_';
-            }
-        }
-        return name;
-    });
+    test::CaseName());
 
 TEST(SRecordImage, GapUpToTheReadPositionIsAllowed) {
     // The second record's first data character sits at offset 20 + 8 = 28 of
