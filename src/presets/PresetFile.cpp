@@ -97,7 +97,8 @@ std::optional<std::vector<tagField>> LoadPresetFile(const std::string& path, Pro
         return ReadPresets(*text, [&](std::size_t, std::string_view) {
             return prompt.askYesNo(messages::kPresetFormatQuestion, caption, true);
         });
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
+        // Memory exhausted, or anything else that ends reading early.
         prompt.message(messages::kPresetFormatError, caption, PromptIcon::Exclamation);
         return std::nullopt;
     }

@@ -120,7 +120,9 @@ CPresetsDlg::CPresetsDlg(std::string ipAddress, std::string presetsFile, bool qu
     ready.setName(QStringLiteral("lanscope-document-complete"));
     ready.setInjectionPoint(QWebEngineScript::DocumentReady);
     ready.setRunsOnSubFrames(true);
-    ready.setWorldId(QWebEngineScript::MainWorld);
+    // In a world of its own: the page's scripts can neither silence the
+    // reports nor see the token to fake one.
+    ready.setWorldId(QWebEngineScript::ApplicationWorld);
     ready.setSourceCode(
         QStringLiteral("(function(){var token=%1;function report(){console.log(token+"
                        "location.href);}if(document.readyState==='complete'){report();}"
@@ -131,7 +133,7 @@ CPresetsDlg::CPresetsDlg(std::string ipAddress, std::string presetsFile, bool qu
             [this](const QUrl&, QAuthenticator* authenticator) {
                 std::string user;
                 std::string password;
-                if (!m_credentials.askCredentials(user, password)) {
+                if (m_closing || !m_credentials.askCredentials(user, password)) {
                     *authenticator = QAuthenticator();  // no credentials: the login fails
                     return;
                 }
@@ -145,7 +147,10 @@ CPresetsDlg::CPresetsDlg(std::string ipAddress, std::string presetsFile, bool qu
                 if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus &&
                     info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain &&
                     info.errorCode() != kAborted && m_pendingRedirects == 0) {
-                    exitWith(m_filler.loadFailed().message);
+                    // Not inside the browser's own signal.
+                    QMetaObject::invokeMethod(
+                        this, [this] { exitWith(m_filler.loadFailed().message); },
+                        Qt::QueuedConnection);
                 }
             });
     m_browser = new QWebEngineView(this);
@@ -158,9 +163,18 @@ CPresetsDlg::CPresetsDlg(std::string ipAddress, std::string presetsFile, bool qu
 }
 
 CPresetsDlg::~CPresetsDlg() {
+    // Deleting the page answers its pending scripts with empty results; none
+    // of them may act on a window that is going.
+    m_closing = true;
     // The page goes before its profile.
     delete m_browser;
     delete m_page;
+}
+
+void CPresetsDlg::done(int result) {
+    m_closing = true;
+    ClearFields();
+    QDialog::done(result);
 }
 
 bool CPresetsDlg::ClearFields() {
@@ -266,7 +280,7 @@ void CPresetsDlg::onDocumentComplete(const QString& url) {
 }
 
 void CPresetsDlg::onFormInspected(const QVariant& result) {
-    if (m_closing) {
+    if (m_closing || !result.isValid()) {
         return;
     }
     const QJsonObject report = QJsonDocument::fromJson(result.toString().toUtf8()).object();
@@ -309,11 +323,24 @@ void CPresetsDlg::onFormInspected(const QVariant& result) {
                  JsonArgument(writes));
     const std::string summary = step.summary;
     m_page->runJavaScript(
-        script, QWebEngineScript::ApplicationWorld, [this, summary](const QVariant&) {
-            emit formFilled();
-            if (!m_bQuiet && !m_closing) {
-                m_prompt.message(summary, Caption().toStdString(), PromptIcon::Exclamation);
+        script, QWebEngineScript::ApplicationWorld, [this, summary](const QVariant& written) {
+            if (m_closing) {
+                return;
             }
+            if (!written.toBool()) {
+                // The page was replaced before the values went in: the next
+                // completed form gets them.
+                m_state.formFilled = false;
+                return;
+            }
+            emit formFilled();
+            if (m_bQuiet) {
+                // Nobody can see, check or submit a window that never shows;
+                // it is done once the form is filled.
+                exitWith(nullptr);
+                return;
+            }
+            m_prompt.message(summary, Caption().toStdString(), PromptIcon::Exclamation);
         });
 }
 

@@ -37,6 +37,10 @@ class CPresetsDlg : public QDialog {
     bool ClearFields();
     bool LoadPresets();
 
+  public slots:
+    void done(int result) override;
+
+  public:
     QWebEngineView* browser() const { return m_browser; }
 
     std::vector<tagField> m_Fields;
