@@ -327,6 +327,26 @@ TEST(SaveImageFile, WritesHeaderAndImageAndNeverAPartialFile) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(SaveImageFile, ReplacesAFileKeepingItsPermissionsAndWritesThroughALink) {
+    namespace fs = std::filesystem;
+    const auto dir =
+        fs::temp_directory_path() /
+        ("lanscope-replace-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    fs::create_directories(dir);
+    const UpdateImage image = Image(S1(0x1000, Bytes(8)));
+    const auto target = dir / "pump.bin";
+    std::ofstream(target) << "old";
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(target, dir / "link.bin");
+    ASSERT_TRUE(SaveImageFile((dir / "link.bin").string(), image, "").ok());
+    EXPECT_TRUE(fs::is_symlink(dir / "link.bin"));
+    EXPECT_EQ(fs::file_size(target), 108u);
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+    fs::remove_all(dir);
+}
+
 TEST(LoadSRecordImage, ShowsEachMessageAndCarriesThePlatform) {
     test::RecordingPrompt prompt;
     EXPECT_FALSE(LoadSRecordImage("/nonexistent/file_APP.s19", prompt, "lanscope"));
