@@ -1,8 +1,11 @@
 #include "app/LanscopeDlg.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QShortcut>
+#include <fstream>
 
 #include "app/AboutBox.h"
 #include "app/LanscopeHelpDlg.h"
@@ -10,6 +13,8 @@
 #include "app/ModuleListView.h"
 #include "app/WindowStacking.h"
 #include "config/LanscopeConfigDlg.h"
+#include "discovery/ListExport.h"
+#include "platform/QtFileChooser.h"
 #include "ui_LanscopeDlg.h"
 #include "update/AutoUpdateDlg.h"
 
@@ -50,6 +55,7 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
         *m_ui->list, m_discovery.list(), [](std::string_view line) { return LastColumn(line); },
         QString::fromLatin1(messages::kTipList));
     connect(m_view.get(), &ModuleListView::lineActivated, this, [this] { OpenWebInterface(); });
+    installListMenu();
 
     connect(m_ui->searchButton, &QPushButton::clicked, this, &CLanscopeDlg::onSearchClicked);
     connect(m_ui->configurationButton, &QPushButton::clicked, this,
@@ -74,6 +80,45 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
     connect(&m_timer, &QTimer::timeout, this, &CLanscopeDlg::UpdateButtons);
 
     StartDiscovery();
+}
+
+void CLanscopeDlg::installListMenu() {
+    auto* copy = new QAction(QStringLiteral("Copy"), m_ui->list);
+    copy->setObjectName(QStringLiteral("copyAction"));
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    auto* save = new QAction(QStringLiteral("Save list as\u2026"), m_ui->list);
+    save->setObjectName(QStringLiteral("saveListAction"));
+    m_ui->list->addAction(copy);
+    m_ui->list->addAction(save);
+    m_ui->list->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(copy, &QAction::triggered, this, [this] {
+        std::vector<std::size_t> rows;
+        if (const auto row = moduleList().selection()) {
+            rows.push_back(*row);
+        }
+        QGuiApplication::clipboard()->setText(
+            QString::fromStdString(ModuleLinesText(moduleList(), rows)));
+    });
+    connect(save, &QAction::triggered, this, [this] {
+        static QtFileChooser desktop;
+        FileChooser& files = m_services.files != nullptr ? *m_services.files : desktop;
+        const auto path = files.chooseListFile();
+        if (!path) {
+            return;
+        }
+        const bool json =
+            QString::fromStdString(*path).endsWith(QStringLiteral(".json"), Qt::CaseInsensitive);
+        const std::string text = json ? ModuleListJson(moduleList()) : ModuleListCsv(moduleList());
+        std::ofstream file(*path, std::ios::binary | std::ios::trunc);
+        file << text;
+        file.close();
+        if (!file) {
+            m_services.prompt.message("Cannot write " + *path + ".",
+                                      QApplication::applicationName().toStdString(),
+                                      PromptIcon::Exclamation);
+        }
+    });
 }
 
 void CLanscopeDlg::installWindowMenu() {

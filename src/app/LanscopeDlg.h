@@ -59,6 +59,7 @@ class CLanscopeDlg : public QDialog {
     void onAboutTriggered();
     void reportThreadError(const CThreadException& error);
     void installWindowMenu();
+    void installListMenu();
 
     std::unique_ptr<Ui::CLanscopeDlg> m_ui;
     AppServices& m_services;

@@ -1,11 +1,11 @@
 #include <chrono>
-#include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "cli/Commands.h"
 #include "cli/Table.h"
 #include "common/Text.h"
 #include "discovery/DiscoverySession.h"
+#include "discovery/ListExport.h"
 
 namespace lanscope::cli {
 
@@ -13,29 +13,6 @@ namespace {
 
 std::chrono::milliseconds ToMilliseconds(double seconds) {
     return std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0));
-}
-
-nlohmann::json LineToJson(const ModuleList& list, std::size_t row) {
-    const auto columns = SplitListLine(list.text(row));
-    const ModuleRecord& record = list.record(row);
-    std::string mac = columns.mac;
-    if (mac.size() >= 2 && mac.front() == '[' && mac.back() == ']') {
-        mac = mac.substr(1, mac.size() - 2);
-    }
-    return {
-        {"mac", mac},
-        {"address", columns.address},
-        {"dhcp", columns.dhcp == "DHCP"},
-        {"name", EightBitToUtf8(columns.name)},
-        {"name2", EightBitToUtf8(columns.name2)},
-        {"line", EightBitFieldsToUtf8(list.text(row), '\t')},
-        {"record",
-         {{"length", record.length()},
-          {"address", FormatIpv4(record.address())},
-          {"mask", FormatIpv4(record.mask())},
-          {"gateway", FormatIpv4(record.gateway())},
-          {"dns", FormatIpv4(record.dns())}}},
-    };
 }
 
 }  // namespace
@@ -53,14 +30,7 @@ int RunDiscover(const DiscoverOptions& options, CliContext& context) {
 
     const ModuleList& list = session.list();
     if (options.json) {
-        auto modules = nlohmann::json::array();
-        for (std::size_t row = 0; row < list.size(); ++row) {
-            modules.push_back(LineToJson(list, row));
-        }
-        // Every text from a module is UTF-8 by now; should one slip through
-        // unconverted, it must not abort the listing.
-        context.out << modules.dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
-                    << '\n';
+        context.out << ModuleListJson(list);
         return kExitOk;
     }
     std::vector<std::vector<std::string>> rows;

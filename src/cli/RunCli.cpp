@@ -1,4 +1,7 @@
 #include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
 #include <ostream>
 
 #include "cli/Commands.h"
@@ -24,6 +27,23 @@ CLI::Option* AddAddressOption(CLI::App& command, const std::string& name,
             },
             help)
         ->type_name("A.B.C.D");
+}
+
+}  // namespace
+
+namespace {
+
+// The first line of a file, without its line end; nothing when unreadable.
+std::optional<std::string> FirstLineOf(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string line;
+    if (!file || (!std::getline(file, line) && !file.eof())) {
+        return std::nullopt;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
 }
 
 }  // namespace
@@ -109,14 +129,37 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     updateCommand->add_flag("--no-restart", update.noRestart,
                             "Do not ask the module to restart when complete");
     auto* user = updateCommand->add_option("--user", update.user, "User name, if the module asks");
-    updateCommand->add_option("--password", update.password, "Password, if the module asks")
-        ->needs(user);
+    auto* password = updateCommand
+                         ->add_option("--password", update.password,
+                                      "Password, if the module asks (other users can see it: "
+                                      "prefer --password-file or LANSCOPE_PASSWORD)")
+                         ->needs(user);
+    std::string passwordFile;
+    updateCommand
+        ->add_option("--password-file", passwordFile,
+                     "Read the password from the first line of this file")
+        ->needs(user)
+        ->excludes(password);
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e, out, err);
         return code == 0 ? kExitOk : kExitUsage;
+    }
+
+    if (*updateCommand && !update.password) {
+        // Off the command line, where every local user could read it.
+        if (!passwordFile.empty()) {
+            auto line = FirstLineOf(passwordFile);
+            if (!line) {
+                err << "lanscope-cli: cannot read the password file " << passwordFile << '\n';
+                return kExitUsage;
+            }
+            update.password = std::move(*line);
+        } else if (const char* fromEnvironment = std::getenv("LANSCOPE_PASSWORD")) {
+            update.password = std::string(fromEnvironment);
+        }
     }
 
     ConsolePrompt prompt(err, assumeYes);

@@ -63,4 +63,23 @@ std::optional<std::string> QtFileChooser::choosePresetFile() {
     return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
 }
 
+std::optional<std::string> QtFileChooser::chooseListFile() {
+    QFileDialog dialog(Owner());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(
+        {QStringLiteral("CSV files (*.csv)"), QStringLiteral("JSON files (*.json)")});
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& filter) {
+                         dialog.setDefaultSuffix(filter.contains(QStringLiteral("json"))
+                                                     ? QStringLiteral("json")
+                                                     : QStringLiteral("csv"));
+                     });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+}
+
 }  // namespace lanscope

@@ -11,6 +11,7 @@ class QtFileChooser : public FileChooser {
     std::optional<std::string> chooseSaveFile(const std::string& initialPath,
                                               const std::string& proposedName) override;
     std::optional<std::string> choosePresetFile() override;
+    std::optional<std::string> chooseListFile() override;
 };
 
 }  // namespace lanscope

@@ -19,6 +19,8 @@ class FileChooser {
                                                       const std::string& proposedName) = 0;
     // An existing preset file ("Preset Files", *.prs).
     virtual std::optional<std::string> choosePresetFile() = 0;
+    // Where to save the module list (*.csv or *.json).
+    virtual std::optional<std::string> chooseListFile() = 0;
 };
 
 }  // namespace lanscope

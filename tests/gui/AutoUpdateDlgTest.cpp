@@ -30,6 +30,8 @@ struct ScriptedFiles : FileChooser {
         proposed = name;
         return save;
     }
+    std::optional<std::string> chooseListFile() override { return list; }
+    std::optional<std::string> list;
     std::optional<std::string> choosePresetFile() override { return std::nullopt; }
 };
 

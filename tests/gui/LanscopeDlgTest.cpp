@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -8,7 +10,9 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QTreeView>
+#include <fstream>
 #include <functional>
+#include <nlohmann/json.hpp>
 
 #include "app/LanscopeDlg.h"
 #include "app/LanscopeHelpDlg.h"
@@ -315,6 +319,51 @@ TEST(MainWindow, BoxesAndWindowsBelongToTheWindowTheUserIsIn) {
     });
     inner.exec();
     EXPECT_EQ(owners, (std::vector<QWidget*>{w.window.get(), w.window.get(), &inner}));
+}
+
+struct ListFile : FileChooser {
+    std::optional<std::string> path;
+    std::optional<std::string> chooseImageFile(const std::string&) override { return {}; }
+    std::optional<std::string> chooseSaveFile(const std::string&, const std::string&) override {
+        return {};
+    }
+    std::optional<std::string> choosePresetFile() override { return {}; }
+    std::optional<std::string> chooseListFile() override { return path; }
+};
+
+TEST(MainWindow, TheListIsCopiedAndSavedAsCsvOrJson) {
+    MainWindow w;
+    ListFile files;
+    w.services.files = &files;
+    w.reply(test::kMacA, "Pump, \"big\"", "Hall 2");
+    w.reply(test::kMacB, "Boiler", "Cellar");
+    ASSERT_TRUE(w.waitForLines(2));
+    w.window->moduleList().setSelection(1);
+    w.list()->findChild<QAction*>(QStringLiteral("copyAction"))->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              "[0a-1B-2C-3D-4E-5F]\t127.0.0.1\t\tPump, \"big\"\tHall 2\n");
+
+    const QString dir = w.dir.path();
+    files.path = (dir + "/list.json").toStdString();
+    w.list()->findChild<QAction*>(QStringLiteral("saveListAction"))->trigger();
+    std::ifstream jsonFile(*files.path);
+    const auto modules = nlohmann::json::parse(jsonFile);
+    ASSERT_EQ(modules.size(), 2u);
+    EXPECT_EQ(modules[1]["mac"], "0a-1B-2C-3D-4E-5F");
+    EXPECT_EQ(modules[1]["name"], "Pump, \"big\"");
+    EXPECT_EQ(modules[1]["record"]["length"], 148);
+
+    files.path = (dir + "/list.csv").toStdString();
+    w.list()->findChild<QAction*>(QStringLiteral("saveListAction"))->trigger();
+    std::ifstream csvFile(*files.path);
+    std::string header, first, second;
+    std::getline(csvFile, header);
+    std::getline(csvFile, first);
+    std::getline(csvFile, second);
+    EXPECT_EQ(header.rfind("mac,address,dhcp,name,name2,", 0), 0u);
+    EXPECT_EQ(
+        second.rfind("0a-1B-2C-3D-4E-5F,127.0.0.1,false,\"Pump, \"\"big\"\"\",Hall 2,148,", 0), 0u)
+        << second;
 }
 
 TEST(MainWindow, ListToolTipShowsTheSecondNameCutTo79Characters) {

@@ -49,6 +49,19 @@ out() { echo "--fw-image-out $work/received-$1.bin --fw-platform $platform"; }
     "$CLI" update 192.0.2.12 "$work/image_APP.s19" --user admin --password secret --no-restart \
         > /dev/null
     received_ok 2 0
+    # The password off the command line: from a file, or from the environment.
+    printf "secret\n" > "$work/password"
+    rm -f "$work/received-2.bin"
+    "$CLI" update 192.0.2.12 "$work/image_APP.s19" --user admin --password-file "$work/password" \
+        --no-restart > "$work/out2" 2>&1
+    received_ok 2 0
+    rm -f "$work/received-2.bin"
+    LANSCOPE_PASSWORD=secret "$CLI" update 192.0.2.12 "$work/image_APP.s19" --user admin \
+        --no-restart >> "$work/out2" 2>&1
+    received_ok 2 0
+    if grep -q secret "$work/out2" "$TESTBED_LOGS/module-2.log"; then
+        fail "the password shows in the output or the module log"
+    fi
 
     "$CLI" update 192.0.2.13 "$work/image_APP.s19" > /dev/null
     received_ok 3 1

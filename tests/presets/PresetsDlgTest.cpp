@@ -162,6 +162,8 @@ struct NoFiles : FileChooser {
     std::optional<std::string> chooseSaveFile(const std::string&, const std::string&) override {
         return {};
     }
+    std::optional<std::string> chooseListFile() override { return list; }
+    std::optional<std::string> list;
     std::optional<std::string> choosePresetFile() override { return preset; }
 };
 
