@@ -17,6 +17,7 @@
 
 #include "app/LanscopeDlg.h"
 #include "config/IdFindDlg.h"
+#include "platform/HostInterfaces.h"
 #include "settings/IniSettingsBackend.h"
 
 using namespace lanscope;
@@ -112,6 +113,17 @@ void Report(const char* window, std::vector<Figures> runs, int replies) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Only in a private network namespace (loopback alone), never on the
+    // machine's own network.
+    for (const HostInterface& host : AllIpv4Interfaces()) {
+        if (!host.loopback) {
+            std::fprintf(stderr,
+                         "bench_gui_flood: %s is a network interface here; run it in a private "
+                         "network namespace through bench/run\n",
+                         host.name.c_str());
+            return 2;
+        }
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("LANSCOPE_SETTINGS", "/dev/null/none.ini");
     QApplication app(argc, argv);
