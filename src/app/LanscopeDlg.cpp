@@ -101,9 +101,7 @@ void CLanscopeDlg::installListMenu() {
             QString::fromStdString(ModuleLinesText(moduleList(), rows)));
     });
     connect(save, &QAction::triggered, this, [this] {
-        static QtFileChooser desktop;
-        FileChooser& files = m_services.files != nullptr ? *m_services.files : desktop;
-        const auto path = files.chooseListFile();
+        const auto path = FilesOrDesktop(m_services.files).chooseListFile();
         if (!path) {
             return;
         }

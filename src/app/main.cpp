@@ -57,10 +57,10 @@ int main(int argc, char** argv) {
     GuiPrompt prompt;
     DesktopUrlOpener urlOpener;
     AppServices services{prompt, settings, urlOpener, HostIpv4Addresses};
-    QtFileChooser files;
     PassDlgCredentials credentials;
     services.openPresets = [&](QWidget* owner, const std::string& line) {
-        CPresetsConfigDlg presets(line, prompt, settings, files, credentials, owner);
+        CPresetsConfigDlg presets(line, prompt, settings, FilesOrDesktop(nullptr), credentials,
+                                  owner);
         presets.exec();
     };
 

@@ -15,6 +15,14 @@ QWidget* Owner() {
     return QApplication::activeWindow();
 }
 
+// The chosen file's path, or nothing when the user cancelled.
+std::optional<std::string> Run(QFileDialog& dialog) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+}
+
 QString Folder(const std::string& path) {
     return path.empty() ? QString() : QFileInfo(QString::fromStdString(path)).absolutePath();
 }
@@ -30,10 +38,7 @@ std::optional<std::string> QtFileChooser::chooseImageFile(const std::string& ini
     // these files come from Windows machines in any case.
     dialog.setNameFilter(QStringLiteral("Application Files (*_[Aa][Pp][Pp].[Ss]19)"));
     dialog.setDirectory(Folder(initialPath));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+    return Run(dialog);
 }
 
 std::optional<std::string> QtFileChooser::chooseSaveFile(const std::string& initialPath,
@@ -45,10 +50,7 @@ std::optional<std::string> QtFileChooser::chooseSaveFile(const std::string& init
     dialog.setNameFilter(QStringLiteral("Binary files (*.bin)"));
     dialog.setDirectory(Folder(initialPath));
     dialog.selectFile(QString::fromStdString(proposedName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+    return Run(dialog);
 }
 
 std::optional<std::string> QtFileChooser::choosePresetFile() {
@@ -57,10 +59,7 @@ std::optional<std::string> QtFileChooser::choosePresetFile() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QStringLiteral("prs"));
     dialog.setNameFilter(QStringLiteral("Preset Files (*.prs)"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+    return Run(dialog);
 }
 
 std::optional<std::string> QtFileChooser::chooseListFile() {
@@ -76,10 +75,12 @@ std::optional<std::string> QtFileChooser::chooseListFile() {
                                                      ? QStringLiteral("json")
                                                      : QStringLiteral("csv"));
                      });
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+    return Run(dialog);
+}
+
+FileChooser& FilesOrDesktop(FileChooser* files) {
+    static QtFileChooser desktop;
+    return files != nullptr ? *files : desktop;
 }
 
 }  // namespace lanscope

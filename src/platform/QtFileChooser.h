@@ -14,4 +14,7 @@ class QtFileChooser : public FileChooser {
     std::optional<std::string> chooseListFile() override;
 };
 
+// `files`, or the desktop's dialogs when it is null.
+FileChooser& FilesOrDesktop(FileChooser* files);
+
 }  // namespace lanscope

@@ -22,7 +22,6 @@ namespace lanscope {
 namespace {
 
 // What the window uses where the services name nothing else.
-QtFileChooser g_desktopFiles;
 PassDlgCredentials g_credentialsWindow;
 
 }  // namespace
@@ -184,7 +183,7 @@ void CAutoUpdateDlg::closeWith(int result) {
 }
 
 void CAutoUpdateDlg::onBrowse() {
-    FileChooser& files = m_services.files != nullptr ? *m_services.files : g_desktopFiles;
+    FileChooser& files = FilesOrDesktop(m_services.files);
     const auto chosen = files.chooseImageFile(m_services.settings.LoadFileDir());
     if (!chosen) {
         return;
@@ -195,7 +194,7 @@ void CAutoUpdateDlg::onBrowse() {
 }
 
 void CAutoUpdateDlg::onSaveBrowse() {
-    FileChooser& files = m_services.files != nullptr ? *m_services.files : g_desktopFiles;
+    FileChooser& files = FilesOrDesktop(m_services.files);
     const auto chosen = files.chooseSaveFile(m_services.settings.LoadFileDir(), m_fileTitle);
     if (!chosen) {
         return;
