@@ -14,6 +14,7 @@
 #include "app/WindowStacking.h"
 #include "config/LanscopeConfigDlg.h"
 #include "discovery/ListExport.h"
+#include "platform/QtEventLoop.h"
 #include "platform/QtFileChooser.h"
 #include "ui_LanscopeDlg.h"
 #include "update/AutoUpdateDlg.h"
@@ -37,7 +38,7 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
     : QDialog(parent),
       m_ui(std::make_unique<Ui::CLanscopeDlg>()),
       m_services(services),
-      m_discovery(services.prompt, services.endpoints) {
+      m_discovery(services.prompt, QtEventLoop::instance(), services.endpoints) {
     m_ui->setupUi(this);
 
     installWindowMenu();

@@ -11,7 +11,7 @@
 #include "platform/QtFileChooser.h"
 #include "platform/SingleInstance.h"
 #include "presets/PresetsDlg.h"
-#include "settings/IniSettingsBackend.h"
+#include "settings/SettingsFactory.h"
 #include "update/AutoUpdateDlg.h"
 #include "update/PassDlg.h"
 
@@ -52,8 +52,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    IniSettingsBackend backend;
-    SettingsStore settings(backend);
+    const auto backend = OpenSettingsBackend();
+    SettingsStore settings(*backend);
     GuiPrompt prompt;
     DesktopUrlOpener urlOpener;
     AppServices services{prompt, settings, urlOpener, HostIpv4Addresses};

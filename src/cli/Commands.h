@@ -10,6 +10,7 @@
 #include "common/Ipv4.h"
 #include "common/Prompt.h"
 #include "discovery/FerroxSocket.h"
+#include "platform/EventLoop.h"
 #include "update/FerroxUpdateSocket.h"
 
 namespace lanscope::cli {
@@ -23,6 +24,8 @@ struct CliContext {
     std::ostream& out;
     std::ostream& err;
     Prompt& prompt;
+    // Delivers the replies while a command waits for them.
+    EventLoop& loop;
     FerroxEndpoints endpoints{};
     // This computer's addresses, for automatic address selection.
     std::function<std::vector<Ipv4>()> hostAddresses;

@@ -18,7 +18,7 @@ std::chrono::milliseconds ToMilliseconds(double seconds) {
 }  // namespace
 
 int RunDiscover(const DiscoverOptions& options, CliContext& context) {
-    DiscoverySession session(context.prompt, context.endpoints);
+    DiscoverySession session(context.prompt, context.loop, context.endpoints);
     session.open();
     if (!session.listening()) {
         return kExitFailed;

@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "platform/ConsolePrompt.h"
 #include "platform/HostInterfaces.h"
+#include "platform/PollLoop.h"
 
 namespace lanscope::cli {
 
@@ -163,7 +164,8 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
 
     ConsolePrompt prompt(err, assumeYes);
-    CliContext context{out, err, prompt, {}, HostIpv4Addresses};
+    PollLoop loop;
+    CliContext context{out, err, prompt, loop, {}, HostIpv4Addresses};
     if (*discoverCommand) {
         return RunDiscover(discover, context);
     }

@@ -29,7 +29,7 @@ int RunSet(const SetOptions& options, CliContext& context) {
                     << "\" (expected six hexadecimal pairs such as 02-4c-53-00-00-01)\n";
         return kExitUsage;
     }
-    DiscoverySession session(context.prompt, context.endpoints);
+    DiscoverySession session(context.prompt, context.loop, context.endpoints);
     session.open();
     if (!session.listening()) {
         return kExitFailed;

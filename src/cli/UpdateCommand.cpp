@@ -1,11 +1,9 @@
-#include <unistd.h>
-
-#include <QEventLoop>
 #include <chrono>
 #include <iostream>
 #include <optional>
 
 #include "cli/Commands.h"
+#include "platform/Console.h"
 #include "platform/ConsoleCredentials.h"
 #include "platform/NativePath.h"
 #include "update/UpdateLoop.h"
@@ -21,7 +19,7 @@ constexpr const char* kCaption = "lanscope-cli";
 class ProgressPrinter {
   public:
     explicit ProgressPrinter(std::ostream& out)
-        : m_out(out), m_terminal(&out == &std::cout && isatty(STDOUT_FILENO)) {}
+        : m_out(out), m_terminal(&out == &std::cout && IsTerminal(ConsoleStream::Output)) {}
 
     void show(int percent) {
         if (percent == m_shown) {
@@ -66,7 +64,6 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
                           NativePath);
 
     ProgressPrinter progress(context.out);
-    QEventLoop loop;
     auto transferStart = std::chrono::steady_clock::now();
     std::optional<std::chrono::steady_clock::time_point> allAcknowledged;
     session.changed = [&] {
@@ -75,18 +72,15 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
                 allAcknowledged = std::chrono::steady_clock::now();
             }
             progress.show(session.progress());
-        } else {
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         }
     };
-    UpdateLoop driver(session, context.prompt, kCaption, context.updateEndpoints, options.tick);
+    UpdateLoop driver(session, context.prompt, context.loop, kCaption, context.updateEndpoints, options.tick);
     if (driver.open() == UpdateOutcome::Running) {
         progress.show(0);
         transferStart = std::chrono::steady_clock::now();
         driver.begin();
-        if (session.outcome() == UpdateOutcome::Running) {
-            loop.exec();
-        }
+        context.loop.runUntil(EventLoop::kForever,
+                              [&] { return session.outcome() != UpdateOutcome::Running; });
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart).count();

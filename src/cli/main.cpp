@@ -1,11 +1,11 @@
-#include <QCoreApplication>
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "platform/Console.h"
 #include "platform/HugePages.h"
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    lanscope::UseUtf8Console();
     lanscope::UseHugePagesForLargeBuffers();
     return lanscope::cli::RunCli(argc, argv, std::cout, std::cerr);
 }

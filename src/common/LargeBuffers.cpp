@@ -2,6 +2,9 @@
 
 #include <atomic>
 #include <cstdlib>
+#ifdef _WIN32
+#include <malloc.h>
+#endif
 #include <new>
 
 namespace lanscope {
@@ -22,7 +25,12 @@ void* AllocateBuffer(std::size_t size) {
     }
     const std::size_t rounded =
         (size + kLargeBufferAlignment - 1) / kLargeBufferAlignment * kLargeBufferAlignment;
+#ifdef _WIN32
+    // Windows' C runtime has no aligned_alloc (its free could not release it).
+    void* buffer = _aligned_malloc(rounded, kLargeBufferAlignment);
+#else
     void* buffer = std::aligned_alloc(kLargeBufferAlignment, rounded);
+#endif
     if (buffer == nullptr) {
         throw std::bad_alloc();
     }
@@ -36,7 +44,11 @@ void FreeBuffer(void* buffer, std::size_t size) noexcept {
     if (size < kLargeBufferSize) {
         ::operator delete(buffer);
     } else {
+#ifdef _WIN32
+        _aligned_free(buffer);
+#else
         std::free(buffer);
+#endif
     }
 }
 

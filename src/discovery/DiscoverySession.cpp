@@ -1,12 +1,9 @@
 #include "discovery/DiscoverySession.h"
 
-#include <QEventLoop>
-#include <QTimer>
-
 namespace lanscope {
 
-DiscoverySession::DiscoverySession(Prompt& prompt, FerroxEndpoints endpoints)
-    : m_prompt(prompt), m_endpoints(endpoints) {}
+DiscoverySession::DiscoverySession(Prompt& prompt, EventLoop& loop, FerroxEndpoints endpoints)
+    : m_prompt(prompt), m_loop(loop), m_endpoints(endpoints) {}
 
 DiscoverySession::~DiscoverySession() {
     close();
@@ -14,7 +11,7 @@ DiscoverySession::~DiscoverySession() {
 
 bool DiscoverySession::open() {
     if (!m_socket) {
-        m_socket = std::make_unique<FerroxSocket>(m_list, m_prompt, m_endpoints);
+        m_socket = std::make_unique<FerroxSocket>(m_list, m_prompt, m_loop, m_endpoints);
     }
     return m_socket->isListening();
 }
@@ -40,22 +37,7 @@ bool DiscoverySession::waitFor(std::chrono::milliseconds time, const std::functi
     if (!m_socket) {
         return false;
     }
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    bool reached = false;
-    auto connection =
-        QObject::connect(m_socket.get(), &FerroxSocket::replyHandled, &loop, [&](AddReplyOutcome) {
-            if (done && !reached && done()) {
-                reached = true;
-                loop.quit();
-            }
-        });
-    timer.start(time);
-    loop.exec();
-    QObject::disconnect(connection);
-    return reached;
+    return m_loop.runUntil(time, done);
 }
 
 std::optional<std::size_t> DiscoverySession::findMac(const MacAddress& mac) const {

@@ -16,7 +16,7 @@ namespace lanscope {
 // between); the list stays.
 class DiscoverySession {
   public:
-    explicit DiscoverySession(Prompt& prompt, FerroxEndpoints endpoints = {});
+    DiscoverySession(Prompt& prompt, EventLoop& loop, FerroxEndpoints endpoints = {});
     ~DiscoverySession();
 
     // Creates the socket; a failed bind is reported through the prompt and
@@ -35,9 +35,9 @@ class DiscoverySession {
     // One discovery request (nothing while closed).
     Result<std::size_t> request();
 
-    // Handles replies until `done` holds (checked after each reply) or the time
-    // is up; returns whether `done` held. Without `done`, waits the whole time.
-    // For front ends without an event loop of their own.
+    // Runs the event loop until `done` holds (checked after each reply) or the
+    // time is up; returns whether `done` held. Without `done`, waits the whole
+    // time.
     bool waitFor(std::chrono::milliseconds time, const std::function<bool()>& done = {});
 
     // The row of the line whose record carries this hardware address.
@@ -45,6 +45,7 @@ class DiscoverySession {
 
   private:
     Prompt& m_prompt;
+    EventLoop& m_loop;
     FerroxEndpoints m_endpoints;
     ModuleList m_list;
     std::unique_ptr<FerroxSocket> m_socket;

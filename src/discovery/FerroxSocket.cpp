@@ -8,9 +8,9 @@
 
 namespace lanscope {
 
-FerroxSocket::FerroxSocket(ModuleList& owner, Prompt& prompt, FerroxEndpoints endpoints,
-                           QObject* parent)
-    : QObject(parent), m_owner(owner), m_endpoints(endpoints) {
+FerroxSocket::FerroxSocket(ModuleList& owner, Prompt& prompt, EventLoop& loop,
+                           FerroxEndpoints endpoints)
+    : m_owner(owner), m_endpoints(endpoints) {
     auto socket =
         UdpSocket::openBound(m_endpoints.bindAddress, m_endpoints.bindPort, /*broadcast=*/true);
     if (!socket) {
@@ -21,12 +21,11 @@ FerroxSocket::FerroxSocket(ModuleList& owner, Prompt& prompt, FerroxEndpoints en
     m_socket = std::move(socket.value());
     // Room for the replies of a large segment that all answer at once.
     m_socket.setReceiveBuffer(4 * 1024 * 1024);
-    m_notifier = std::make_unique<QSocketNotifier>(m_socket.handle(), QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &FerroxSocket::onReadable);
+    m_watch = loop.watchReadable(m_socket.handle(), [this] { onReadable(); });
 }
 
 FerroxSocket::~FerroxSocket() {
-    m_notifier.reset();
+    m_watch.reset();
     m_socket.close();
 }
 
@@ -83,7 +82,9 @@ void FerroxSocket::onReadable() {
         const auto outcome =
             AddReply(m_owner, std::span<const std::uint8_t>(buffer.data(), received->size),
                      received->sender);
-        emit replyHandled(outcome);
+        if (replyHandled) {
+            replyHandled(outcome);
+        }
     }
 }
 

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QObject>
-#include <QSocketNotifier>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -13,6 +12,7 @@
 #include "discovery/Datagrams.h"
 #include "discovery/ModuleList.h"
 #include "discovery/Thread.h"
+#include "platform/EventLoop.h"
 #include "platform/UdpSocket.h"
 
 namespace lanscope {
@@ -28,19 +28,19 @@ struct FerroxEndpoints {
 
 // The discovery and configuration endpoint: bound to UDP 20034 with the
 // broadcast option, it sends discovery requests and configuration writes and
-// adds every reply to its owner list, on the thread that created it.
+// adds every reply to its owner list, on the thread that runs its event
+// loop.
 //
 // Broadcasts leave through every up IPv4 interface, each pinned to its
 // interface: a plain send to 255.255.255.255 follows the default route only
 // (and fails without one), which would miss a directly cabled module or the
 // modules behind a second adapter.
-class FerroxSocket : public QObject, public DiscoveryRequestSender, public ConfigurationSender {
-    Q_OBJECT
-
+class FerroxSocket : public DiscoveryRequestSender, public ConfigurationSender {
   public:
-    FerroxSocket(ModuleList& owner, Prompt& prompt, FerroxEndpoints endpoints = {},
-                 QObject* parent = nullptr);
+    FerroxSocket(ModuleList& owner, Prompt& prompt, EventLoop& loop, FerroxEndpoints endpoints = {});
     ~FerroxSocket() override;
+    FerroxSocket(const FerroxSocket&) = delete;
+    FerroxSocket& operator=(const FerroxSocket&) = delete;
 
     // False when creating or binding failed: the object then receives nothing
     // and sends nothing.
@@ -59,9 +59,8 @@ class FerroxSocket : public QObject, public DiscoveryRequestSender, public Confi
     // Ends sending for good (before the thread that sends is stopped).
     void ShutdownSend();
 
-  signals:
-    // After each datagram handed to the owner list.
-    void replyHandled(lanscope::AddReplyOutcome outcome);
+    // Called after each datagram handed to the owner list.
+    std::function<void(AddReplyOutcome)> replyHandled;
 
   private:
     void onReadable();
@@ -70,7 +69,7 @@ class FerroxSocket : public QObject, public DiscoveryRequestSender, public Confi
     ModuleList& m_owner;
     FerroxEndpoints m_endpoints;
     UdpSocket m_socket;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<EventLoop::Registration> m_watch;
     std::atomic<bool> m_sendShutDown{false};
 };
 

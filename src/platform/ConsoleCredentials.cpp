@@ -1,31 +1,10 @@
 #include "platform/ConsoleCredentials.h"
 
-#include <termios.h>
-#include <unistd.h>
+#include <ostream>
 
-#include <iostream>
+#include "platform/Console.h"
 
 namespace lanscope {
-
-namespace {
-
-bool ReadLine(std::string& line, bool hidden) {
-    termios saved{};
-    const bool restore = hidden && tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (restore) {
-        termios quiet = saved;
-        quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    }
-    const bool ok = static_cast<bool>(std::getline(std::cin, line));
-    if (restore) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-        std::cerr << '\n';
-    }
-    return ok;
-}
-
-}  // namespace
 
 bool ConsoleCredentials::askCredentials(std::string& user, std::string& password) {
     if (m_asked++ == 0 && m_user) {
@@ -33,18 +12,18 @@ bool ConsoleCredentials::askCredentials(std::string& user, std::string& password
         password = m_password.value_or(std::string());
         return true;
     }
-    if (!isatty(STDIN_FILENO)) {
+    if (!IsTerminal(ConsoleStream::Input)) {
         m_err << (m_asked == 1 ? "The module asks for a user name and password: give --user and "
                                  "--password.\n"
                                : "The module did not accept the user name and password.\n");
         return false;
     }
     m_err << "The module asks for a user name and password.\nUser Name: " << std::flush;
-    if (!ReadLine(user, false)) {
+    if (!ReadInputLine(user, false)) {
         return false;
     }
     m_err << "Password: " << std::flush;
-    return ReadLine(password, true);
+    return ReadInputLine(password, true);
 }
 
 }  // namespace lanscope

@@ -1,6 +1,8 @@
 #include "platform/HugePages.h"
 
+#ifndef _WIN32
 #include <sys/mman.h>
+#endif
 
 #include "common/LargeBuffers.h"
 

@@ -6,10 +6,12 @@
 #include <QLocalSocket>
 #include <QThread>
 
+#include "platform/Console.h"
+
 namespace lanscope {
 
 SingleInstance::SingleInstance(const QString& title, QObject* parent) : QObject(parent) {
-    const QByteArray key = (title + QLatin1Char('|') + qEnvironmentVariable("USER")).toUtf8();
+    const QByteArray key = (title + QLatin1Char('|') + QString::fromStdString(CurrentUserName())).toUtf8();
     m_name = QStringLiteral("lanscope-") +
              QString::fromLatin1(
                  QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));

@@ -7,6 +7,7 @@
 
 #include "common/Ipv4.h"
 #include "common/Result.h"
+#include "platform/EventLoop.h"
 
 namespace lanscope {
 
@@ -33,8 +34,8 @@ class UdpSocket {
     // the first step that failed.
     static Result<UdpSocket> openBound(Ipv4 address, std::uint16_t port, bool broadcast);
 
-    bool isOpen() const { return m_fd >= 0; }
-    int handle() const { return m_fd; }
+    bool isOpen() const { return m_fd != kNoSocket; }
+    SocketHandle handle() const { return m_fd; }
 
     Result<void> bind(Ipv4 address, std::uint16_t port);
     Result<void> setBroadcast(bool enabled);
@@ -50,7 +51,8 @@ class UdpSocket {
     Result<std::size_t> sendThrough(std::span<const std::uint8_t> data, Ipv4 address,
                                     std::uint16_t port, unsigned interfaceIndex, Ipv4 source);
 
-    // An error with code EAGAIN/EWOULDBLOCK means nothing is waiting.
+    // An error for which IsWouldBlock holds means nothing is waiting. A
+    // datagram longer than the buffer comes back truncated (its rest is lost).
     Result<ReceivedDatagram> receiveFrom(std::span<std::uint8_t> buffer);
 
     // Waits up to `timeoutMs` for a datagram to read; true when one is there.
@@ -63,10 +65,12 @@ class UdpSocket {
     void close();
 
   private:
-    explicit UdpSocket(int fd) : m_fd(fd) {}
-    int m_fd = -1;
+    explicit UdpSocket(SocketHandle fd) : m_fd(fd) {}
+    SocketHandle m_fd = kNoSocket;
 };
 
+// The error codes are the system's own: errno values, or Winsock's (10048
+// for a port in use) on Windows.
 bool IsWouldBlock(const Error& error);
 
 }  // namespace lanscope

@@ -8,9 +8,9 @@
 namespace lanscope {
 
 FerroxUpdateSocket::FerroxUpdateSocket(ReplySink sink, Ipv4 module, Prompt& prompt,
-                                       const std::string& caption, UpdateEndpoints endpoints,
-                                       QObject* parent)
-    : QObject(parent), m_sink(std::move(sink)), m_module(module), m_endpoints(endpoints) {
+                                       EventLoop& loop, const std::string& caption,
+                                       UpdateEndpoints endpoints)
+    : m_sink(std::move(sink)), m_module(module), m_endpoints(endpoints) {
     auto socket =
         UdpSocket::openBound(m_endpoints.bindAddress, m_endpoints.bindPort, /*broadcast=*/false);
     if (!socket) {
@@ -20,12 +20,11 @@ FerroxUpdateSocket::FerroxUpdateSocket(ReplySink sink, Ipv4 module, Prompt& prom
         return;
     }
     m_socket = std::move(socket.value());
-    m_notifier = std::make_unique<QSocketNotifier>(m_socket.handle(), QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &FerroxUpdateSocket::onReadable);
+    m_watch = loop.watchReadable(m_socket.handle(), [this] { onReadable(); });
 }
 
 FerroxUpdateSocket::~FerroxUpdateSocket() {
-    m_notifier.reset();
+    m_watch.reset();
     m_socket.close();
 }
 

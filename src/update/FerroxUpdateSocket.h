@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QObject>
-#include <QSocketNotifier>
 #include <functional>
 #include <memory>
 #include <span>
 
 #include "common/Prompt.h"
+#include "platform/EventLoop.h"
 #include "platform/UdpSocket.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateRun.h"
@@ -22,16 +21,16 @@ struct UpdateEndpoints {
 };
 
 // The datagram socket of one update run: requests to the module's port
-// 20034, every reply to the run on the thread that created the socket.
-class FerroxUpdateSocket : public QObject, public UpdateTransport {
-    Q_OBJECT
-
+// 20034, every reply to the run on the thread that runs its event loop.
+class FerroxUpdateSocket : public UpdateTransport {
   public:
     using ReplySink = std::function<void(std::span<const std::uint8_t>)>;
 
-    FerroxUpdateSocket(ReplySink sink, Ipv4 module, Prompt& prompt, const std::string& caption,
-                       UpdateEndpoints endpoints = {}, QObject* parent = nullptr);
+    FerroxUpdateSocket(ReplySink sink, Ipv4 module, Prompt& prompt, EventLoop& loop,
+                       const std::string& caption, UpdateEndpoints endpoints = {});
     ~FerroxUpdateSocket() override;
+    FerroxUpdateSocket(const FerroxUpdateSocket&) = delete;
+    FerroxUpdateSocket& operator=(const FerroxUpdateSocket&) = delete;
 
     bool isListening() const { return m_socket.isOpen(); }
     std::uint16_t localPort() const;
@@ -45,7 +44,7 @@ class FerroxUpdateSocket : public QObject, public UpdateTransport {
     Ipv4 m_module;
     UpdateEndpoints m_endpoints;
     UdpSocket m_socket;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<EventLoop::Registration> m_watch;
 };
 
 }  // namespace lanscope

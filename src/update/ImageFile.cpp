@@ -7,6 +7,17 @@
 #include <random>
 #include <system_error>
 
+// The C runtime's file descriptors, for a create that fails when the file
+// exists.
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include "update/Messages.h"
 
 namespace lanscope {
@@ -47,6 +58,26 @@ std::array<std::uint8_t, 100> BuildImageFileHeader(const UpdateImage& image,
 
 namespace {
 
+// Creates the file for writing only when no file of that name exists. (The
+// "x" of fopen is not known to every Windows C runtime.)
+std::FILE* CreateNew(const std::string& name) {
+#ifdef _WIN32
+    const int fd = ::_open(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
+                           _S_IREAD | _S_IWRITE);
+    std::FILE* file = fd < 0 ? nullptr : ::_fdopen(fd, "wb");
+    if (fd >= 0 && file == nullptr) {
+        ::_close(fd);
+    }
+#else
+    const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+    if (fd >= 0 && file == nullptr) {
+        ::close(fd);
+    }
+#endif
+    return file;
+}
+
 // A name beside `path` that no file has yet; the file is created with it.
 std::FILE* CreateUniqueBeside(const std::string& path, std::string& name) {
     std::random_device entropy;
@@ -54,8 +85,7 @@ std::FILE* CreateUniqueBeside(const std::string& path, std::string& name) {
         char suffix[24];
         std::snprintf(suffix, sizeof suffix, ".%08x.partial", static_cast<unsigned>(entropy()));
         name = path + suffix;
-        // "x": never opens a file that is there already.
-        if (std::FILE* file = std::fopen(name.c_str(), "wbx")) {
+        if (std::FILE* file = CreateNew(name)) {
             return file;
         }
         if (errno != EEXIST) {

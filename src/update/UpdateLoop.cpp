@@ -8,17 +8,20 @@ std::uint32_t SteadyMilliseconds() {
                                           .count());
 }
 
-UpdateLoop::UpdateLoop(UpdateSession& session, Prompt& prompt, std::string caption,
-                       UpdateEndpoints endpoints, std::chrono::milliseconds tick, QObject* parent)
-    : QObject(parent),
-      m_session(session),
+UpdateLoop::UpdateLoop(UpdateSession& session, Prompt& prompt, EventLoop& loop,
+                       std::string caption, UpdateEndpoints endpoints,
+                       std::chrono::milliseconds tick)
+    : m_session(session),
       m_prompt(prompt),
+      m_loop(loop),
       m_caption(std::move(caption)),
-      m_endpoints(endpoints) {
-    m_tick.setInterval(tick);
-    connect(&m_tick, &QTimer::timeout, this, [this] { m_session.onTick(); });
+      m_endpoints(endpoints),
+      m_tickInterval(tick) {
     m_session.wakeAfter = [this](std::uint32_t ms) {
-        QTimer::singleShot(static_cast<int>(ms), this, [this] { m_session.onWake(); });
+        // The run asks for one wake-up at a time (the next from inside the
+        // last), so a new one takes the place of the spent one.
+        m_wakeUp = m_loop.startTimer(std::chrono::milliseconds(ms), false,
+                                     [this] { m_session.onWake(); });
     };
 }
 
@@ -37,15 +40,15 @@ void UpdateLoop::begin() {
     if (m_session.outcome() != UpdateOutcome::Running || m_socket) {
         return;
     }
-    m_tick.start();
+    m_tick = m_loop.startTimer(m_tickInterval, true, [this] { m_session.onTick(); });
     m_socket = std::make_unique<FerroxUpdateSocket>(
         [this](std::span<const std::uint8_t> reply) { m_session.onReply(reply); },
-        m_session.settings().moduleAddress, m_prompt, m_caption, m_endpoints);
+        m_session.settings().moduleAddress, m_prompt, m_loop, m_caption, m_endpoints);
     m_session.beginTransfer(*m_socket);
 }
 
 void UpdateLoop::stop() {
-    m_tick.stop();
+    m_tick.reset();
 }
 
 }  // namespace lanscope

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QObject>
-#include <QTimer>
 #include <chrono>
 #include <memory>
 #include <string>
 
+#include "platform/EventLoop.h"
 #include "update/FerroxUpdateSocket.h"
 #include "update/UpdateSession.h"
 
@@ -14,17 +13,17 @@ namespace lanscope {
 // A millisecond count for the session's transfer ids and timing.
 std::uint32_t SteadyMilliseconds();
 
-// Drives an update session from the Qt event loop: its update socket, the
+// Drives an update session from an event loop: its update socket, the
 // one-second tick and the wake-ups the session asks for. The window and the
 // command line both run their updates through it.
-class UpdateLoop : public QObject {
-    Q_OBJECT
-
+class UpdateLoop {
   public:
-    UpdateLoop(UpdateSession& session, Prompt& prompt, std::string caption,
+    UpdateLoop(UpdateSession& session, Prompt& prompt, EventLoop& loop, std::string caption,
                UpdateEndpoints endpoints = {},
-               std::chrono::milliseconds tick = std::chrono::seconds(1), QObject* parent = nullptr);
-    ~UpdateLoop() override;
+               std::chrono::milliseconds tick = std::chrono::seconds(1));
+    ~UpdateLoop();
+    UpdateLoop(const UpdateLoop&) = delete;
+    UpdateLoop& operator=(const UpdateLoop&) = delete;
 
     // Loads the image, and writes the image file when asked to. Running: call
     // begin.
@@ -36,9 +35,12 @@ class UpdateLoop : public QObject {
   private:
     UpdateSession& m_session;
     Prompt& m_prompt;
+    EventLoop& m_loop;
     std::string m_caption;
     UpdateEndpoints m_endpoints;
-    QTimer m_tick;
+    std::chrono::milliseconds m_tickInterval;
+    std::unique_ptr<EventLoop::Registration> m_tick;
+    std::unique_ptr<EventLoop::Registration> m_wakeUp;
     std::unique_ptr<FerroxUpdateSocket> m_socket;
 };
 

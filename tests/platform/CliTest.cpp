@@ -7,6 +7,7 @@
 
 #include "cli/Commands.h"
 #include "platform/ConsolePrompt.h"
+#include "support/LoopWait.h"
 #include "support/LoopbackModule.h"
 #include "support/RecordingPrompt.h"
 
@@ -28,7 +29,7 @@ struct Cli {
     std::ostringstream out;
     std::ostringstream err;
     test::RecordingPrompt prompt;
-    CliContext context{out, err, prompt, {}, {}};
+    CliContext context{out, err, prompt, test::TestLoop(), {}, {}};
 
     explicit Cli(std::uint16_t modulePort) {
         context.endpoints = FerroxEndpoints{kLoopback, 0, kLoopback, modulePort};
@@ -36,7 +37,7 @@ struct Cli {
 };
 
 TEST(CliDiscover, PrintsAnAlignedTable) {
-    test::LoopbackModule module(StaticModule());
+    test::LoopbackModule module(StaticModule(), test::TestLoop());
     Cli cli(module.port());
     EXPECT_EQ(RunDiscover({0.5, false}, cli.context), kExitOk);
     EXPECT_EQ(cli.out.str(),
@@ -45,7 +46,7 @@ TEST(CliDiscover, PrintsAnAlignedTable) {
 }
 
 TEST(CliDiscover, JsonCarriesColumnsAndRecord) {
-    test::LoopbackModule module(StaticModule());
+    test::LoopbackModule module(StaticModule(), test::TestLoop());
     Cli cli(module.port());
     EXPECT_EQ(RunDiscover({0.5, true}, cli.context), kExitOk);
     const auto modules = nlohmann::json::parse(cli.out.str());
@@ -61,7 +62,7 @@ TEST(CliDiscover, NamesThatAreNotUtf8AreReadAsWindows1252) {
     sim::ModuleIdentity identity = StaticModule();
     identity.name = "\xff\xfe";
     identity.name2 = "Ger\xE4t \x80";
-    test::LoopbackModule module(identity);
+    test::LoopbackModule module(identity, test::TestLoop());
     Cli cli(module.port());
     EXPECT_EQ(RunDiscover({0.5, true}, cli.context), kExitOk);
     const auto modules = nlohmann::json::parse(cli.out.str());
@@ -71,7 +72,7 @@ TEST(CliDiscover, NamesThatAreNotUtf8AreReadAsWindows1252) {
 }
 
 TEST(CliSet, ChangesOnlyTheNamedSettingsAndVerifies) {
-    test::LoopbackModule module(StaticModule());
+    test::LoopbackModule module(StaticModule(), test::TestLoop());
     Cli cli(module.port());
     SetOptions options;
     options.mac = "02:4c:53:00:00:01";
@@ -86,7 +87,7 @@ TEST(CliSet, ChangesOnlyTheNamedSettingsAndVerifies) {
 }
 
 TEST(CliSet, DhcpWritesAddressZero) {
-    test::LoopbackModule module(StaticModule());
+    test::LoopbackModule module(StaticModule(), test::TestLoop());
     Cli cli(module.port());
     SetOptions options;
     options.mac = "02-4c-53-00-00-01";
@@ -98,7 +99,7 @@ TEST(CliSet, DhcpWritesAddressZero) {
 }
 
 TEST(CliSet, AutoIpNeedsAYesAndOneHostAddress) {
-    test::LoopbackModule module(StaticModule());
+    test::LoopbackModule module(StaticModule(), test::TestLoop());
     SetOptions options;
     options.mac = "02-4c-53-00-00-01";
     options.mode = SetMode::AutoIp;
@@ -127,7 +128,7 @@ TEST(CliSet, AutoIpNeedsAYesAndOneHostAddress) {
 }
 
 TEST(CliSet, UnknownOrMalformedHardwareAddressFails) {
-    test::LoopbackModule module(StaticModule());
+    test::LoopbackModule module(StaticModule(), test::TestLoop());
     Cli cli(module.port());
     SetOptions options;
     options.mac = "02-4c-53-00-00-99";
@@ -173,7 +174,7 @@ struct ConsoleCli {
     std::ostringstream out;
     std::ostringstream err;
     ConsolePrompt prompt{err};
-    CliContext context{out, err, prompt, {}, {}};
+    CliContext context{out, err, prompt, test::TestLoop(), {}, {}};
 };
 
 TEST(CliConvert, WritesHeaderAndImage) {

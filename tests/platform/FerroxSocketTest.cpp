@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
-#include <QSignalSpy>
 
 #include "discovery/FerroxSocket.h"
 #include "support/LoopbackModule.h"
 #include "support/RecordingPrompt.h"
 #include "support/Replies.h"
-#include "support/Wait.h"
+#include "support/LoopWait.h"
 
 namespace lanscope {
 namespace {
@@ -26,15 +25,15 @@ UdpSocket Sender() {
 TEST(FerroxSocket, SecondSocketOnTheDiscoveryPortReportsTheBindError) {
     ModuleList list;
     test::RecordingPrompt prompt;
-    FerroxSocket first(list, prompt);
+    FerroxSocket first(list, prompt, test::TestLoop());
     ASSERT_TRUE(first.isListening()) << "port 20034 is taken on this machine";
     ASSERT_TRUE(prompt.shown.empty());
 
-    FerroxSocket second(list, prompt);
+    FerroxSocket second(list, prompt, test::TestLoop());
     EXPECT_FALSE(second.isListening());
     ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_EQ(prompt.shown[0].text,
-              "Error on Bind = 98 for 0, port maybe used by another application");
+    EXPECT_EQ(prompt.shown[0].text, "Error on Bind = " + std::to_string(test::kAddressInUse) +
+                                        " for 0, port maybe used by another application");
     EXPECT_EQ(prompt.shown[0].caption, "Error");
     EXPECT_EQ(prompt.shown[0].icon, PromptIcon::Exclamation);
     // Deaf but usable: sending fails quietly, nothing is shown.
@@ -43,21 +42,22 @@ TEST(FerroxSocket, SecondSocketOnTheDiscoveryPortReportsTheBindError) {
 }
 
 TEST(FerroxSocket, RequestReachesAModuleAndItsReplyBecomesALine) {
-    test::LoopbackModule module(sim::ModuleIdentity{});
+    test::LoopbackModule module(sim::ModuleIdentity{}, test::TestLoop());
     ModuleList list;
     test::RecordingPrompt prompt;
-    FerroxSocket socket(list, prompt, Loopback(module.port()));
+    FerroxSocket socket(list, prompt, test::TestLoop(), Loopback(module.port()));
     ASSERT_TRUE(socket.isListening());
-    QSignalSpy handled(&socket, &FerroxSocket::replyHandled);
+    int handled = 0;
+    socket.replyHandled = [&](AddReplyOutcome) { ++handled; };
 
     ASSERT_TRUE(socket.SendDiscoveryRequest().ok());
-    ASSERT_TRUE(handled.wait(5000));
+    ASSERT_TRUE(test::WaitUntil([&] { return handled == 1; }));
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list.text(0), "[02-4C-53-00-00-01]\t127.0.0.1\tDHCP\tLAN Module\tSimulated module");
     EXPECT_EQ(list.selection(), 0u);
 
     ASSERT_TRUE(socket.SendDiscoveryRequest().ok());
-    ASSERT_TRUE(handled.wait(5000));
+    ASSERT_TRUE(test::WaitUntil([&] { return handled == 2; }));
     EXPECT_EQ(list.size(), 1u);
     EXPECT_EQ(list.record(0).repeatCount(), 1u);
 }
@@ -65,7 +65,7 @@ TEST(FerroxSocket, RequestReachesAModuleAndItsReplyBecomesALine) {
 TEST(FerroxSocket, DrainsABurstAndDropsOversizedDatagrams) {
     ModuleList list;
     test::RecordingPrompt prompt;
-    FerroxSocket socket(list, prompt, Loopback());
+    FerroxSocket socket(list, prompt, test::TestLoop(), Loopback());
     UdpSocket sender = Sender();
 
     constexpr int kReplies = 200;
@@ -93,7 +93,7 @@ TEST(FerroxSocket, ConfigurationWriteGoesOutAs161Bytes) {
     ModuleList list;
     test::RecordingPrompt prompt;
     UdpSocket peer = Sender();
-    FerroxSocket socket(list, prompt, Loopback(peer.localPort().value()));
+    FerroxSocket socket(list, prompt, test::TestLoop(), Loopback(peer.localPort().value()));
     ModuleRecord record;
     record.setLength(148);
     record.setAddress(MakeIpv4(192, 0, 2, 9));
@@ -113,7 +113,7 @@ TEST(FerroxSocket, ConfigurationWriteGoesOutAs161Bytes) {
 TEST(FerroxSocket, SendsNothingAfterShutdown) {
     ModuleList list;
     test::RecordingPrompt prompt;
-    FerroxSocket socket(list, prompt, Loopback());
+    FerroxSocket socket(list, prompt, test::TestLoop(), Loopback());
     socket.ShutdownSend();
     EXPECT_FALSE(socket.SendDiscoveryRequest().ok());
     EXPECT_FALSE(socket.SendConfiguration(ModuleRecord{}).ok());

@@ -1,23 +1,22 @@
 #pragma once
 
-#include <QSocketNotifier>
 #include <array>
 #include <memory>
 
 #include "SimModule.h"
+#include "platform/EventLoop.h"
 #include "platform/UdpSocket.h"
 
 namespace lanscope::test {
 
 // A simulated module on 127.0.0.1 that answers the sender directly, driven by
-// the test's own event loop.
+// the test's event loop.
 class LoopbackModule {
   public:
-    explicit LoopbackModule(sim::ModuleIdentity identity) : m_module(std::move(identity)) {
+    LoopbackModule(sim::ModuleIdentity identity, EventLoop& loop) : m_module(std::move(identity)) {
         m_socket = std::move(UdpSocket::open().value());
         (void)m_socket.bind(kLoopback, 0);
-        m_notifier = std::make_unique<QSocketNotifier>(m_socket.handle(), QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { onReadable(); });
+        m_watch = loop.watchReadable(m_socket.handle(), [this] { onReadable(); });
     }
 
     std::uint16_t port() const { return m_socket.localPort().value(); }
@@ -42,7 +41,7 @@ class LoopbackModule {
 
     sim::SimModule m_module;
     UdpSocket m_socket;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<EventLoop::Registration> m_watch;
     int m_requests = 0;
 };
 

@@ -1,23 +1,32 @@
 // lanscope-module-sim: one process is one simulated LAN module.
+#ifdef LANSCOPE_SIM_HTTP
 #include <httplib.h>
+#endif
 #include <CLI/CLI.hpp>
-#include <QCoreApplication>
-#include <QProcess>
-#include <QSocketNotifier>
-#include <QTimer>
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <list>
 #include <mutex>
 #include <sstream>
 #include <thread>
+
+#ifndef _WIN32
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 #include "SimFirmware.h"
 #include "SimModule.h"
 #include "SimWeb.h"
 #include "platform/Broadcast.h"
+#include "platform/PollLoop.h"
 #include "platform/UdpSocket.h"
 
 using namespace lanscope;
@@ -52,18 +61,54 @@ void AddressOption(CLI::App& app, const std::string& name, Ipv4& target, const s
         ->type_name("A.B.C.D");
 }
 
+#ifndef _WIN32
+// Runs a program found on PATH and waits for it; its exit code, or -1.
+int RunProgram(std::vector<std::string> arguments) {
+    std::vector<char*> argv;
+    for (auto& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        return -1;
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
+
 class Simulator {
   public:
-    Simulator(Options options, UdpSocket socket)
+    Simulator(Options options, UdpSocket socket, EventLoop& loop)
         : m_options(std::move(options)),
           m_module(m_options.identity),
           m_firmware(m_options.firmware),
-          m_socket(std::move(socket)),
-          m_notifier(m_socket.handle(), QSocketNotifier::Read) {
-        QObject::connect(&m_notifier, &QSocketNotifier::activated, [this] { onReadable(); });
+          m_loop(loop),
+          m_socket(std::move(socket)) {
+        m_watch = m_loop.watchReadable(m_socket.handle(), [this] { onReadable(); });
     }
 
   private:
+    // Sends now, or after the reply delay when one is set.
+    void sendLater(std::function<void()> send) {
+        if (m_options.replyDelayMs <= 0) {
+            send();
+            return;
+        }
+        auto slot = m_delayed.emplace(m_delayed.end());
+        *slot = m_loop.startTimer(std::chrono::milliseconds(m_options.replyDelayMs), false,
+                                  [this, slot, send = std::move(send)] {
+                                      send();
+                                      m_delayed.erase(slot);
+                                  });
+    }
+
     void log(const std::string& text) {
         if (m_options.verbose) {
             std::cerr << "lanscope-module-sim " << FormatMacBracketed(m_options.identity.mac)
@@ -129,19 +174,14 @@ class Simulator {
                 << (m_firmware.restartRequested() ? 1 : 0);
         }
         for (auto& reply : reaction.replies) {
-            auto send = [this, reply = std::move(reply), sender, senderPort] {
+            sendLater([this, reply = std::move(reply), sender, senderPort] {
                 (void)m_socket.sendTo(reply, sender, senderPort);
-            };
-            if (m_options.replyDelayMs > 0) {
-                QTimer::singleShot(m_options.replyDelayMs, send);
-            } else {
-                send();
-            }
+            });
         }
     }
 
     void scheduleReply(std::vector<std::uint8_t> reply, Ipv4 sender, std::uint16_t senderPort) {
-        auto send = [this, reply = std::move(reply), sender, senderPort] {
+        sendLater([this, reply = std::move(reply), sender, senderPort] {
             Result<std::size_t> sent =
                 m_options.replyMode == "unicast"
                     ? m_socket.sendTo(reply, sender, senderPort)
@@ -149,12 +189,7 @@ class Simulator {
             if (!sent) {
                 log("reply not sent: " + sent.error().text);
             }
-        };
-        if (m_options.replyDelayMs > 0) {
-            QTimer::singleShot(m_options.replyDelayMs, send);
-        } else {
-            send();
-        }
+        });
     }
 
     // A real module takes its new address at once; in the test bed the
@@ -168,28 +203,30 @@ class Simulator {
         if (prefix <= 0) {
             prefix = 24;
         }
-        const QString iface = QString::fromStdString(m_options.ownInterface);
-        const QString address =
-            QString::fromStdString(FormatIpv4(change.newAddress)) + "/" + QString::number(prefix);
-        QProcess::execute("ip", {"-4", "addr", "flush", "dev", iface});
-        const int rc = QProcess::execute("ip", {"addr", "add", address, "brd", "+", "dev", iface});
-        log("interface " + m_options.ownInterface + " moved to " + address.toStdString() +
-            (rc == 0 ? "" : " (failed)"));
+#ifdef _WIN32
+        log("interface " + m_options.ownInterface + " not moved: not possible on Windows");
+#else
+        const std::string& iface = m_options.ownInterface;
+        const std::string address = FormatIpv4(change.newAddress) + "/" + std::to_string(prefix);
+        RunProgram({"ip", "-4", "addr", "flush", "dev", iface});
+        const int rc = RunProgram({"ip", "addr", "add", address, "brd", "+", "dev", iface});
+        log("interface " + iface + " moved to " + address + (rc == 0 ? "" : " (failed)"));
+#endif
     }
 
     Options m_options;
     sim::SimModule m_module;
     sim::SimFirmware m_firmware;
     bool m_inUpdate = false;
+    EventLoop& m_loop;
     UdpSocket m_socket;
-    QSocketNotifier m_notifier;
+    std::unique_ptr<EventLoop::Registration> m_watch;
+    std::list<std::unique_ptr<EventLoop::Registration>> m_delayed;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-
     Options options;
     CLI::App cli{
         "A simulated LAN module: answers discovery requests and applies configuration "
@@ -312,8 +349,10 @@ int main(int argc, char** argv) {
                   << '\n';
         return 1;
     }
-    Simulator simulator(options, std::move(socket.value()));
+    PollLoop loop;
+    Simulator simulator(options, std::move(socket.value()), loop);
 
+#ifdef LANSCOPE_SIM_HTTP
     // The web pages run on threads of the HTTP server; one at a time.
     SimWeb pages(web);
     std::mutex pagesLock;
@@ -351,14 +390,18 @@ int main(int argc, char** argv) {
         }
         http = std::thread([&server] { server.listen_after_bind(); });
     }
+#else
+    if (httpPort != 0) {
+        std::cerr << "lanscope-module-sim: this build has no web pages (--http-port)\n";
+        return 2;
+    }
+#endif
     if (options.verbose) {
         std::cerr << "lanscope-module-sim " << FormatMacBracketed(options.identity.mac)
                   << ": listening on UDP port " << options.port << std::endl;
     }
-    const int result = app.exec();
-    server.stop();
-    if (http.joinable()) {
-        http.join();
+    // Runs until the process is ended (the test bed sends SIGTERM).
+    for (;;) {
+        loop.runUntil(EventLoop::kForever, {});
     }
-    return result;
 }

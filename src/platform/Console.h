@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace lanscope {
+
+enum class ConsoleStream { Input, Output, Error };
+
+// Whether the stream is a terminal (a console window on Windows) rather than
+// a file or a pipe.
+bool IsTerminal(ConsoleStream stream);
+
+// One line from standard input without its line end; with `hidden`, and
+// when the input is a terminal, what is typed is not shown. The text comes in
+// the system's 8-bit encoding: the active code page on Windows (as the
+// modules' tools have always sent it), the bytes typed elsewhere.
+bool ReadInputLine(std::string& line, bool hidden);
+
+// The name of the user running the program; empty when unknown.
+std::string CurrentUserName();
+
+// Makes the terminal show the UTF-8 the programs print (Windows consoles
+// start with an OEM code page); nothing to do elsewhere.
+void UseUtf8Console();
+
+}  // namespace lanscope

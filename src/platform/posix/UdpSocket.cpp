@@ -1,0 +1,172 @@
+#include "platform/UdpSocket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+#include <utility>
+
+namespace lanscope {
+
+namespace {
+
+Error LastError(const char* what) {
+    const int code = errno;
+    return Error{code, std::string(what) + ": " + std::system_category().message(code)};
+}
+
+int Native(SocketHandle socket) {
+    return static_cast<int>(socket);
+}
+
+sockaddr_in MakeAddress(Ipv4 address, std::uint16_t port) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = htonl(address);
+    return sa;
+}
+
+}  // namespace
+
+bool IsWouldBlock(const Error& error) {
+    return error.code == EAGAIN || error.code == EWOULDBLOCK;
+}
+
+Result<UdpSocket> UdpSocket::open() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return LastError("socket");
+    }
+    return UdpSocket(SocketHandle{fd});
+}
+
+Result<void> UdpSocket::bind(Ipv4 address, std::uint16_t port) {
+    const sockaddr_in sa = MakeAddress(address, port);
+    if (::bind(Native(m_fd), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+        return LastError("bind");
+    }
+    return {};
+}
+
+Result<void> UdpSocket::setBroadcast(bool enabled) {
+    const int value = enabled ? 1 : 0;
+    if (::setsockopt(Native(m_fd), SOL_SOCKET, SO_BROADCAST, &value, sizeof value) != 0) {
+        return LastError("setsockopt(SO_BROADCAST)");
+    }
+    return {};
+}
+
+void UdpSocket::setReceiveBuffer(int bytes) {
+    ::setsockopt(Native(m_fd), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
+Result<std::uint16_t> UdpSocket::localPort() const {
+    sockaddr_in sa{};
+    socklen_t length = sizeof sa;
+    if (::getsockname(Native(m_fd), reinterpret_cast<sockaddr*>(&sa), &length) != 0) {
+        return LastError("getsockname");
+    }
+    return static_cast<std::uint16_t>(ntohs(sa.sin_port));
+}
+
+Result<std::size_t> UdpSocket::sendTo(std::span<const std::uint8_t> data, Ipv4 address,
+                                      std::uint16_t port) {
+    const sockaddr_in sa = MakeAddress(address, port);
+    ssize_t sent;
+    do {
+        sent = ::sendto(Native(m_fd), data.data(), data.size(), MSG_NOSIGNAL,
+                        reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0) {
+        return LastError("sendto");
+    }
+    return static_cast<std::size_t>(sent);
+}
+
+Result<std::size_t> UdpSocket::sendThrough(std::span<const std::uint8_t> data, Ipv4 address,
+                                           std::uint16_t port, unsigned interfaceIndex,
+                                           Ipv4 source) {
+    sockaddr_in sa = MakeAddress(address, port);
+    iovec io{const_cast<std::uint8_t*>(data.data()), data.size()};
+
+    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr message{};
+    message.msg_name = &sa;
+    message.msg_namelen = sizeof sa;
+    message.msg_iov = &io;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = IPPROTO_IP;
+    header->cmsg_type = IP_PKTINFO;
+    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_ifindex = static_cast<int>(interfaceIndex);
+    info.ipi_spec_dst.s_addr = htonl(source);
+    std::memcpy(CMSG_DATA(header), &info, sizeof info);
+
+    ssize_t sent;
+    do {
+        sent = ::sendmsg(Native(m_fd), &message, MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0) {
+        return LastError("sendmsg");
+    }
+    return static_cast<std::size_t>(sent);
+}
+
+Result<ReceivedDatagram> UdpSocket::receiveFrom(std::span<std::uint8_t> buffer) {
+    sockaddr_in sa{};
+    iovec io{buffer.data(), buffer.size()};
+    msghdr message{};
+    message.msg_name = &sa;
+    message.msg_namelen = sizeof sa;
+    message.msg_iov = &io;
+    message.msg_iovlen = 1;
+    ssize_t received;
+    do {
+        received = ::recvmsg(Native(m_fd), &message, 0);
+    } while (received < 0 && errno == EINTR);
+    if (received < 0) {
+        return LastError("recvmsg");
+    }
+    ReceivedDatagram datagram;
+    datagram.size = static_cast<std::size_t>(received);
+    datagram.sender = ntohl(sa.sin_addr.s_addr);
+    datagram.senderPort = ntohs(sa.sin_port);
+    datagram.truncated = (message.msg_flags & MSG_TRUNC) != 0;
+    return datagram;
+}
+
+bool UdpSocket::waitReadable(int timeoutMs) const {
+    pollfd entry{Native(m_fd), POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&entry, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0 && (entry.revents & POLLIN) != 0;
+}
+
+void UdpSocket::shutdownSend() {
+    if (isOpen()) {
+        ::shutdown(Native(m_fd), SHUT_WR);
+    }
+}
+
+void UdpSocket::close() {
+    if (isOpen()) {
+        ::close(Native(m_fd));
+        m_fd = kNoSocket;
+    }
+}
+
+}  // namespace lanscope

@@ -1,0 +1,196 @@
+#include "platform/UdpSocket.h"
+
+// clang-format off
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <mswsock.h>
+// clang-format on
+
+#include <cstring>
+#include <system_error>
+#include <utility>
+
+#ifndef SIO_UDP_CONNRESET
+#define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
+#endif
+
+namespace lanscope {
+
+namespace {
+
+// Winsock is started once for the process and never cleaned up: sockets may
+// live until the program ends.
+bool StartWinsock() {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+}
+
+Error LastError(const char* what) {
+    const int code = WSAGetLastError();
+    return Error{code, std::string(what) + ": " + std::system_category().message(code)};
+}
+
+SOCKET Native(SocketHandle socket) {
+    return static_cast<SOCKET>(socket);
+}
+
+sockaddr_in MakeAddress(Ipv4 address, std::uint16_t port) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = htonl(address);
+    return sa;
+}
+
+}  // namespace
+
+bool IsWouldBlock(const Error& error) {
+    return error.code == WSAEWOULDBLOCK;
+}
+
+Result<UdpSocket> UdpSocket::open() {
+    if (!StartWinsock()) {
+        return LastError("WSAStartup");
+    }
+    SOCKET s = WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+    if (s == INVALID_SOCKET) {
+        return LastError("socket");
+    }
+    UdpSocket socket(static_cast<SocketHandle>(s));
+    u_long nonBlocking = 1;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+        return LastError("ioctlsocket(FIONBIO)");
+    }
+    // Without this, an ICMP "port unreachable" for an earlier send makes the
+    // next receive fail with WSAECONNRESET, which a datagram socket has no
+    // use for. Advice only: failure changes nothing else.
+    BOOL reportReset = FALSE;
+    DWORD returned = 0;
+    WSAIoctl(s, SIO_UDP_CONNRESET, &reportReset, sizeof reportReset, nullptr, 0, &returned,
+             nullptr, nullptr);
+    return socket;
+}
+
+Result<void> UdpSocket::bind(Ipv4 address, std::uint16_t port) {
+    const sockaddr_in sa = MakeAddress(address, port);
+    if (::bind(Native(m_fd), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+        return LastError("bind");
+    }
+    return {};
+}
+
+Result<void> UdpSocket::setBroadcast(bool enabled) {
+    const BOOL value = enabled ? TRUE : FALSE;
+    if (::setsockopt(Native(m_fd), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&value),
+                     sizeof value) != 0) {
+        return LastError("setsockopt(SO_BROADCAST)");
+    }
+    return {};
+}
+
+void UdpSocket::setReceiveBuffer(int bytes) {
+    ::setsockopt(Native(m_fd), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes),
+                 sizeof bytes);
+}
+
+Result<std::uint16_t> UdpSocket::localPort() const {
+    sockaddr_in sa{};
+    int length = sizeof sa;
+    if (::getsockname(Native(m_fd), reinterpret_cast<sockaddr*>(&sa), &length) != 0) {
+        return LastError("getsockname");
+    }
+    return static_cast<std::uint16_t>(ntohs(sa.sin_port));
+}
+
+Result<std::size_t> UdpSocket::sendTo(std::span<const std::uint8_t> data, Ipv4 address,
+                                      std::uint16_t port) {
+    const sockaddr_in sa = MakeAddress(address, port);
+    const int sent = ::sendto(Native(m_fd), reinterpret_cast<const char*>(data.data()),
+                              static_cast<int>(data.size()), 0,
+                              reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    if (sent == SOCKET_ERROR) {
+        return LastError("sendto");
+    }
+    return static_cast<std::size_t>(sent);
+}
+
+Result<std::size_t> UdpSocket::sendThrough(std::span<const std::uint8_t> data, Ipv4 address,
+                                           std::uint16_t port, unsigned interfaceIndex,
+                                           Ipv4 source) {
+    sockaddr_in sa = MakeAddress(address, port);
+    WSABUF buffer{static_cast<ULONG>(data.size()),
+                  reinterpret_cast<char*>(const_cast<std::uint8_t*>(data.data()))};
+
+    alignas(WSACMSGHDR) char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))] = {};
+    WSAMSG message{};
+    message.name = reinterpret_cast<sockaddr*>(&sa);
+    message.namelen = sizeof sa;
+    message.lpBuffers = &buffer;
+    message.dwBufferCount = 1;
+    message.Control.buf = control;
+    message.Control.len = sizeof control;
+
+    WSACMSGHDR* header = WSA_CMSG_FIRSTHDR(&message);
+    header->cmsg_level = IPPROTO_IP;
+    header->cmsg_type = IP_PKTINFO;
+    header->cmsg_len = WSA_CMSG_LEN(sizeof(IN_PKTINFO));
+    IN_PKTINFO info{};
+    info.ipi_addr.s_addr = htonl(source);
+    info.ipi_ifindex = interfaceIndex;
+    std::memcpy(WSA_CMSG_DATA(header), &info, sizeof info);
+
+    DWORD sent = 0;
+    if (WSASendMsg(Native(m_fd), &message, 0, &sent, nullptr, nullptr) == SOCKET_ERROR) {
+        return LastError("WSASendMsg");
+    }
+    return static_cast<std::size_t>(sent);
+}
+
+Result<ReceivedDatagram> UdpSocket::receiveFrom(std::span<std::uint8_t> buffer) {
+    sockaddr_in sa{};
+    int length = sizeof sa;
+    const int received =
+        ::recvfrom(Native(m_fd), reinterpret_cast<char*>(buffer.data()),
+                   static_cast<int>(buffer.size()), 0, reinterpret_cast<sockaddr*>(&sa), &length);
+    ReceivedDatagram datagram;
+    if (received == SOCKET_ERROR) {
+        // Windows reports a datagram longer than the buffer as an error, with
+        // the buffer filled and the rest lost.
+        if (WSAGetLastError() != WSAEMSGSIZE) {
+            return LastError("recvfrom");
+        }
+        datagram.size = buffer.size();
+        datagram.truncated = true;
+    } else {
+        datagram.size = static_cast<std::size_t>(received);
+    }
+    datagram.sender = ntohl(sa.sin_addr.s_addr);
+    datagram.senderPort = ntohs(sa.sin_port);
+    return datagram;
+}
+
+bool UdpSocket::waitReadable(int timeoutMs) const {
+    WSAPOLLFD entry{};
+    entry.fd = Native(m_fd);
+    entry.events = POLLRDNORM;
+    const int ready = WSAPoll(&entry, 1, timeoutMs);
+    return ready > 0 && (entry.revents & POLLRDNORM) != 0;
+}
+
+void UdpSocket::shutdownSend() {
+    if (isOpen()) {
+        ::shutdown(Native(m_fd), SD_SEND);
+    }
+}
+
+void UdpSocket::close() {
+    if (isOpen()) {
+        ::closesocket(Native(m_fd));
+        m_fd = kNoSocket;
+    }
+}
+
+}  // namespace lanscope
