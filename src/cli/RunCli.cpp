@@ -52,6 +52,9 @@ std::optional<std::string> FirstLineOf(const std::string& path) {
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Finds and configures LAN modules on the local network segment.", "lanscope-cli"};
     app.require_subcommand(1);
+    // On Windows CLI11 would read "/name" as an option; file names in the
+    // Cygwin style ("/cygdrive/c/...") must stay file names.
+    app.allow_windows_style_options(false);
     bool assumeYes = false;
     app.add_flag("--yes", assumeYes, "Answer yes to every question");
 

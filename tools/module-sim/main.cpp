@@ -232,6 +232,7 @@ int main(int argc, char** argv) {
         "A simulated LAN module: answers discovery requests and applies configuration "
         "writes like the real hardware.",
         "lanscope-module-sim"};
+    cli.allow_windows_style_options(false);  // "/path" is a file name, not an option
     std::string mac = "02-4c-53-00-00-01";
     cli.add_option("--mac", mac, "Hardware address")->capture_default_str();
     cli.add_option("--name", options.identity.name, "First name text")->capture_default_str();

@@ -7,7 +7,7 @@
 // clang-format on
 
 #include <cstring>
-#include <system_error>
+#include <string>
 #include <utility>
 
 #ifndef SIO_UDP_CONNRESET
@@ -28,9 +28,21 @@ bool StartWinsock() {
     return started;
 }
 
+// The system's text for a Winsock code (the C++ library knows only errno's).
 Error LastError(const char* what) {
     const int code = WSAGetLastError();
-    return Error{code, std::string(what) + ": " + std::system_category().message(code)};
+    char text[256] = {};
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
+    std::string message(text, length);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
+        message.pop_back();
+    }
+    if (message.empty()) {
+        message = "error " + std::to_string(code);
+    }
+    return Error{code, std::string(what) + ": " + message};
 }
 
 SOCKET Native(SocketHandle socket) {
@@ -143,10 +155,21 @@ Result<std::size_t> UdpSocket::sendThrough(std::span<const std::uint8_t> data, I
     std::memcpy(WSA_CMSG_DATA(header), &info, sizeof info);
 
     DWORD sent = 0;
-    if (WSASendMsg(Native(m_fd), &message, 0, &sent, nullptr, nullptr) == SOCKET_ERROR) {
-        return LastError("WSASendMsg");
+    if (WSASendMsg(Native(m_fd), &message, 0, &sent, nullptr, nullptr) != SOCKET_ERROR) {
+        return static_cast<std::size_t>(sent);
     }
-    return static_cast<std::size_t>(sent);
+    Error pinned = LastError("WSASendMsg");
+    // Not every socket layer takes the interface from the control data (wine
+    // does not, and routes by the table). A socket bound to the interface's
+    // address sends a limited broadcast out of that interface on Windows and
+    // on the systems wine runs on; its replies come back to port 20034 all
+    // the same, as modules answer by broadcast.
+    if (auto bound = UdpSocket::openBound(source, 0, true)) {
+        if (auto resent = bound->sendTo(data, address, port)) {
+            return resent;
+        }
+    }
+    return pinned;
 }
 
 Result<ReceivedDatagram> UdpSocket::receiveFrom(std::span<std::uint8_t> buffer) {
