@@ -4,6 +4,7 @@
 
 #include "app/LanscopeDlg.h"
 #include "app/Messages.h"
+#include "platform/Console.h"
 #include "platform/DesktopUrlOpener.h"
 #include "platform/GuiPrompt.h"
 #include "platform/HostInterfaces.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lanscope"));
     UseHugePagesForLargeBuffers();
+    UseSystemCodePage();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
 
     // Before any window or socket: a second start during this one's start-up

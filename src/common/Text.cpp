@@ -1,6 +1,7 @@
 #include "common/Text.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 namespace lanscope {
@@ -81,9 +82,20 @@ bool IsValidUtf8(std::string_view bytes) {
     return true;
 }
 
+namespace {
+std::atomic<EightBitDecoder> g_decoder{nullptr};
+}  // namespace
+
+void SetEightBitDecoder(EightBitDecoder decoder) {
+    g_decoder = decoder;
+}
+
 std::string EightBitToUtf8(std::string_view bytes) {
     if (IsValidUtf8(bytes)) {
         return std::string(bytes);
+    }
+    if (const EightBitDecoder decoder = g_decoder.load()) {
+        return decoder(bytes);
     }
     std::string out;
     out.reserve(bytes.size() * 2);

@@ -16,6 +16,12 @@ bool IsValidUtf8(std::string_view bytes);
 // stay untouched wherever they go back to a module or into a file.
 std::string EightBitToUtf8(std::string_view bytes);
 
+// The platform layer may name another code page for what is not UTF-8 (the
+// active code page on Windows, where the texts come from the same system).
+// The decoder gets text that is not valid UTF-8 and returns UTF-8.
+using EightBitDecoder = std::string (*)(std::string_view bytes);
+void SetEightBitDecoder(EightBitDecoder decoder);
+
 // EightBitToUtf8 field by field, for a line of fields from different sources
 // (a list line's names may each be in another encoding).
 std::string EightBitFieldsToUtf8(std::string_view line, char separator);

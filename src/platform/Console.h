@@ -19,6 +19,11 @@ bool ReadInputLine(std::string& line, bool hidden);
 // The name of the user running the program; empty when unknown.
 std::string CurrentUserName();
 
+// Reads 8-bit texts that are not UTF-8 (module names, file names) in the
+// system's code page: the active one on Windows; elsewhere the core's
+// Windows-1252 stays.
+void UseSystemCodePage();
+
 // Makes the terminal show the UTF-8 the programs print (Windows consoles
 // start with an OEM code page); nothing to do elsewhere.
 void UseUtf8Console();

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "platform/EightBitText.h"
+
 namespace lanscope {
 
 namespace {
@@ -20,11 +22,11 @@ std::optional<std::string> Run(QFileDialog& dialog) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+    return ToEightBit(QDir::toNativeSeparators(dialog.selectedFiles().first()));
 }
 
 QString Folder(const std::string& path) {
-    return path.empty() ? QString() : QFileInfo(QString::fromStdString(path)).absolutePath();
+    return path.empty() ? QString() : QFileInfo(FromEightBit(path)).absolutePath();
 }
 
 }  // namespace
@@ -49,7 +51,7 @@ std::optional<std::string> QtFileChooser::chooseSaveFile(const std::string& init
     dialog.setDefaultSuffix(QStringLiteral("bin"));
     dialog.setNameFilter(QStringLiteral("Binary files (*.bin)"));
     dialog.setDirectory(Folder(initialPath));
-    dialog.selectFile(QString::fromStdString(proposedName));
+    dialog.selectFile(FromEightBit(proposedName));
     return Run(dialog);
 }
 

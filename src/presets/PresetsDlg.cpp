@@ -20,6 +20,7 @@
 #include <QWebEngineView>
 
 #include "common/Text.h"
+#include "platform/EightBitText.h"
 #include "presets/Messages.h"
 #include "settings/SettingsStore.h"
 #include "update/FileChooser.h"
@@ -424,7 +425,7 @@ void CPresetsConfigDlg::onSelectFile() {
         return;
     }
     m_strFileName = *chosen;
-    m_fileLabel->setText(QString::fromStdString(*chosen));
+    m_fileLabel->setText(FromEightBit(*chosen));
     m_settings.SavePresetsFile(*chosen);
 }
 

@@ -9,6 +9,7 @@
 #include "app/LanscopeHelpDlg.h"
 #include "app/Messages.h"
 #include "config/IdFindDlg.h"
+#include "platform/EightBitText.h"
 #include "platform/NativePath.h"
 #include "platform/QtFileChooser.h"
 #include "ui_AutoUpdateDlg.h"
@@ -115,16 +116,16 @@ void CAutoUpdateDlg::showEvent(QShowEvent* event) {
 }
 
 void CAutoUpdateDlg::controlsToMembers() {
-    m_strFileName = m_ui->fileEdit->text().toStdString();
+    m_strFileName = ToEightBit(m_ui->fileEdit->text());
     m_bRestart = m_ui->rebootCheck->isChecked();
-    m_strSaveFile = m_ui->saveEdit->text().toStdString();
+    m_strSaveFile = ToEightBit(m_ui->saveEdit->text());
     m_bSave = m_ui->saveCheck->isChecked();
 }
 
 void CAutoUpdateDlg::membersToControls() {
-    m_ui->fileEdit->setText(QString::fromStdString(m_strFileName));
+    m_ui->fileEdit->setText(FromEightBit(m_strFileName));
     m_ui->rebootCheck->setChecked(m_bRestart);
-    m_ui->saveEdit->setText(QString::fromStdString(m_strSaveFile));
+    m_ui->saveEdit->setText(FromEightBit(m_strSaveFile));
     m_ui->saveCheck->setChecked(m_bSave);
     m_ui->saveEdit->setEnabled(m_bSave);
     m_ui->saveBrowseButton->setEnabled(m_bSave);
@@ -188,7 +189,7 @@ void CAutoUpdateDlg::onBrowse() {
     if (!chosen) {
         return;
     }
-    m_ui->fileEdit->setText(QString::fromStdString(*chosen));
+    m_ui->fileEdit->setText(FromEightBit(*chosen));
     m_services.settings.SaveFileDir(*chosen);
     m_fileTitle = std::filesystem::path(*chosen).stem().string();
 }
@@ -199,7 +200,7 @@ void CAutoUpdateDlg::onSaveBrowse() {
     if (!chosen) {
         return;
     }
-    m_ui->saveEdit->setText(QString::fromStdString(*chosen));
+    m_ui->saveEdit->setText(FromEightBit(*chosen));
     m_services.settings.SaveFileDir(*chosen);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "platform/EightBitText.h"
 #include "ui_PassDlg.h"
 
 namespace lanscope {
@@ -15,8 +16,8 @@ CPassDlg::CPassDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui:
 CPassDlg::~CPassDlg() = default;
 
 void CPassDlg::accept() {
-    m_strUserName = m_ui->userName->text().toStdString();
-    m_strPassword = m_ui->password->text().toStdString();
+    m_strUserName = ToEightBit(m_ui->userName->text());
+    m_strPassword = ToEightBit(m_ui->password->text());
     QDialog::accept();
 }
 

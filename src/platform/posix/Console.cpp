@@ -45,6 +45,8 @@ std::string CurrentUserName() {
     return entry != nullptr && entry->pw_name != nullptr ? entry->pw_name : "";
 }
 
+void UseSystemCodePage() {}
+
 void UseUtf8Console() {}
 
 }  // namespace lanscope

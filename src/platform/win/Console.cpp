@@ -1,8 +1,11 @@
 #include "platform/Console.h"
 
+#include "common/Text.h"
+
 #include <windows.h>
 
 #include <iostream>
+#include <string_view>
 #include <vector>
 
 namespace lanscope {
@@ -86,6 +89,17 @@ std::string CurrentUserName() {
         return {};
     }
     return FromWide(name, CP_UTF8);
+}
+
+void UseSystemCodePage() {
+    SetEightBitDecoder([](std::string_view bytes) {
+        const int count = MultiByteToWideChar(CP_ACP, 0, bytes.data(),
+                                              static_cast<int>(bytes.size()), nullptr, 0);
+        std::wstring wide(static_cast<std::size_t>(count > 0 ? count : 0), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(),
+                            count);
+        return FromWide(wide, CP_UTF8);
+    });
 }
 
 void UseUtf8Console() {

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <string>
+
+namespace lanscope {
+
+// Where texts of the windows become the 8-bit strings the rest of the program
+// passes to the system and to modules (file names, credentials), and back:
+// the active code page on Windows, as the narrow Win32 calls and the modules'
+// other tools take them; UTF-8 elsewhere.
+inline std::string ToEightBit(const QString& text) {
+#ifdef _WIN32
+    return text.toLocal8Bit().toStdString();
+#else
+    return text.toStdString();
+#endif
+}
+
+inline QString FromEightBit(const std::string& text) {
+#ifdef _WIN32
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+#else
+    return QString::fromStdString(text);
+#endif
+}
+
+}  // namespace lanscope
