@@ -74,7 +74,8 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
             progress.show(session.progress());
         }
     };
-    UpdateLoop driver(session, context.prompt, context.loop, kCaption, context.updateEndpoints, options.tick);
+    UpdateLoop driver(session, context.prompt, context.loop, kCaption, context.updateEndpoints,
+                      options.tick);
     if (driver.open() == UpdateOutcome::Running) {
         progress.show(0);
         transferStart = std::chrono::steady_clock::now();

@@ -12,7 +12,9 @@
 namespace lanscope {
 
 CIdFindDlg::CIdFindDlg(Prompt& prompt, FerroxEndpoints endpoints, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CIdFindDlg>()), m_discovery(prompt, QtEventLoop::instance(), endpoints) {
+    : QDialog(parent),
+      m_ui(std::make_unique<Ui::CIdFindDlg>()),
+      m_discovery(prompt, QtEventLoop::instance(), endpoints) {
     m_ui->setupUi(this);
     setWindowTitle(QString::fromLatin1(messages::kFindTitle));
     m_ui->okButton->setToolTip(QString::fromLatin1(messages::kTipFindOk));

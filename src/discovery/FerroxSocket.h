@@ -37,7 +37,8 @@ struct FerroxEndpoints {
 // modules behind a second adapter.
 class FerroxSocket : public DiscoveryRequestSender, public ConfigurationSender {
   public:
-    FerroxSocket(ModuleList& owner, Prompt& prompt, EventLoop& loop, FerroxEndpoints endpoints = {});
+    FerroxSocket(ModuleList& owner, Prompt& prompt, EventLoop& loop,
+                 FerroxEndpoints endpoints = {});
     ~FerroxSocket() override;
     FerroxSocket(const FerroxSocket&) = delete;
     FerroxSocket& operator=(const FerroxSocket&) = delete;

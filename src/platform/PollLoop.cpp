@@ -129,8 +129,7 @@ bool PollLoop::turn(Clock::time_point deadline, const std::function<bool()>& don
             wakeUp = std::min(wakeUp, entry->due);
         }
     }
-    const auto wait =
-        std::chrono::ceil<std::chrono::milliseconds>(wakeUp - Clock::now()).count();
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wakeUp - Clock::now()).count();
     const int ready = Poll(sockets.data(), sockets.size(),
                            static_cast<int>(std::clamp<long long>(wait, 0, 1000 * 60 * 60)));
     if (ready < 0 && !Interrupted()) {

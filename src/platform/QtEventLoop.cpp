@@ -68,8 +68,8 @@ EventLoop::Callback QtEventLoop::checked(Callback callback, std::shared_ptr<int>
 
 std::unique_ptr<EventLoop::Registration> QtEventLoop::watchReadable(SocketHandle socket,
                                                                     Callback onReadable) {
-    auto notifier = std::make_unique<QSocketNotifier>(static_cast<qintptr>(socket),
-                                                      QSocketNotifier::Read);
+    auto notifier =
+        std::make_unique<QSocketNotifier>(static_cast<qintptr>(socket), QSocketNotifier::Read);
     auto* raw = notifier.get();
     auto depth = std::make_shared<int>(0);
     QObject::connect(raw, &QSocketNotifier::activated, raw, checked(std::move(onReadable), depth));

@@ -11,7 +11,8 @@
 namespace lanscope {
 
 SingleInstance::SingleInstance(const QString& title, QObject* parent) : QObject(parent) {
-    const QByteArray key = (title + QLatin1Char('|') + QString::fromStdString(CurrentUserName())).toUtf8();
+    const QByteArray key =
+        (title + QLatin1Char('|') + QString::fromStdString(CurrentUserName())).toUtf8();
     m_name = QStringLiteral("lanscope-") +
              QString::fromLatin1(
                  QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));

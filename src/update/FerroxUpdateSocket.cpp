@@ -7,9 +7,8 @@
 
 namespace lanscope {
 
-FerroxUpdateSocket::FerroxUpdateSocket(ReplySink sink, Ipv4 module, Prompt& prompt,
-                                       EventLoop& loop, const std::string& caption,
-                                       UpdateEndpoints endpoints)
+FerroxUpdateSocket::FerroxUpdateSocket(ReplySink sink, Ipv4 module, Prompt& prompt, EventLoop& loop,
+                                       const std::string& caption, UpdateEndpoints endpoints)
     : m_sink(std::move(sink)), m_module(module), m_endpoints(endpoints) {
     auto socket =
         UdpSocket::openBound(m_endpoints.bindAddress, m_endpoints.bindPort, /*broadcast=*/false);

@@ -62,8 +62,8 @@ namespace {
 // "x" of fopen is not known to every Windows C runtime.)
 std::FILE* CreateNew(const std::string& name) {
 #ifdef _WIN32
-    const int fd = ::_open(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
-                           _S_IREAD | _S_IWRITE);
+    const int fd =
+        ::_open(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
     std::FILE* file = fd < 0 ? nullptr : ::_fdopen(fd, "wb");
     if (fd >= 0 && file == nullptr) {
         ::_close(fd);

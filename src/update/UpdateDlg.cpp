@@ -15,7 +15,8 @@ CUpdateDlg::CUpdateDlg(UpdateRunSettings settings, Prompt& prompt, CredentialsSo
       m_ui(std::make_unique<Ui::CUpdateDlg>()),
       m_session(std::move(settings), prompt, credentials,
                 QApplication::applicationName().toStdString(), SteadyMilliseconds, NativePath),
-      m_loop(m_session, prompt, QtEventLoop::instance(), QApplication::applicationName().toStdString(), endpoints, tick) {
+      m_loop(m_session, prompt, QtEventLoop::instance(),
+             QApplication::applicationName().toStdString(), endpoints, tick) {
     m_ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &CUpdateDlg::reject);

@@ -8,9 +8,8 @@ std::uint32_t SteadyMilliseconds() {
                                           .count());
 }
 
-UpdateLoop::UpdateLoop(UpdateSession& session, Prompt& prompt, EventLoop& loop,
-                       std::string caption, UpdateEndpoints endpoints,
-                       std::chrono::milliseconds tick)
+UpdateLoop::UpdateLoop(UpdateSession& session, Prompt& prompt, EventLoop& loop, std::string caption,
+                       UpdateEndpoints endpoints, std::chrono::milliseconds tick)
     : m_session(session),
       m_prompt(prompt),
       m_loop(loop),
@@ -20,8 +19,8 @@ UpdateLoop::UpdateLoop(UpdateSession& session, Prompt& prompt, EventLoop& loop,
     m_session.wakeAfter = [this](std::uint32_t ms) {
         // The run asks for one wake-up at a time (the next from inside the
         // last), so a new one takes the place of the spent one.
-        m_wakeUp = m_loop.startTimer(std::chrono::milliseconds(ms), false,
-                                     [this] { m_session.onWake(); });
+        m_wakeUp =
+            m_loop.startTimer(std::chrono::milliseconds(ms), false, [this] { m_session.onWake(); });
     };
 }
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "discovery/FerroxSocket.h"
+#include "support/LoopWait.h"
 #include "support/LoopbackModule.h"
 #include "support/RecordingPrompt.h"
 #include "support/Replies.h"
-#include "support/LoopWait.h"
 
 namespace lanscope {
 namespace {

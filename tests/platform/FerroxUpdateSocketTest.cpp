@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "support/RecordingPrompt.h"
 #include "support/LoopWait.h"
+#include "support/RecordingPrompt.h"
 #include "update/FerroxUpdateSocket.h"
 
 namespace lanscope {
@@ -16,7 +16,8 @@ TEST(FerroxUpdateSocket, SendsToTheModuleAndHandsEveryReplyOn) {
         [&](std::span<const std::uint8_t> reply) {
             replies.emplace_back(reply.begin(), reply.end());
         },
-        kLoopback, prompt, test::TestLoop(), "lanscope", UpdateEndpoints{kLoopback, 0, module.localPort().value()});
+        kLoopback, prompt, test::TestLoop(), "lanscope",
+        UpdateEndpoints{kLoopback, 0, module.localPort().value()});
     ASSERT_TRUE(socket.isListening());
 
     const auto request = BuildStartRequest(9, 0x1000, 100, false, "", "");
@@ -42,7 +43,8 @@ TEST(FerroxUpdateSocket, SendsToTheModuleAndHandsEveryReplyOn) {
 TEST(FerroxUpdateSocket, ABusyPortShowsTheBindMessageAndTheRunGoesOn) {
     test::RecordingPrompt prompt;
     const auto sink = [](std::span<const std::uint8_t>) {};
-    FerroxUpdateSocket first(sink, kLoopback, prompt, test::TestLoop(), "lanscope", {kLoopback, 0, 9});
+    FerroxUpdateSocket first(sink, kLoopback, prompt, test::TestLoop(), "lanscope",
+                             {kLoopback, 0, 9});
     FerroxUpdateSocket second(sink, kLoopback, prompt, test::TestLoop(), "lanscope",
                               {kLoopback, first.localPort(), 9});
     EXPECT_FALSE(second.isListening());

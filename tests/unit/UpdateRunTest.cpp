@@ -42,8 +42,9 @@ struct ScriptedCredentials : CredentialsSource {
 // An S-record file of `size` bytes at `base`, with an optional header.
 std::string WriteImage(std::size_t size, std::uint32_t base, const std::string& header = {}) {
     static int counter = 0;
-    const auto path = fs::temp_directory_path() / ("lanscope-run-" + std::to_string(std::random_device{}()) +
-                                                   "-" + std::to_string(counter++) + "_APP.s19");
+    const auto path =
+        fs::temp_directory_path() / ("lanscope-run-" + std::to_string(std::random_device{}()) +
+                                     "-" + std::to_string(counter++) + "_APP.s19");
     std::ofstream file(path, std::ios::binary);
     char line[600];
     if (!header.empty()) {

@@ -52,8 +52,7 @@ std::vector<HostInterface> AllIpv4Interfaces() {
             // The adapter's name (a GUID on Windows): what the system calls it.
             host.name = adapter->AdapterName != nullptr ? adapter->AdapterName : "";
             host.index = adapter->IfIndex;
-            host.address =
-                ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr);
+            host.address = ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr);
             host.mask = MaskOfPrefix(unicast->OnLinkPrefixLength);
             // Up with a link: Windows reports an adapter without carrier as
             // down (IfOperStatusDown) or dormant, never as up.

@@ -81,8 +81,8 @@ Result<UdpSocket> UdpSocket::open() {
     // use for. Advice only: failure changes nothing else.
     BOOL reportReset = FALSE;
     DWORD returned = 0;
-    WSAIoctl(s, SIO_UDP_CONNRESET, &reportReset, sizeof reportReset, nullptr, 0, &returned,
-             nullptr, nullptr);
+    WSAIoctl(s, SIO_UDP_CONNRESET, &reportReset, sizeof reportReset, nullptr, 0, &returned, nullptr,
+             nullptr);
     return socket;
 }
 
