@@ -12,10 +12,55 @@ else()
 endif()
 
 install(TARGETS lanscope-cli lanscope-module-sim RUNTIME DESTINATION ${LANSCOPE_BIN_DESTINATION})
-install(FILES README.md LICENSE DESTINATION ${LANSCOPE_DOC_DESTINATION})
+if(WIN32)
+    install(FILES README.md LICENSE DESTINATION ${LANSCOPE_DOC_DESTINATION})
+else()
+    # A Debian package's licence notes are its copyright file.
+    install(FILES README.md DESTINATION ${LANSCOPE_DOC_DESTINATION})
+    set(dist ${PROJECT_SOURCE_DIR}/dist/linux)
+    install(FILES ${dist}/copyright DESTINATION ${LANSCOPE_DOC_DESTINATION})
+    install(FILES ${dist}/completion/lanscope-cli
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+    # Manual pages and the package's change log, compressed as Debian wants
+    # them (-n: no time stamp, so the same sources give the same package).
+    set(compressed ${CMAKE_BINARY_DIR}/compressed)
+    file(MAKE_DIRECTORY ${compressed})
+    set(gzipped)
+    foreach(page lanscope.1 lanscope-cli.1 lanscope-module-sim.1)
+        add_custom_command(OUTPUT ${compressed}/${page}.gz
+            COMMAND gzip -9n -c ${dist}/man/${page} > ${compressed}/${page}.gz
+            DEPENDS ${dist}/man/${page})
+        list(APPEND gzipped ${compressed}/${page}.gz)
+        install(FILES ${compressed}/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endforeach()
+    string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+    file(WRITE ${compressed}/changelog.Debian
+        "lanscope (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
+        "  * Release ${PROJECT_VERSION}.\n\n"
+        " -- The Lanscope developers <lanscope@example.org>  ${changelog_date}\n")
+    add_custom_command(OUTPUT ${compressed}/changelog.Debian.gz
+        COMMAND gzip -9n -c ${compressed}/changelog.Debian > ${compressed}/changelog.Debian.gz
+        DEPENDS ${compressed}/changelog.Debian)
+    list(APPEND gzipped ${compressed}/changelog.Debian.gz)
+    add_custom_target(lanscope_compressed_docs ALL DEPENDS ${gzipped})
+    install(FILES ${compressed}/changelog.Debian.gz DESTINATION ${LANSCOPE_DOC_DESTINATION})
+endif()
 
 if(TARGET lanscope)
     install(TARGETS lanscope RUNTIME DESTINATION ${LANSCOPE_BIN_DESTINATION})
+    if(NOT WIN32)
+        install(FILES ${dist}/org.lanscope.Lanscope.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+        install(FILES ${dist}/org.lanscope.Lanscope.metainfo.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+        foreach(size 16 24 32 48 64 128 256)
+            install(FILES ${dist}/icons/lanscope-${size}.png
+                DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+                RENAME lanscope.png)
+        endforeach()
+        install(FILES ${dist}/icons/lanscope.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+    endif()
     if(WIN32)
         # The Qt libraries, plugins and the browser engine beside the program.
         get_target_property(qmake Qt6::qmake IMPORTED_LOCATION)
@@ -56,6 +101,27 @@ if(WIN32)
     set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/src/resources/lanscope.ico)
     set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/src/resources/lanscope.ico)
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+endif()
+
+if(NOT WIN32)
+    set(CPACK_GENERATOR DEB)
+    set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # lanscope_VERSION_amd64.deb
+    set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Lanscope developers <lanscope@example.org>")
+    set(CPACK_DEBIAN_PACKAGE_SECTION net)
+    set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+    set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://github.com/lanscope/lanscope)
+    set(CPACK_PACKAGE_DESCRIPTION
+        "Lanscope finds the LAN modules (small network-attached controllers) on the\n"
+        "local network segment, changes their network settings or switches them to\n"
+        "DHCP, gives a directly cabled module an address, opens their web pages,\n"
+        "fills their configuration forms from preset files and loads new firmware\n"
+        "from S-record files. lanscope-cli does the same from scripts, for many\n"
+        "modules at once, and diagnoses why no module answers.")
+    string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+    # Dependencies as dpkg-shlibdeps finds them in the programs.
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 endif()
 
 include(CPack)

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QShortcut>
+#include <QTimer>
 #include <fstream>
 
 #include "app/AboutBox.h"
@@ -56,6 +57,12 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
         *m_ui->list, m_discovery.list(), [](std::string_view line) { return LastColumn(line); },
         QString::fromLatin1(messages::kTipList));
     connect(m_view.get(), &ModuleListView::lineActivated, this, [this] { OpenWebInterface(); });
+    QTimer::singleShot(m_services.emptyHintDelay, this, [this] {
+        m_view->showEmptyHint(QString::fromLatin1(messages::kNoModuleHint));
+    });
+    QTimer::singleShot(m_services.emptyHintDelay, this, [this] {
+        m_view->showEmptyHint(QString::fromLatin1(messages::kNoModuleHint));
+    });
     installListMenu();
 
     connect(m_ui->searchButton, &QPushButton::clicked, this, &CLanscopeDlg::onSearchClicked);

@@ -5,6 +5,11 @@
 // The application's own texts, as users of the modules' tools know them.
 namespace lanscope::messages {
 
+// Our own text (the modules' tools had none): the empty list's pointer to a
+// diagnosis.
+inline constexpr const char* kNoModuleHint =
+    "No module answered. Run lanscope-cli doctor for a diagnosis.";
+
 inline constexpr const char* kMainTitle = "Korvane Network Utility 0.1d";
 inline constexpr const char* kAboutMenuText = "&About Lanscope...";
 inline constexpr const char* kAlwaysOnTopText = "Always on Top";

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QToolTip>
 #include <QTreeView>
 
@@ -38,6 +39,12 @@ ModuleListView::ModuleListView(QTreeView& view, ModuleList& list,
     m_view.setColumnWidth(2, metrics.horizontalAdvance(QStringLiteral("DHCP")) + padding);
     m_view.setColumnWidth(3, 70 * metrics.averageCharWidth() / 4 + padding);
     m_view.viewport()->installEventFilter(this);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] {
+        m_hadLines = true;
+        if (m_hint != nullptr) {
+            m_hint->hide();
+        }
+    });
     connect(m_model, &ModuleListModel::listSelectionChanged, this,
             &ModuleListView::syncViewSelection);
     connect(m_view.selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -79,7 +86,32 @@ void ModuleListView::onViewSelectionChanged() {
     m_syncing = false;
 }
 
+void ModuleListView::showEmptyHint(const QString& text) {
+    if (m_hadLines || m_list.size() != 0) {
+        return;
+    }
+    if (m_hint == nullptr) {
+        m_hint = new QLabel(m_view.viewport());
+        m_hint->setObjectName(QStringLiteral("emptyHint"));
+        m_hint->setAlignment(Qt::AlignCenter);
+        m_hint->setWordWrap(true);
+        // Mouse and tips go to the view, as if the text were not there.
+        m_hint->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_hint->setForegroundRole(QPalette::PlaceholderText);
+        m_hint->setGeometry(m_view.viewport()->rect().adjusted(12, 0, -12, 0));
+    }
+    m_hint->setText(text);
+    m_hint->show();
+}
+
+bool ModuleListView::emptyHintShown() const {
+    return m_hint != nullptr && m_hint->isVisible();
+}
+
 bool ModuleListView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_view.viewport() && event->type() == QEvent::Resize && m_hint != nullptr) {
+        m_hint->setGeometry(m_view.viewport()->rect().adjusted(12, 0, -12, 0));
+    }
     if (watched == m_view.viewport() && event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
         const QModelIndex index = m_view.indexAt(help->pos());

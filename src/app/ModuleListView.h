@@ -7,6 +7,7 @@
 
 #include "discovery/ModuleList.h"
 
+class QLabel;
 class QTreeView;
 
 namespace lanscope {
@@ -29,6 +30,12 @@ class ModuleListView : public QObject {
 
     ModuleListModel& model() { return *m_model; }
 
+    // A grey text in the middle of the empty view, below any line: never
+    // selectable, never counted, no tip of its own. It shows only while the
+    // list is empty and no line has ever come; the first line ends it.
+    void showEmptyHint(const QString& text);
+    bool emptyHintShown() const;
+
   signals:
     // A double click on a line.
     void lineActivated();
@@ -46,6 +53,8 @@ class ModuleListView : public QObject {
     std::function<std::string(std::string_view)> m_lineTip;
     QString m_areaTip;
     bool m_syncing = false;
+    bool m_hadLines = false;
+    QLabel* m_hint = nullptr;
 };
 
 }  // namespace lanscope

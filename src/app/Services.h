@@ -24,6 +24,9 @@ struct AppServices {
     std::function<std::vector<Ipv4>()> hostAddresses;
     FerroxEndpoints endpoints{};
     std::chrono::milliseconds requestPause{1000};
+    // How long the module list window waits for a first answer before it
+    // points to `lanscope-cli doctor`.
+    std::chrono::milliseconds emptyHintDelay{10000};
     // The software update window's: its file dialogs, the credentials question
     // of an update, the update socket's endpoints and the run's tick. Null:
     // the desktop's dialogs and the credentials window.

@@ -57,6 +57,25 @@ struct SetOptions {
 };
 int RunSet(const SetOptions& options, CliContext& context);
 
+struct ConfigureOptions {
+    std::string file;  // CSV: mac,ip,mask,gateway,dns or mac,dhcp
+    double waitSeconds = 2.0;
+    double verifySeconds = 10.0;
+    bool json = false;
+    bool dryRun = false;
+};
+// Writes the settings of a file to the modules it names and verifies each;
+// a row that fails never stops the others.
+int RunConfigure(const ConfigureOptions& options, CliContext& context);
+
+struct DoctorOptions {
+    double waitSeconds = 1.0;  // per interface
+};
+// Says why modules may not answer: the interfaces used and skipped, who holds
+// the port, replies per interface, modules outside every subnet, firewall
+// rules. Exit code 0 when nothing is wrong.
+int RunDoctor(const DoctorOptions& options, CliContext& context);
+
 struct ConvertOptions {
     std::string input;
     std::string output;
@@ -73,15 +92,22 @@ struct InfoOptions {
 int RunInfo(const InfoOptions& options, CliContext& context);
 
 struct UpdateOptions {
-    std::string address;
+    std::vector<std::string> targets;  // addresses and hardware addresses
+    bool all = false;
+    std::string namePrefix;
+    double waitSeconds = 2.0;
+    int jobs = 4;
+    bool json = false;
+    bool dryRun = false;
     std::string file;
     bool noRestart = false;
     std::optional<std::string> user;
     std::optional<std::string> password;
     std::chrono::milliseconds tick{1000};
 };
-// Sends the image of an S-record file to one module; succeeds only when the
-// module confirmed the finished update.
+// Sends the image of an S-record file to one module, or to several at once
+// (up to `jobs` runs beside each other on the one update port); succeeds only
+// when every module confirmed its finished update.
 int RunUpdate(const UpdateOptions& options, CliContext& context);
 
 struct PresetCheckOptions {

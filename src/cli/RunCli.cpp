@@ -104,6 +104,36 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
             ->check(CLI::Range(0.0, 3600.0));
     }
 
+    ConfigureOptions configure;
+    auto* configureCommand =
+        app.add_subcommand("configure",
+                           "Write the network settings of a CSV file to the modules it names, and "
+                           "verify each");
+    configureCommand
+        ->add_option("--from", configure.file,
+                     "CSV file with a header row: mac,ip,mask,gateway,dns or mac,dhcp")
+        ->required();
+    configureCommand->add_option("--wait", configure.waitSeconds, "Seconds to find the modules")
+        ->capture_default_str()
+        ->check(CLI::Range(0.0, 3600.0));
+    configureCommand
+        ->add_option("--timeout", configure.verifySeconds,
+                     "Seconds to wait for the modules to answer with their new settings")
+        ->capture_default_str()
+        ->check(CLI::Range(0.0, 3600.0));
+    configureCommand->add_flag("--json", configure.json, "Print the closing report as JSON");
+    configureCommand->add_flag("--dry-run", configure.dryRun,
+                               "Show what would be written; send nothing but the discovery");
+
+    DoctorOptions doctor;
+    auto* doctorCommand =
+        app.add_subcommand("doctor",
+                           "Find out why modules do not answer: interfaces, the port, replies per "
+                           "interface, addresses outside every subnet, firewall rules");
+    doctorCommand->add_option("--wait", doctor.waitSeconds, "Seconds to wait on each interface")
+        ->capture_default_str()
+        ->check(CLI::Range(0.0, 60.0));
+
     ConvertOptions convert;
     auto* convertCommand = app.add_subcommand(
         "convert", "Turn an S-record file into an image file (100-byte header + image)");
@@ -127,9 +157,29 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     UpdateOptions update;
     auto* updateCommand = app.add_subcommand(
-        "update", "Load the image of an S-record file into one module over the network");
-    updateCommand->add_option("ADDRESS", update.address, "The module's IPv4 address")->required();
-    updateCommand->add_option("FILE", update.file, "S-record file (*_APP.s19)")->required();
+        "update",
+        "Load the image of an S-record file into modules over the network: one, several at "
+        "once, or every module that answers");
+    std::vector<std::string> updateArguments;
+    updateCommand
+        ->add_option("TARGET... FILE", updateArguments,
+                     "Module addresses or hardware addresses (looked up by one discovery), "
+                     "then the S-record file (*_APP.s19)")
+        ->required();
+    updateCommand->add_flag("--all", update.all, "Update every module that answers a discovery");
+    updateCommand->add_option("--name-prefix", update.namePrefix,
+                              "With --all: only modules whose name starts so (any case)");
+    updateCommand->add_option("--jobs", update.jobs, "How many modules are updated at once")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 64));
+    updateCommand
+        ->add_option("--wait", update.waitSeconds,
+                     "Seconds the discovery for hardware addresses and --all waits")
+        ->capture_default_str()
+        ->check(CLI::Range(0.0, 3600.0));
+    updateCommand->add_flag("--json", update.json, "Print the closing report as JSON");
+    updateCommand->add_flag("--dry-run", update.dryRun,
+                            "Show what would be done; send nothing but the discovery");
     updateCommand->add_flag("--no-restart", update.noRestart,
                             "Do not ask the module to restart when complete");
     auto* user = updateCommand->add_option("--user", update.user, "User name, if the module asks");
@@ -186,7 +236,21 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         return RunSet(autoIp, context);
     }
     if (*updateCommand) {
+        // The file comes last; the modules before it.
+        update.file = updateArguments.back();
+        update.targets.assign(updateArguments.begin(), updateArguments.end() - 1);
+        if (update.targets.empty() != update.all) {
+            err << (update.all ? "With --all, name only the S-record file.\n"
+                               : "Name a module (or --all) and the S-record file.\n");
+            return kExitUsage;
+        }
         return RunUpdate(update, context);
+    }
+    if (*doctorCommand) {
+        return RunDoctor(doctor, context);
+    }
+    if (*configureCommand) {
+        return RunConfigure(configure, context);
     }
     if (*convertCommand) {
         return RunConvert(convert, context);

@@ -1,8 +1,13 @@
+#include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <ostream>
+#include <sstream>
 
+#include "cli/Batch.h"
 #include "cli/Commands.h"
 #include "config/AutoIp.h"
+#include "config/SettingsPlan.h"
 #include "discovery/DiscoverySession.h"
 
 namespace lanscope::cli {
@@ -13,11 +18,6 @@ using Clock = std::chrono::steady_clock;
 
 std::chrono::milliseconds ToMilliseconds(double seconds) {
     return std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0));
-}
-
-bool HasSettings(const ModuleRecord& record, const ModuleRecord& wanted) {
-    return record.address() == wanted.address() && record.mask() == wanted.mask() &&
-           record.gateway() == wanted.gateway() && record.dns() == wanted.dns();
 }
 
 }  // namespace
@@ -50,20 +50,13 @@ int RunSet(const SetOptions& options, CliContext& context) {
             return kExitFailed;
         }
     } else {
-        if (options.mode == SetMode::Dhcp) {
-            record.setAddress(0);
-        } else if (options.address) {
-            record.setAddress(*options.address);
-        }
-        if (options.mask) {
-            record.setMask(*options.mask);
-        }
-        if (options.gateway) {
-            record.setGateway(*options.gateway);
-        }
-        if (options.dns) {
-            record.setDns(*options.dns);
-        }
+        SettingsChange change;
+        change.dhcp = options.mode == SetMode::Dhcp;
+        change.address = options.address;
+        change.mask = options.mask;
+        change.gateway = options.gateway;
+        change.dns = options.dns;
+        record = ApplySettings(record, change);
         if (auto sent = session.socket()->SendConfiguration(record); !sent) {
             context.err << "Sending the configuration failed: " << sent.error().text << '\n';
             return kExitFailed;
@@ -98,6 +91,102 @@ int RunSet(const SetOptions& options, CliContext& context) {
     context.err << "The module did not answer with the new settings within "
                 << options.verifySeconds << " s.\n";
     return kExitFailed;
+}
+
+int RunConfigure(const ConfigureOptions& options, CliContext& context) {
+    std::ifstream file(options.file, std::ios::binary);
+    if (!file) {
+        context.err << "Cannot read " << options.file << '\n';
+        return kExitFailed;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    const SettingsPlan plan = ReadSettingsPlan(text.str());
+    if (!plan.error.empty()) {
+        context.err << options.file << ": " << plan.error << '\n';
+        return kExitFailed;
+    }
+
+    DiscoverySession session(context.prompt, context.loop, context.endpoints);
+    if (!session.open()) {
+        return kExitFailed;
+    }
+    (void)session.request();
+    const auto allFound = [&] {
+        return std::all_of(plan.rows.begin(), plan.rows.end(), [&](const SettingsRow& row) {
+            return !row.mac || session.findMac(*row.mac).has_value();
+        });
+    };
+    session.waitFor(ToMilliseconds(options.waitSeconds), allFound);
+
+    // Each row: its result, and the record written (when one was).
+    std::vector<ModuleResult> results(plan.rows.size());
+    std::vector<std::optional<ModuleRecord>> written(plan.rows.size());
+    for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+        const SettingsRow& row = plan.rows[i];
+        ModuleResult& result = results[i];
+        result.target.given = row.macText;
+        result.target.mac = row.mac;
+        if (!row.error.empty()) {
+            result.message = "line " + std::to_string(row.line) + ": " + row.error;
+            continue;
+        }
+        const auto found = session.findMac(*row.mac);
+        if (!found) {
+            result.message = "no module with this hardware address answered";
+            continue;
+        }
+        const ModuleRecord& record = session.list().record(*found);
+        result.target.address = record.address();
+        const ModuleRecord wanted = ApplySettings(record, row.change);
+        if (options.dryRun) {
+            result.ok = true;
+            result.message =
+                "would write " +
+                (wanted.address() == 0 ? std::string("DHCP") : FormatIpv4(wanted.address()));
+            continue;
+        }
+        if (auto sent = session.socket()->SendConfiguration(wanted); !sent) {
+            result.message = "sending failed: " + sent.error().text;
+            continue;
+        }
+        written[i] = wanted;
+    }
+
+    // Every module written is asked again until it answers with its new
+    // settings or the time is up.
+    const auto start = Clock::now();
+    const auto deadline = start + ToMilliseconds(options.verifySeconds);
+    const auto pending = [&] {
+        return std::any_of(written.begin(), written.end(), [](const auto& w) { return w; });
+    };
+    const auto confirm = [&] {
+        for (std::size_t i = 0; i < written.size(); ++i) {
+            const auto row = written[i] ? session.findMac(*plan.rows[i].mac) : std::nullopt;
+            if (row && HasSettings(session.list().record(*row), *written[i])) {
+                results[i].ok = true;
+                results[i].message = "verified";
+                results[i].target.address = written[i]->address();
+                results[i].seconds = std::chrono::duration<double>(Clock::now() - start).count();
+                written[i].reset();
+            }
+        }
+        return !pending();
+    };
+    while (pending() && Clock::now() < deadline) {
+        session.list().clear();
+        (void)session.request();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        session.waitFor(std::min(left, std::chrono::milliseconds(1000)), confirm);
+    }
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (written[i]) {
+            results[i].message = "written, but the module did not answer with the new settings";
+        }
+    }
+    PrintReport(context.out, results, options.json);
+    return ExitCodeOf(results);
 }
 
 }  // namespace lanscope::cli

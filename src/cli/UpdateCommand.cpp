@@ -1,7 +1,10 @@
+#include <algorithm>
 #include <chrono>
 #include <iostream>
+#include <memory>
 #include <optional>
 
+#include "cli/Batch.h"
 #include "cli/Commands.h"
 #include "platform/Console.h"
 #include "platform/ConsoleCredentials.h"
@@ -47,14 +50,8 @@ class ProgressPrinter {
     int m_shown = -1;
 };
 
-}  // namespace
-
-int RunUpdate(const UpdateOptions& options, CliContext& context) {
-    Ipv4 module = 0;
-    if (!ParseIpv4Strict(options.address, module)) {
-        context.err << "Not an IPv4 address: \"" << options.address << "\"\n";
-        return kExitUsage;
-    }
+// One module, with a progress bar and a line on the outcome.
+int UpdateOne(Ipv4 module, const UpdateOptions& options, CliContext& context) {
     ConsoleCredentials credentials(context.err, options.user, options.password);
     UpdateRunSettings settings;
     settings.imageFile = options.file;
@@ -100,6 +97,189 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
     }
     context.err << "Update failed.\n";
     return kExitFailed;
+}
+
+// A prompt for one module of a batch: its messages go out with its address
+// before them, and the last is kept for the report.
+class ModulePrompt : public Prompt {
+  public:
+    ModulePrompt(Prompt& inner, std::string address)
+        : m_inner(inner), m_address(std::move(address)) {}
+    void message(const std::string& text, const std::string& caption, PromptIcon icon) override {
+        m_last = text;
+        m_inner.message(m_address + ": " + text, caption, icon);
+    }
+    bool askYesNo(const std::string& text, const std::string& caption, bool defaultYes) override {
+        return m_inner.askYesNo(m_address + ": " + text, caption, defaultYes);
+    }
+    const std::string& last() const { return m_last; }
+
+  private:
+    Prompt& m_inner;
+    std::string m_address;
+    std::string m_last;
+};
+
+// One module's run in a batch.
+struct Job {
+    Job(const Target& target, const UpdateOptions& options, CliContext& context,
+        FerroxUpdateSocket& port)
+        : prompt(context.prompt, FormatIpv4(target.address)),
+          credentials(context.err, options.user, options.password),
+          session(Settings(target, options), prompt, credentials, kCaption, SteadyMilliseconds,
+                  NativePath),
+          loop(session, prompt, context.loop, kCaption, port, options.tick) {
+        result.target = target;
+    }
+
+    static UpdateRunSettings Settings(const Target& target, const UpdateOptions& options) {
+        UpdateRunSettings settings;
+        settings.imageFile = options.file;
+        settings.moduleAddress = target.address;
+        settings.restart = !options.noRestart;
+        return settings;
+    }
+
+    ModulePrompt prompt;
+    ConsoleCredentials credentials;
+    UpdateSession session;
+    UpdateLoop loop;
+    ModuleResult result;
+    std::chrono::steady_clock::time_point started;
+    int shownQuarter = -1;
+    bool finished = false;
+};
+
+int UpdateMany(const std::vector<Target>& targets, const UpdateOptions& options,
+               CliContext& context) {
+    // Progress on a terminal; the report is what scripts read.
+    const bool terminal = &context.out == &std::cout && IsTerminal(ConsoleStream::Output);
+    std::ostream& progress = options.json ? context.err : context.out;
+    FerroxUpdateSocket port(context.prompt, context.loop, kCaption, context.updateEndpoints);
+    std::vector<std::unique_ptr<Job>> jobs;
+    for (const Target& target : targets) {
+        jobs.push_back(std::make_unique<Job>(target, options, context, port));
+    }
+    std::size_t next = 0;
+    std::size_t running = 0;
+    const auto finish = [&](Job& job) {
+        job.finished = true;
+        job.loop.stop();
+        --running;
+        ModuleResult& result = job.result;
+        result.ok = job.session.outcome() == UpdateOutcome::Ok;
+        result.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - job.started).count();
+        // What the module acknowledged: all of it when it confirmed.
+        const auto& image = job.session.image();
+        const UpdateRun* run = job.session.run();
+        if (image && run) {
+            const std::uint32_t reached = std::max(run->currentAddress(), image->base);
+            result.bytes = result.ok
+                               ? image->length
+                               : std::min<std::uint64_t>(reached - image->base, image->length);
+        }
+        result.message = result.ok ? "update complete" : job.prompt.last();
+        if (!result.ok && result.message.empty()) {
+            result.message = "the module declined or ended the update";
+        }
+        if (terminal) {
+            progress << FormatIpv4(result.target.address) << ": "
+                     << (result.ok ? "done" : "FAILED: " + result.message) << std::endl;
+        }
+    };
+    const auto start = [&](Job& job) {
+        ++running;
+        job.started = std::chrono::steady_clock::now();
+        job.session.changed = [&] {
+            if (job.finished) {
+                return;
+            }
+            if (job.session.outcome() != UpdateOutcome::Running) {
+                finish(job);
+            } else if (terminal && job.session.progress() / 10 != job.shownTenth) {
+                job.shownTenth = job.session.progress() / 10;
+                progress << FormatIpv4(job.result.target.address) << ": " << job.shownTenth * 10
+                         << "%" << std::endl;
+            }
+        };
+        if (job.loop.open() == UpdateOutcome::Running) {
+            job.loop.begin();
+        }
+        if (job.session.outcome() != UpdateOutcome::Running && !job.finished) {
+            finish(job);
+        }
+    };
+    const auto fill = [&] {
+        while (next < jobs.size() && running < static_cast<std::size_t>(options.jobs)) {
+            start(*jobs[next++]);
+        }
+        return next == jobs.size() && running == 0;
+    };
+    // A failed module never stops the others: a slot that frees starts the
+    // next at once.
+    context.loop.runUntil(EventLoop::kForever, fill);
+
+    std::vector<ModuleResult> results;
+    for (const auto& job : jobs) {
+        results.push_back(job->result);
+    }
+    PrintReport(context.out, results, options.json);
+    return ExitCodeOf(results);
+}
+
+// What would be done, with nothing sent but the discovery.
+int ShowPlan(const std::vector<Target>& targets, const UpdateOptions& options,
+             CliContext& context) {
+    std::vector<ModuleResult> plan;
+    UpdateRunSettings settings;
+    settings.imageFile = options.file;
+    ConsoleCredentials noCredentials(context.err, std::nullopt, std::nullopt);
+    UpdateSession check(settings, context.prompt, noCredentials, kCaption, SteadyMilliseconds,
+                        NativePath);
+    // Only the image file is read: open() loads it and stops before any send.
+    const bool loaded = check.open() == UpdateOutcome::Running && check.image();
+    for (const Target& target : targets) {
+        ModuleResult entry;
+        entry.target = target;
+        entry.ok = loaded;
+        entry.bytes = loaded ? check.image()->length : 0;
+        entry.message =
+            loaded ? std::string("would update") + (options.noRestart ? "" : " and restart")
+                   : "the image file cannot be loaded";
+        plan.push_back(std::move(entry));
+    }
+    PrintReport(context.out, plan, options.json);
+    return ExitCodeOf(plan);
+}
+
+}  // namespace
+
+int RunUpdate(const UpdateOptions& options, CliContext& context) {
+    for (const std::string& name : options.targets) {
+        Ipv4 address = 0;
+        if (!ParseIpv4Strict(name, address) && !ParseMac(name)) {
+            context.err << "Neither an IPv4 nor a hardware address: \"" << name << "\"\n";
+            return kExitUsage;
+        }
+    }
+    TargetRequest request{options.targets, options.all, options.namePrefix, options.waitSeconds};
+    const auto targets = ResolveTargets(request, context);
+    if (!targets) {
+        return kExitFailed;
+    }
+    if (targets->empty()) {
+        context.err << (options.all ? "No module answered.\n" : "No module to update.\n");
+        return kExitFailed;
+    }
+    if (options.dryRun) {
+        return ShowPlan(*targets, options, context);
+    }
+    const bool batch = targets->size() > 1 || options.all || options.json;
+    if (!batch) {
+        return UpdateOne(targets->front().address, options, context);
+    }
+    return UpdateMany(*targets, options, context);
 }
 
 }  // namespace lanscope::cli

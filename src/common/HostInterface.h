@@ -29,4 +29,8 @@ struct HostInterface {
 // must not count their addresses. Order is kept.
 std::vector<HostInterface> LanInterfaces(const std::vector<HostInterface>& all);
 
+// Why LanInterfaces leaves an interface out ("down", "no carrier", ...);
+// empty when it keeps it.
+std::string SkipReason(const HostInterface& host);
+
 }  // namespace lanscope

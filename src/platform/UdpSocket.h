@@ -39,6 +39,9 @@ class UdpSocket {
 
     Result<void> bind(Ipv4 address, std::uint16_t port);
     Result<void> setBroadcast(bool enabled);
+    // Lets the socket share its port with others that allow it (for a
+    // diagnosis beside a running program; POSIX systems only).
+    Result<void> setReuseAddress(bool enabled);
     Result<std::uint16_t> localPort() const;
     // Asks for a receive buffer of this size; the system may grant less.
     void setReceiveBuffer(int bytes);

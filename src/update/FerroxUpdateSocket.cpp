@@ -9,11 +9,18 @@ namespace lanscope {
 
 FerroxUpdateSocket::FerroxUpdateSocket(ReplySink sink, Ipv4 module, Prompt& prompt, EventLoop& loop,
                                        const std::string& caption, UpdateEndpoints endpoints)
-    : m_sink(std::move(sink)), m_module(module), m_endpoints(endpoints) {
+    : FerroxUpdateSocket(prompt, loop, caption, endpoints) {
+    m_sink = std::move(sink);
+    m_module = module;
+}
+
+FerroxUpdateSocket::FerroxUpdateSocket(Prompt& prompt, EventLoop& loop, const std::string& caption,
+                                       UpdateEndpoints endpoints)
+    : m_endpoints(endpoints) {
     auto socket =
         UdpSocket::openBound(m_endpoints.bindAddress, m_endpoints.bindPort, /*broadcast=*/false);
     if (!socket) {
-        // The run goes on and ends by its time-out, as nothing will answer.
+        // The runs go on and end by their time-out, as nothing will answer.
         prompt.message(messages::UpdateBindErrorText(static_cast<long>(socket.error().code), 0),
                        caption, PromptIcon::Exclamation);
         return;
@@ -32,9 +39,44 @@ std::uint16_t FerroxUpdateSocket::localPort() const {
     return port ? *port : 0;
 }
 
+class FerroxUpdateSocket::Attachment : public UpdateTransport {
+  public:
+    Attachment(FerroxUpdateSocket& socket, Ipv4 module) : m_socket(socket), m_module(module) {}
+    ~Attachment() override { m_socket.m_attached.erase(m_module); }
+    void sendRequest(std::span<const std::uint8_t> datagram) override {
+        m_socket.sendTo(m_module, datagram);
+    }
+
+  private:
+    FerroxUpdateSocket& m_socket;
+    Ipv4 m_module;
+};
+
+std::unique_ptr<UpdateTransport> FerroxUpdateSocket::attach(Ipv4 module, ReplySink sink) {
+    m_attached[module] = std::move(sink);
+    return std::make_unique<Attachment>(*this, module);
+}
+
 void FerroxUpdateSocket::sendRequest(std::span<const std::uint8_t> datagram) {
+    sendTo(m_module, datagram);
+}
+
+void FerroxUpdateSocket::sendTo(Ipv4 module, std::span<const std::uint8_t> datagram) {
     if (m_socket.isOpen()) {
-        (void)m_socket.sendTo(datagram, m_module, m_endpoints.modulePort);
+        (void)m_socket.sendTo(datagram, module, m_endpoints.modulePort);
+    }
+}
+
+void FerroxUpdateSocket::deliver(Ipv4 sender, std::span<const std::uint8_t> reply) {
+    if (m_sink) {
+        m_sink(reply);
+        return;
+    }
+    const auto route = m_attached.find(sender);
+    if (route != m_attached.end()) {
+        // A copy: the run may end, and detach, while it handles the reply.
+        const ReplySink sink = route->second;
+        sink(reply);
     }
 }
 
@@ -64,7 +106,7 @@ void FerroxUpdateSocket::onReadable() {
             continue;
         }
         ++handled;
-        m_sink(std::span<const std::uint8_t>(buffer.data(), received->size));
+        deliver(received->sender, std::span<const std::uint8_t>(buffer.data(), received->size));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <span>
 
@@ -20,14 +21,20 @@ struct UpdateEndpoints {
     std::uint16_t modulePort = 20034;
 };
 
-// The datagram socket of one update run: requests to the module's port
-// 20034, every reply to the run on the thread that runs its event loop.
+// The datagram socket of update runs: requests to the module's port 20034,
+// replies to the runs on the thread that runs its event loop. One run owns
+// it (every reply is its own), or several share it, each attached with its
+// module's address: runs at once from one port, told apart by sender (and by
+// transfer id within the run).
 class FerroxUpdateSocket : public UpdateTransport {
   public:
     using ReplySink = std::function<void(std::span<const std::uint8_t>)>;
 
     FerroxUpdateSocket(ReplySink sink, Ipv4 module, Prompt& prompt, EventLoop& loop,
                        const std::string& caption, UpdateEndpoints endpoints = {});
+    // For runs that attach.
+    FerroxUpdateSocket(Prompt& prompt, EventLoop& loop, const std::string& caption,
+                       UpdateEndpoints endpoints = {});
     ~FerroxUpdateSocket() override;
     FerroxUpdateSocket(const FerroxUpdateSocket&) = delete;
     FerroxUpdateSocket& operator=(const FerroxUpdateSocket&) = delete;
@@ -37,10 +44,19 @@ class FerroxUpdateSocket : public UpdateTransport {
 
     void sendRequest(std::span<const std::uint8_t> datagram) override;
 
+    // A run's own transport on the shared socket: it sends to `module` and
+    // gets the replies from there, until destroyed.
+    std::unique_ptr<UpdateTransport> attach(Ipv4 module, ReplySink sink);
+
   private:
+    class Attachment;
+
     void onReadable();
+    void deliver(Ipv4 sender, std::span<const std::uint8_t> reply);
+    void sendTo(Ipv4 module, std::span<const std::uint8_t> datagram);
 
     ReplySink m_sink;
+    std::map<Ipv4, ReplySink> m_attached;
     Ipv4 m_module;
     UpdateEndpoints m_endpoints;
     UdpSocket m_socket;

@@ -24,6 +24,12 @@ UpdateLoop::UpdateLoop(UpdateSession& session, Prompt& prompt, EventLoop& loop, 
     };
 }
 
+UpdateLoop::UpdateLoop(UpdateSession& session, Prompt& prompt, EventLoop& loop, std::string caption,
+                       FerroxUpdateSocket& shared, std::chrono::milliseconds tick)
+    : UpdateLoop(session, prompt, loop, std::move(caption), UpdateEndpoints{}, tick) {
+    m_shared = &shared;
+}
+
 UpdateLoop::~UpdateLoop() {
     m_session.wakeAfter = nullptr;
 }
@@ -36,18 +42,27 @@ UpdateOutcome UpdateLoop::open() {
 }
 
 void UpdateLoop::begin() {
-    if (m_session.outcome() != UpdateOutcome::Running || m_socket) {
+    if (m_session.outcome() != UpdateOutcome::Running || m_transport) {
         return;
     }
     m_tick = m_loop.startTimer(m_tickInterval, true, [this] { m_session.onTick(); });
-    m_socket = std::make_unique<FerroxUpdateSocket>(
-        [this](std::span<const std::uint8_t> reply) { m_session.onReply(reply); },
-        m_session.settings().moduleAddress, m_prompt, m_loop, m_caption, m_endpoints);
-    m_session.beginTransfer(*m_socket);
+    auto sink = [this](std::span<const std::uint8_t> reply) { m_session.onReply(reply); };
+    const Ipv4 module = m_session.settings().moduleAddress;
+    if (m_shared != nullptr) {
+        m_transport = m_shared->attach(module, std::move(sink));
+    } else {
+        m_transport = std::make_unique<FerroxUpdateSocket>(std::move(sink), module, m_prompt,
+                                                           m_loop, m_caption, m_endpoints);
+    }
+    m_session.beginTransfer(*m_transport);
 }
 
 void UpdateLoop::stop() {
     m_tick.reset();
+    if (m_shared != nullptr) {
+        // Later replies from this module are no one's.
+        m_transport.reset();
+    }
 }
 
 }  // namespace lanscope

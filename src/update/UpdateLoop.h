@@ -21,6 +21,9 @@ class UpdateLoop {
     UpdateLoop(UpdateSession& session, Prompt& prompt, EventLoop& loop, std::string caption,
                UpdateEndpoints endpoints = {},
                std::chrono::milliseconds tick = std::chrono::seconds(1));
+    // A run beside others on one socket (which must outlive it).
+    UpdateLoop(UpdateSession& session, Prompt& prompt, EventLoop& loop, std::string caption,
+               FerroxUpdateSocket& shared, std::chrono::milliseconds tick);
     ~UpdateLoop();
     UpdateLoop(const UpdateLoop&) = delete;
     UpdateLoop& operator=(const UpdateLoop&) = delete;
@@ -41,7 +44,8 @@ class UpdateLoop {
     std::chrono::milliseconds m_tickInterval;
     std::unique_ptr<EventLoop::Registration> m_tick;
     std::unique_ptr<EventLoop::Registration> m_wakeUp;
-    std::unique_ptr<FerroxUpdateSocket> m_socket;
+    FerroxUpdateSocket* m_shared = nullptr;
+    std::unique_ptr<UpdateTransport> m_transport;
 };
 
 }  // namespace lanscope

@@ -37,9 +37,10 @@ struct MainWindow : test::GuiServices {
     }();
     std::unique_ptr<CLanscopeDlg> window;
 
-    MainWindow() {
+    explicit MainWindow(std::chrono::milliseconds emptyHintDelay = 10s) {
         services.endpoints = FerroxEndpoints{kLoopback, 0, kLoopback, peer.localPort().value()};
         services.requestPause = 100ms;
+        services.emptyHintDelay = emptyHintDelay;
         window = std::make_unique<CLanscopeDlg>(services);
         window->show();
     }
@@ -385,6 +386,32 @@ TEST(MainWindow, ListToolTipShowsTheSecondNameCutTo79Characters) {
     EXPECT_EQ(tipAt(QPoint(5, w.list()->viewport()->height() - 3)),
               "List of LAN cards on current network");
     EXPECT_EQ(w.button("exitButton")->toolTip(), "Exit this program");
+}
+
+TEST(MainWindow, AnEmptyListPointsToTheDiagnosisUntilTheFirstReply) {
+    MainWindow w(50ms);
+    const auto hint = [&] { return w.window->findChild<QLabel*>(QStringLiteral("emptyHint")); };
+    ASSERT_TRUE(test::WaitUntil([&] { return hint() != nullptr && hint()->isVisible(); }));
+    EXPECT_EQ(hint()->text(), "No module answered. Run lanscope-cli doctor for a diagnosis.");
+    // Not a line: nothing to count, select or open, and the area's tip stays.
+    EXPECT_EQ(w.list()->model()->rowCount(), 0);
+    const QPoint onHint = hint()->geometry().center();
+    QTest::mouseClick(w.list()->viewport(), Qt::LeftButton, {}, onHint);
+    QTest::mouseDClick(w.list()->viewport(), Qt::LeftButton, {}, onHint);
+    EXPECT_TRUE(w.list()->selectionModel()->selectedRows().isEmpty());
+    EXPECT_TRUE(w.urlOpener.opened.empty());
+    QHelpEvent tip(QEvent::ToolTip, onHint, w.list()->viewport()->mapToGlobal(onHint));
+    QApplication::sendEvent(w.list()->viewport(), &tip);
+    EXPECT_EQ(QToolTip::text(), "List of LAN cards on current network");
+
+    w.reply(test::kMacA, "Pump");
+    ASSERT_TRUE(w.waitForLines(1));
+    EXPECT_FALSE(hint()->isVisible());
+    // A later search that empties the list brings it back no more.
+    QTest::mouseClick(w.button("searchButton"), Qt::LeftButton);
+    ASSERT_EQ(w.window->moduleList().size(), 0u);
+    QTest::qWait(100);
+    EXPECT_FALSE(hint()->isVisible());
 }
 
 TEST(MainWindow, HelpShowsTheTextAndF1InsideOpensNothingMore) {

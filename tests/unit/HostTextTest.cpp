@@ -87,6 +87,15 @@ TEST(LanInterfaces, OnlyUpRunningBroadcastInterfacesWithAddressResolutionCount) 
         names.push_back(host.name);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"eth0", "wlan0"}));
+    // The reason the diagnosis gives for each one left out.
+    std::vector<std::string> reasons;
+    for (const HostInterface& host : all) {
+        reasons.push_back(SkipReason(host));
+    }
+    EXPECT_EQ(reasons,
+              (std::vector<std::string>{
+                  "loopback", "", "no carrier", "not broadcast-capable", "not broadcast-capable",
+                  "no address resolution (a dummy or tunnel)", "no carrier", "down", ""}));
 }
 
 }  // namespace

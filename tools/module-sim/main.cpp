@@ -233,6 +233,8 @@ int main(int argc, char** argv) {
         "writes like the real hardware.",
         "lanscope-module-sim"};
     cli.allow_windows_style_options(false);  // "/path" is a file name, not an option
+    // The test bed names every module; options given after its own win.
+    cli.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     std::string mac = "02-4c-53-00-00-01";
     cli.add_option("--mac", mac, "Hardware address")->capture_default_str();
     cli.add_option("--name", options.identity.name, "First name text")->capture_default_str();

@@ -63,6 +63,14 @@ Result<void> UdpSocket::setBroadcast(bool enabled) {
     return {};
 }
 
+Result<void> UdpSocket::setReuseAddress(bool enabled) {
+    const int value = enabled ? 1 : 0;
+    if (::setsockopt(Native(m_fd), SOL_SOCKET, SO_REUSEADDR, &value, sizeof value) != 0) {
+        return LastError("setsockopt(SO_REUSEADDR)");
+    }
+    return {};
+}
+
 void UdpSocket::setReceiveBuffer(int bytes) {
     ::setsockopt(Native(m_fd), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }

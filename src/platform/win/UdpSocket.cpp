@@ -103,6 +103,12 @@ Result<void> UdpSocket::setBroadcast(bool enabled) {
     return {};
 }
 
+Result<void> UdpSocket::setReuseAddress(bool) {
+    // On Windows the option lets a socket take over a port another program
+    // holds: never for us.
+    return Error{WSAEOPNOTSUPP, "SO_REUSEADDR is not used on Windows"};
+}
+
 void UdpSocket::setReceiveBuffer(int bytes) {
     ::setsockopt(Native(m_fd), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes),
                  sizeof bytes);

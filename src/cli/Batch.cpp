@@ -1,0 +1,155 @@
+#include "cli/Batch.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "cli/Table.h"
+#include "common/Text.h"
+#include "discovery/DiscoverySession.h"
+
+namespace lanscope::cli {
+
+namespace {
+
+bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+// "02-4C-53-00-00-01", without the brackets of the list's column.
+std::string PlainMac(const MacAddress& mac) {
+    const std::string bracketed = FormatMacBracketed(mac);
+    return bracketed.substr(1, bracketed.size() - 2);
+}
+
+Target TargetOf(const ModuleList& list, std::size_t row, const std::string& given) {
+    const auto columns = SplitListLine(list.text(row));
+    Target target;
+    target.given = given;
+    target.mac = list.record(row).mac();
+    target.name = EightBitToUtf8(columns.name);
+    // The address it answered from: a module on DHCP reports none of its own.
+    if (!ParseIpv4Strict(columns.address, target.address)) {
+        target.address = list.record(row).address();
+    }
+    return target;
+}
+
+}  // namespace
+
+std::optional<std::vector<Target>> ResolveTargets(const TargetRequest& request,
+                                                  CliContext& context) {
+    std::vector<Target> targets;
+    std::vector<std::pair<std::size_t, MacAddress>> byMac;  // index into targets
+    for (const std::string& name : request.names) {
+        Target target;
+        target.given = name;
+        if (ParseIpv4Strict(name, target.address)) {
+            targets.push_back(std::move(target));
+        } else if (const auto mac = ParseMac(name)) {
+            target.mac = *mac;
+            byMac.emplace_back(targets.size(), *mac);
+            targets.push_back(std::move(target));
+        } else {
+            context.err << "Neither an IPv4 nor a hardware address: \"" << name << "\"\n";
+            return std::nullopt;
+        }
+    }
+    if (byMac.empty() && !request.all) {
+        return targets;
+    }
+
+    DiscoverySession discovery(context.prompt, context.loop, context.endpoints);
+    if (!discovery.open()) {
+        return std::nullopt;
+    }
+    (void)discovery.request();
+    const auto wait = std::chrono::milliseconds(static_cast<long long>(request.waitSeconds * 1000));
+    const auto allFound = [&] {
+        return std::all_of(byMac.begin(), byMac.end(),
+                           [&](const auto& entry) { return discovery.findMac(entry.second); });
+    };
+    // With --all every answer counts, so the whole time is waited.
+    discovery.waitFor(wait, request.all ? std::function<bool()>() : allFound);
+    discovery.close();
+
+    bool missing = false;
+    for (const auto& [index, mac] : byMac) {
+        const auto row = discovery.findMac(mac);
+        if (!row) {
+            context.err << "No module with hardware address " << FormatMacBracketed(mac)
+                        << " answered within " << request.waitSeconds << " s.\n";
+            missing = true;
+            continue;
+        }
+        targets[index] = TargetOf(discovery.list(), *row, targets[index].given);
+    }
+    if (missing) {
+        return std::nullopt;
+    }
+    if (request.all) {
+        const ModuleList& list = discovery.list();
+        for (std::size_t row = 0; row < list.size(); ++row) {
+            Target found = TargetOf(list, row, "");
+            found.given = FormatIpv4(found.address);
+            const bool named = std::any_of(targets.begin(), targets.end(), [&](const Target& t) {
+                return t.address == found.address;
+            });
+            if (!named && StartsWithIgnoringCase(found.name, request.namePrefix)) {
+                targets.push_back(std::move(found));
+            }
+        }
+    }
+    return targets;
+}
+
+void PrintReport(std::ostream& out, const std::vector<ModuleResult>& results, bool json) {
+    if (json) {
+        auto list = nlohmann::ordered_json::array();
+        for (const ModuleResult& result : results) {
+            nlohmann::ordered_json entry = {{"module", result.target.given},
+                                            {"address", FormatIpv4(result.target.address)},
+                                            {"mac", nullptr},
+                                            {"name", result.target.name},
+                                            {"result", result.ok ? "ok" : "failed"},
+                                            {"message", EightBitToUtf8(result.message)},
+                                            {"bytes", result.bytes},
+                                            {"seconds", result.seconds}};
+            if (result.target.mac) {
+                entry["mac"] = PlainMac(*result.target.mac);
+            }
+            list.push_back(std::move(entry));
+        }
+        out << list.dump(2) << '\n';
+        return;
+    }
+    std::vector<std::vector<std::string>> rows;
+    for (const ModuleResult& result : results) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.2f", result.seconds);
+        rows.push_back({FormatIpv4(result.target.address),
+                        result.target.mac ? PlainMac(*result.target.mac) : std::string(),
+                        result.ok ? "ok" : "FAILED", std::to_string(result.bytes), seconds,
+                        EightBitToUtf8(result.message)});
+    }
+    PrintTable(out, {"MODULE", "MAC", "RESULT", "BYTES", "SECONDS", "MESSAGE"}, rows);
+    const auto failed = std::count_if(results.begin(), results.end(),
+                                      [](const ModuleResult& result) { return !result.ok; });
+    out << results.size() - static_cast<std::size_t>(failed) << " of " << results.size()
+        << " modules succeeded.\n";
+}
+
+int ExitCodeOf(const std::vector<ModuleResult>& results) {
+    return std::all_of(results.begin(), results.end(),
+                       [](const ModuleResult& result) { return result.ok; })
+               ? kExitOk
+               : kExitFailed;
+}
+
+}  // namespace lanscope::cli

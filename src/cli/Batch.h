@@ -1,0 +1,50 @@
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "discovery/Datagrams.h"
+
+namespace lanscope::cli {
+
+// A module a command works on, as the user named it and as it was found.
+struct Target {
+    std::string given;  // the address or hardware address on the command line
+    Ipv4 address = 0;
+    std::optional<MacAddress> mac;
+    std::string name;  // UTF-8, when a discovery found the module
+};
+
+struct TargetRequest {
+    std::vector<std::string> names;  // addresses and hardware addresses
+    bool all = false;                // every module that answers
+    std::string namePrefix;          // with `all`: only names starting so
+    double waitSeconds = 2.0;        // for the discovery, when one is needed
+};
+
+// Addresses stand for themselves; hardware addresses and --all are looked up
+// in one discovery (which is closed again, so the port is free afterwards).
+// Nothing when a name is neither, or a hardware address did not answer
+// (said on the error stream).
+std::optional<std::vector<Target>> ResolveTargets(const TargetRequest& request,
+                                                  CliContext& context);
+
+// What became of one module in a batch.
+struct ModuleResult {
+    Target target;
+    bool ok = false;
+    std::string message;  // why it failed, or what was done
+    std::uint64_t bytes = 0;
+    double seconds = 0;
+};
+
+// The closing report: a table, or JSON (one object per module).
+void PrintReport(std::ostream& out, const std::vector<ModuleResult>& results, bool json);
+
+// 0 when every module succeeded, 1 otherwise.
+int ExitCodeOf(const std::vector<ModuleResult>& results);
+
+}  // namespace lanscope::cli

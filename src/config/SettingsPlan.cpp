@@ -1,0 +1,190 @@
+#include "config/SettingsPlan.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace lanscope {
+
+namespace {
+
+std::string Trim(std::string_view text) {
+    const auto begin = text.find_first_not_of(" \t\r");
+    if (begin == std::string_view::npos) {
+        return {};
+    }
+    const auto end = text.find_last_not_of(" \t\r");
+    return std::string(text.substr(begin, end - begin + 1));
+}
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Cells split at commas; a cell in double quotes may hold commas ("" is a
+// quote).
+std::vector<std::string> SplitCsv(std::string_view line) {
+    std::vector<std::string> cells(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+                cells.back() += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                cells.back() += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            cells.emplace_back();
+        } else {
+            cells.back() += c;
+        }
+    }
+    for (std::string& cell : cells) {
+        cell = Trim(cell);
+    }
+    return cells;
+}
+
+enum Column { kMac, kIp, kMask, kGateway, kDns, kDhcp, kColumns };
+constexpr std::array<const char*, kColumns> kColumnNames = {"mac",     "ip",  "mask",
+                                                            "gateway", "dns", "dhcp"};
+
+std::optional<bool> ReadYesNo(const std::string& text) {
+    const std::string value = Lower(text);
+    if (value == "yes" || value == "true" || value == "1") {
+        return true;
+    }
+    if (value == "no" || value == "false" || value == "0") {
+        return false;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+ModuleRecord ApplySettings(ModuleRecord record, const SettingsChange& change) {
+    if (change.dhcp) {
+        record.setAddress(0);
+        return record;
+    }
+    if (change.address) {
+        record.setAddress(*change.address);
+    }
+    if (change.mask) {
+        record.setMask(*change.mask);
+    }
+    if (change.gateway) {
+        record.setGateway(*change.gateway);
+    }
+    if (change.dns) {
+        record.setDns(*change.dns);
+    }
+    return record;
+}
+
+bool HasSettings(const ModuleRecord& answered, const ModuleRecord& written) {
+    return answered.address() == written.address() && answered.mask() == written.mask() &&
+           answered.gateway() == written.gateway() && answered.dns() == written.dns();
+}
+
+SettingsPlan ReadSettingsPlan(std::string_view text) {
+    SettingsPlan plan;
+    std::array<int, kColumns> at;
+    at.fill(-1);
+    bool haveHeader = false;
+    std::size_t lineNumber = 0;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        const std::string trimmed = Trim(line);
+        if (trimmed.empty() || trimmed.front() == '#') {
+            continue;
+        }
+        const auto cells = SplitCsv(line);
+        if (!haveHeader) {
+            for (std::size_t i = 0; i < cells.size(); ++i) {
+                const auto name = Lower(cells[i]);
+                const auto known = std::find_if(kColumnNames.begin(), kColumnNames.end(),
+                                                [&](const char* n) { return name == n; });
+                if (known == kColumnNames.end()) {
+                    plan.error = "line " + std::to_string(lineNumber) + ": unknown column \"" +
+                                 cells[i] + "\" (known: mac, ip, mask, gateway, dns, dhcp)";
+                    return plan;
+                }
+                at[static_cast<std::size_t>(known - kColumnNames.begin())] = static_cast<int>(i);
+            }
+            if (at[kMac] < 0) {
+                plan.error = "line " + std::to_string(lineNumber) + ": no \"mac\" column";
+                return plan;
+            }
+            haveHeader = true;
+            continue;
+        }
+        SettingsRow row;
+        row.line = lineNumber;
+        const auto cell = [&](Column column) -> std::string {
+            const int index = at[column];
+            return index >= 0 && static_cast<std::size_t>(index) < cells.size()
+                       ? cells[static_cast<std::size_t>(index)]
+                       : std::string();
+        };
+        row.macText = cell(kMac);
+        row.mac = ParseMac(row.macText);
+        if (!row.mac) {
+            row.error = "not a hardware address: \"" + row.macText + "\"";
+        }
+        if (at[kDhcp] >= 0 && !cell(kDhcp).empty()) {
+            const auto dhcp = ReadYesNo(cell(kDhcp));
+            if (!dhcp && row.error.empty()) {
+                row.error = "dhcp must be yes or no: \"" + cell(kDhcp) + "\"";
+            }
+            row.change.dhcp = dhcp.value_or(false);
+        }
+        const std::array<std::pair<Column, std::optional<Ipv4>*>, 4> addresses = {
+            {{kIp, &row.change.address},
+             {kMask, &row.change.mask},
+             {kGateway, &row.change.gateway},
+             {kDns, &row.change.dns}}};
+        bool anyAddress = false;
+        for (const auto& [column, target] : addresses) {
+            const std::string value = cell(column);
+            if (value.empty()) {
+                continue;
+            }
+            Ipv4 address = 0;
+            if (!ParseIpv4Strict(value, address)) {
+                if (row.error.empty()) {
+                    row.error = std::string("not an IPv4 address in ") +
+                                kColumnNames[static_cast<std::size_t>(column)] + ": \"" + value +
+                                "\"";
+                }
+                continue;
+            }
+            *target = address;
+            anyAddress = true;
+        }
+        if (row.error.empty() && row.change.dhcp && anyAddress) {
+            row.error = "DHCP and static settings in one row";
+        }
+        if (row.error.empty() && !row.change.dhcp && !anyAddress) {
+            row.error = "no settings to write";
+        }
+        plan.rows.push_back(std::move(row));
+    }
+    if (!haveHeader) {
+        plan.error = "the file is empty (a header row such as mac,ip,mask,gateway,dns comes first)";
+    }
+    return plan;
+}
+
+}  // namespace lanscope

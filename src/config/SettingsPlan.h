@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Ipv4.h"
+#include "discovery/Datagrams.h"
+
+namespace lanscope {
+
+// New network settings for one module: DHCP, or the named static settings
+// (those not named stay as the module reports them).
+struct SettingsChange {
+    bool dhcp = false;
+    std::optional<Ipv4> address;
+    std::optional<Ipv4> mask;
+    std::optional<Ipv4> gateway;
+    std::optional<Ipv4> dns;
+};
+
+// The record a configuration write carries: the module's own, changed.
+ModuleRecord ApplySettings(ModuleRecord record, const SettingsChange& change);
+
+// Whether a module answers with the settings a write gave it.
+bool HasSettings(const ModuleRecord& answered, const ModuleRecord& written);
+
+// One row of a settings file.
+struct SettingsRow {
+    std::size_t line = 0;  // 1-based, in the file
+    std::string macText;   // as written
+    std::optional<MacAddress> mac;
+    SettingsChange change;
+    std::string error;  // why the row cannot be used; empty when it can
+};
+
+// A CSV file with a header row naming its columns, in any order and case:
+// "mac" and either "ip", "mask", "gateway", "dns" (empty cells keep the
+// module's value) or "dhcp" (yes/no, true/false, 1/0). Blank lines and lines
+// starting with "#" are skipped. Rows that cannot be used carry their error;
+// the others stand. `error` is set when the file as a whole cannot be read.
+struct SettingsPlan {
+    std::vector<SettingsRow> rows;
+    std::string error;
+};
+SettingsPlan ReadSettingsPlan(std::string_view text);
+
+}  // namespace lanscope

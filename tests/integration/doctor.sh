@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# lanscope-cli doctor on a workstation with three faults: an interface that
+# cannot reach modules (a dummy where the kernel has them, else an adapter
+# without carrier), port 20034 held by another program, and a module whose
+# address lies outside every subnet of the workstation.
+source "$(dirname "$0")/common.sh"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export CLI work
+
+"$TESTBED" --modules 2 --address 2 10.9.8.7 -- bash -c '
+    set -euo pipefail
+    source "'"$here"'/common.sh"
+    if ip link add dummy0 type dummy 2>/dev/null; then
+        ip addr add 10.66.0.1/24 dev dummy0
+        ip link set dummy0 up
+        skipped="dummy0  10.66.0.1/24  skipped: no address resolution (a dummy or tunnel)"
+    else
+        ip link add vx0 type veth peer name vx1
+        ip addr add 10.66.0.1/24 dev vx0
+        ip link set vx0 up
+        skipped="vx0  10.66.0.1/24  skipped: no carrier"
+    fi
+    # Another program on the port (one that lets others share it, as
+    # some do).
+    python3 -c "
+import socket, time
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind((\"0.0.0.0\", 20034))
+time.sleep(30)" &
+    holder=$!
+    for _ in $(seq 50); do
+        ss -Hulpn "sport = :20034" | grep -q . && break
+        sleep 0.1
+    done
+
+    if "$CLI" doctor --wait 1 > "$work/report"; then
+        fail "doctor found nothing wrong"
+    fi
+    kill "$holder"
+    cat "$work/report"
+    grep -qF "$skipped" "$work/report" || fail "the unusable interface is not named"
+    grep -qF "eth0  192.0.2.1/24  used" "$work/report" || fail "the LAN interface is not named"
+    grep -qE "in use by python3 \(pid $holder\)" "$work/report" || fail "the holder is not named"
+    grep -qF "eth0: 2 module(s) answered" "$work/report" || fail "the replies are not counted"
+    grep -qF "answered from 10.9.8.7, outside every interface'"'"'s subnet" "$work/report" \
+        || fail "the module outside the subnet is not named"
+'
+echo "PASS"

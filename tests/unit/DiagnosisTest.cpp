@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include "config/SettingsPlan.h"
+#include "discovery/Diagnosis.h"
+
+namespace lanscope {
+namespace {
+
+TEST(FirewallFinding, ReadsWhatDropsTheModulesPort) {
+    struct Case {
+        const char* nft;
+        const char* iptables;
+        const char* finding;  // a part of it; "" for none
+    };
+    const Case cases[] = {
+        {"", "", ""},
+        // nftables: default drop without an exception, with one, and a rule
+        // that drops the port itself (in a set).
+        {"table inet filter {\n chain input {\n  type filter hook input priority 0; policy drop;\n"
+         "  ct state established accept\n }\n}\n",
+         "", "nftables: incoming traffic is dropped by default"},
+        {"table inet filter {\n chain input {\n  type filter hook input priority 0; policy drop;\n"
+         "  udp dport 20034 accept\n }\n}\n",
+         "", ""},
+        {"table inet filter {\n chain input {\n  type filter hook input priority 0; policy "
+         "accept;\n"
+         "  udp dport { 53, 20034 } drop\n }\n}\n",
+         "", "nftables drops UDP port 20034 (udp dport { 53, 20034 } drop)"},
+        // A rule in the output chain or for another port is no matter.
+        {"table inet filter {\n chain output {\n  type filter hook output priority 0;\n"
+         "  udp dport 20034 drop\n }\n chain input {\n  type filter hook input priority 0;\n"
+         "  udp dport 200345 drop\n }\n}\n",
+         "", ""},
+        // iptables.
+        {"", "-P INPUT DROP\n-P FORWARD DROP\n-P OUTPUT ACCEPT\n",
+         "iptables: incoming traffic is dropped by default"},
+        {"", "-P INPUT DROP\n-A INPUT -p udp -m udp --dport 20034 -j ACCEPT\n", ""},
+        {"", "-P INPUT ACCEPT\n-A INPUT -p udp -m multiport --dports 53,20034 -j REJECT\n",
+         "iptables drops UDP port 20034"},
+        {"", "-A INPUT -p tcp -m tcp --dport 20034 -j DROP\n", ""},
+    };
+    for (const Case& c : cases) {
+        const std::string finding = FirewallFinding(c.nft, c.iptables, 20034);
+        if (std::string(c.finding).empty()) {
+            EXPECT_EQ(finding, "") << c.nft << c.iptables;
+        } else {
+            EXPECT_NE(finding.find(c.finding), std::string::npos) << finding;
+        }
+    }
+}
+
+TEST(SettingsPlan, ReadsRowsAndSaysWhatIsWrongWithEach) {
+    const auto plan = ReadSettingsPlan(
+        "# plant hall 3\r\n"
+        "MAC, IP, Mask, Gateway, DNS\r\n"
+        "02-4c-53-00-00-01,192.0.2.50,255.255.255.0,192.0.2.1,192.0.2.53\r\n"
+        "02:4C:53:00:00:02,192.0.2.51,,,\r\n"
+        "\r\n"
+        "02-4c-53-00-00-03,192.0.2.300,,,\r\n"
+        "not-a-mac,192.0.2.52,,,\r\n"
+        "02-4c-53-00-00-04,,,,\r\n");
+    ASSERT_EQ(plan.error, "");
+    ASSERT_EQ(plan.rows.size(), 5u);
+    EXPECT_EQ(plan.rows[0].error, "");
+    EXPECT_EQ(plan.rows[0].change.gateway, MakeIpv4(192, 0, 2, 1));
+    EXPECT_EQ(plan.rows[1].error, "");
+    EXPECT_EQ(plan.rows[1].change.address, MakeIpv4(192, 0, 2, 51));
+    EXPECT_FALSE(plan.rows[1].change.mask);  // kept as the module has it
+    EXPECT_EQ(plan.rows[2].line, 6u);
+    EXPECT_EQ(plan.rows[2].error, "not an IPv4 address in ip: \"192.0.2.300\"");
+    EXPECT_EQ(plan.rows[3].error, "not a hardware address: \"not-a-mac\"");
+    EXPECT_EQ(plan.rows[4].error, "no settings to write");
+
+    const auto dhcp =
+        ReadSettingsPlan("dhcp,mac\nyes,02-4c-53-00-00-01\nmaybe,02-4c-53-00-00-02\n");
+    ASSERT_EQ(dhcp.rows.size(), 2u);
+    EXPECT_TRUE(dhcp.rows[0].change.dhcp);
+    EXPECT_EQ(dhcp.rows[1].error, "dhcp must be yes or no: \"maybe\"");
+
+    EXPECT_NE(ReadSettingsPlan("mac,ip,color\n").error.find("unknown column \"color\""),
+              std::string::npos);
+    EXPECT_NE(ReadSettingsPlan("ip,mask\n").error.find("no \"mac\" column"), std::string::npos);
+    EXPECT_NE(ReadSettingsPlan("\n# nothing\n").error.find("empty"), std::string::npos);
+}
+
+TEST(SettingsPlan, AWriteChangesOnlyWhatTheRowNames) {
+    ModuleRecord record;
+    record.setAddress(MakeIpv4(192, 0, 2, 11));
+    record.setMask(MakeIpv4(255, 255, 255, 0));
+    record.setGateway(MakeIpv4(192, 0, 2, 1));
+    SettingsChange change;
+    change.address = MakeIpv4(192, 0, 2, 99);
+    const ModuleRecord written = ApplySettings(record, change);
+    EXPECT_EQ(written.address(), MakeIpv4(192, 0, 2, 99));
+    EXPECT_EQ(written.mask(), record.mask());
+    EXPECT_EQ(written.gateway(), record.gateway());
+    EXPECT_FALSE(HasSettings(record, written));
+    EXPECT_TRUE(HasSettings(written, written));
+    change.dhcp = true;
+    EXPECT_EQ(ApplySettings(record, change).address(), 0u);
+}
+
+TEST(InAnySubnet, AModuleOutsideEveryInterfaceIsFound) {
+    HostInterface a;
+    a.address = MakeIpv4(192, 0, 2, 1);
+    a.mask = MakeIpv4(255, 255, 255, 128);
+    HostInterface b = a;
+    b.address = MakeIpv4(192, 0, 2, 129);
+    EXPECT_TRUE(InAnySubnet(MakeIpv4(192, 0, 2, 140), {a, b}));
+    EXPECT_FALSE(InAnySubnet(MakeIpv4(192, 0, 2, 140), {a}));
+    EXPECT_FALSE(InAnySubnet(MakeIpv4(10, 1, 2, 3), {a, b}));
+}
+
+}  // namespace
+}  // namespace lanscope
