@@ -197,9 +197,11 @@ int UpdateMany(const std::vector<Target>& targets, const UpdateOptions& options,
             }
             if (job.session.outcome() != UpdateOutcome::Running) {
                 finish(job);
-            } else if (terminal && job.session.progress() / 10 != job.shownTenth) {
-                job.shownTenth = job.session.progress() / 10;
-                progress << FormatIpv4(job.result.target.address) << ": " << job.shownTenth * 10
+            } else if (terminal && job.session.progress() / 25 != job.shownQuarter) {
+                // A few lines per module: with many at once a bar each would
+                // be a wall of text.
+                job.shownQuarter = job.session.progress() / 25;
+                progress << FormatIpv4(job.result.target.address) << ": " << job.shownQuarter * 25
                          << "%" << std::endl;
             }
         };
