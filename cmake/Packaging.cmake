@@ -8,7 +8,8 @@ if(WIN32)
     set(LANSCOPE_DOC_DESTINATION .)
 else()
     set(LANSCOPE_BIN_DESTINATION ${CMAKE_INSTALL_BINDIR})
-    set(LANSCOPE_DOC_DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    # Named after the package, as Debian wants.
+    set(LANSCOPE_DOC_DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lanscope)
 endif()
 
 install(TARGETS lanscope-cli lanscope-module-sim RUNTIME DESTINATION ${LANSCOPE_BIN_DESTINATION})
@@ -43,7 +44,9 @@ else()
         DEPENDS ${compressed}/changelog.Debian)
     list(APPEND gzipped ${compressed}/changelog.Debian.gz)
     add_custom_target(lanscope_compressed_docs ALL DEPENDS ${gzipped})
-    install(FILES ${compressed}/changelog.Debian.gz DESTINATION ${LANSCOPE_DOC_DESTINATION})
+    # A package of its own sources (no Debian revision): "changelog.gz".
+    install(FILES ${compressed}/changelog.Debian.gz DESTINATION ${LANSCOPE_DOC_DESTINATION}
+        RENAME changelog.gz)
 endif()
 
 if(TARGET lanscope)
