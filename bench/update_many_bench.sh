@@ -16,14 +16,17 @@ trap 'rm -rf "$work"' EXIT
 srec_cat -generate 0 0x100000 -random -o "$work/image_APP.s19" -motorola -address-length=4
 export bin work runs
 
-LANSCOPE_BIN_DIR="$bin" scripts/testbed --modules 8 --sim "$bin/lanscope-module-sim" --all --quiet \
+# Real modules have processors of their own; eight simulators share this
+# computer's with the tool, so they answer without spinning (both runs).
+LANSCOPE_BIN_DIR="$bin" scripts/testbed --modules 8 --sim "$bin/lanscope-module-sim" \
+    --all "--quiet --fw-spin-us 0" \
     -- bash -c '
     set -euo pipefail
     median() { sort -n | awk "{ v[NR] = \$1 } END { print v[int((NR + 1) / 2)] }"; }
     seconds() { local start=$(date +%s%N); "$@" > /dev/null; echo "$(( ($(date +%s%N) - start) / 1000 ))e-6"; }
     for _ in $(seq 1 "$runs"); do
         seconds "$bin/lanscope-cli" update 192.0.2.11 "$work/image_APP.s19" --no-restart >> "$work/one"
-        seconds "$bin/lanscope-cli" update --all --wait 0.5 "$work/image_APP.s19" --no-restart \
+        seconds "$bin/lanscope-cli" update 192.0.2.1{1..8} "$work/image_APP.s19" --no-restart \
             --jobs 8 --json >> "$work/eight"
     done
     one=$(awk "{ printf \"%.6f\n\", \$1 }" "$work/one" | median)
@@ -31,7 +34,7 @@ LANSCOPE_BIN_DIR="$bin" scripts/testbed --modules 8 --sim "$bin/lanscope-module-
     awk -v o="$one" -v e="$eight" -v r="$runs" "BEGIN {
         printf \"1 MiB update, medians of %d runs\n\", r
         printf \"one module:                  %.3f s\n\", o
-        printf \"8 modules, --jobs 8 (--all): %.3f s (0.5 s of it the discovery)\n\", e
+        printf \"8 modules, --jobs 8:         %.3f s\n\", e
         printf \"ratio: %.2f (target <= 1.5)\n\", e / o
     }"
 '

@@ -84,7 +84,9 @@ void FerroxUpdateSocket::onReadable() {
     // Each reply makes the run send the next request, whose reply is usually
     // back within microseconds: waiting for it here, briefly, spares a trip
     // through the event loop per chunk. A bounded number per turn keeps the
-    // window answering (Cancel) while a transfer runs.
+    // window answering (Cancel) while a transfer runs. Runs that share the
+    // socket do not wait: the replies of the others keep it busy, and a
+    // spin would take the time their modules' answers need.
     constexpr int kRepliesPerTurn = 64;
     constexpr int kWaitForNextMs = 2;
     constexpr auto kSpinForNext = std::chrono::microseconds(300);
@@ -96,7 +98,8 @@ void FerroxUpdateSocket::onReadable() {
             if (!IsWouldBlock(received.error())) {
                 continue;
             }
-            if (handled == 0 || handled >= kRepliesPerTurn || !m_socket.isOpen() ||
+            const bool shared = !m_sink;
+            if (handled == 0 || handled >= kRepliesPerTurn || !m_socket.isOpen() || shared ||
                 !m_socket.awaitReadable(kSpinForNext, kWaitForNextMs)) {
                 return;
             }

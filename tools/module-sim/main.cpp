@@ -41,6 +41,7 @@ struct Options {
     sim::ModuleIdentity identity;
     bool dhcp = false;
     int replyDelayMs = 0;
+    int spinMicroseconds = 300;
     std::string replyMode = "broadcast";
     std::string ownInterface;
     std::uint16_t port = kFerroxPort;
@@ -120,17 +121,24 @@ class Simulator {
         // During a firmware update the next request follows each reply within
         // microseconds; waiting briefly for it spares a trip through the event
         // loop per chunk, as a module's firmware would not have one either.
+        // Many simulators on few cores would spin away each other's time:
+        // without the spin an update request is answered and the loop waits.
         constexpr int kRequestsPerTurn = 64;
+        const bool spin = m_options.spinMicroseconds > 0;
         std::array<std::uint8_t, 2048> buffer;
         int handled = 0;
         for (;;) {
+            if (m_inUpdate && !spin && handled > 0) {
+                return;  // the loop calls again for anything waiting
+            }
             auto received = m_socket.receiveFrom(buffer);
             if (!received) {
                 if (!IsWouldBlock(received.error())) {
                     continue;
                 }
-                if (!m_inUpdate || handled >= kRequestsPerTurn ||
-                    !m_socket.awaitReadable(std::chrono::microseconds(300), 2)) {
+                if (!m_inUpdate || !spin || handled >= kRequestsPerTurn ||
+                    !m_socket.awaitReadable(std::chrono::microseconds(m_options.spinMicroseconds),
+                                            2)) {
                     return;
                 }
                 continue;
@@ -252,6 +260,11 @@ int main(int argc, char** argv) {
     cli.add_option("--own-interface", options.ownInterface,
                    "Move this interface to the address a configuration write gives");
     cli.add_option("--port", options.port, "UDP port to listen on")->capture_default_str();
+    cli.add_option("--fw-spin-us", options.spinMicroseconds,
+                   "During an update, look for the next request this long before sleeping "
+                   "(0: never; for many simulators on few cores)")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 100000));
     cli.add_flag("-v,--verbose", options.verbose, "Log every datagram to stderr");
     bool quiet = false;
     cli.add_flag("-q,--quiet", quiet, "Log nothing (overrides --verbose)");
