@@ -93,6 +93,17 @@ std::optional<std::vector<Target>> ResolveTargets(const TargetRequest& request,
     if (missing) {
         return std::nullopt;
     }
+    // A module named twice (by address and by hardware address) is one
+    // module: two runs at once would spoil each other's transfer.
+    std::vector<Target> unique;
+    for (Target& target : targets) {
+        const bool seen = std::any_of(unique.begin(), unique.end(),
+                                      [&](const Target& t) { return t.address == target.address; });
+        if (!seen) {
+            unique.push_back(std::move(target));
+        }
+    }
+    targets = std::move(unique);
     if (request.all) {
         const ModuleList& list = discovery.list();
         for (std::size_t row = 0; row < list.size(); ++row) {
@@ -113,7 +124,7 @@ void PrintReport(std::ostream& out, const std::vector<ModuleResult>& results, bo
     if (json) {
         auto list = nlohmann::ordered_json::array();
         for (const ModuleResult& result : results) {
-            nlohmann::ordered_json entry = {{"module", result.target.given},
+            nlohmann::ordered_json entry = {{"module", EightBitToUtf8(result.target.given)},
                                             {"address", FormatIpv4(result.target.address)},
                                             {"mac", nullptr},
                                             {"name", result.target.name},
@@ -126,7 +137,7 @@ void PrintReport(std::ostream& out, const std::vector<ModuleResult>& results, bo
             }
             list.push_back(std::move(entry));
         }
-        out << list.dump(2) << '\n';
+        out << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
         return;
     }
     std::vector<std::vector<std::string>> rows;

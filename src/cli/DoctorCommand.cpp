@@ -4,6 +4,10 @@
 #include <ostream>
 #include <set>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "cli/Commands.h"
 #include "common/HostInterface.h"
 #include "discovery/Diagnosis.h"
@@ -20,13 +24,10 @@ std::string WithPrefix(const HostInterface& host) {
     return FormatIpv4(host.address) + "/" + std::to_string(MaskPrefixLength(host.mask));
 }
 
+#ifndef _WIN32
 // What a command prints, when the command is there; nothing otherwise. The
 // commands are fixed texts: nothing of the user's goes into them.
 std::string OutputOf(const char* command) {
-#ifdef _WIN32
-    (void)command;
-    return {};
-#else
     std::string output;
     if (std::FILE* pipe = ::popen(command, "r")) {
         std::array<char, 4096> chunk;
@@ -36,8 +37,8 @@ std::string OutputOf(const char* command) {
         ::pclose(pipe);
     }
     return output;
-#endif
 }
+#endif
 
 }  // namespace
 
@@ -158,8 +159,11 @@ int RunDoctor(const DoctorOptions& options, CliContext& context) {
         OutputOf("command -v nft >/dev/null 2>&1 && nft list ruleset 2>/dev/null");
     const std::string iptables =
         OutputOf("command -v iptables >/dev/null 2>&1 && iptables -S 2>/dev/null");
+    const bool haveTools = !OutputOf("command -v nft iptables 2>/dev/null").empty();
     const std::string finding = FirewallFinding(nft, iptables, kFerroxPort);
-    if (finding.empty()) {
+    if (haveTools && nft.empty() && iptables.empty() && ::geteuid() != 0) {
+        out << "  the rules could not be read: run doctor as root to check them\n";
+    } else if (finding.empty()) {
         out << "  nothing found that drops UDP port " << kFerroxPort << '\n';
     } else {
         out << "  " << finding << '\n';

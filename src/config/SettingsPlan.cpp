@@ -97,6 +97,10 @@ bool HasSettings(const ModuleRecord& answered, const ModuleRecord& written) {
 
 SettingsPlan ReadSettingsPlan(std::string_view text) {
     SettingsPlan plan;
+    // Spreadsheets write UTF-8 files with a byte order mark.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
+    }
     std::array<int, kColumns> at;
     at.fill(-1);
     bool haveHeader = false;
@@ -111,6 +115,11 @@ SettingsPlan ReadSettingsPlan(std::string_view text) {
             continue;
         }
         const auto cells = SplitCsv(line);
+        // A row of empty cells is what spreadsheets leave below the data.
+        if (std::all_of(cells.begin(), cells.end(),
+                        [](const std::string& c) { return c.empty(); })) {
+            continue;
+        }
         if (!haveHeader) {
             for (std::size_t i = 0; i < cells.size(); ++i) {
                 const auto name = Lower(cells[i]);

@@ -1,5 +1,6 @@
 #include "discovery/Diagnosis.h"
 
+#include <map>
 #include <sstream>
 
 namespace lanscope {
@@ -31,34 +32,120 @@ bool NamesPort(const std::string& line, std::uint16_t port) {
     return false;
 }
 
-struct Verdict {
-    bool inputDrops = false;  // the input chain's policy
-    bool accepted = false;
-    std::string dropped;  // the rule that drops the port
+enum class Verdict { Undecided, Accepted, Dropped };
+
+struct Chain {
+    std::vector<std::string> rules;  // in order
+    bool inputHook = false;
+    bool dropsByDefault = false;
 };
 
-void Judge(const std::string& line, std::uint16_t port, bool udpRule, Verdict& verdict) {
-    if (!udpRule || !NamesPort(line, port)) {
-        return;
+// The word after `keyword` in a rule ("jump NAME", "-j NAME"), or nothing.
+std::string WordAfter(const std::string& rule, const std::string& keyword) {
+    const auto at = rule.find(keyword);
+    if (at == std::string::npos) {
+        return {};
     }
-    if (Has(line, "accept") || Has(line, "ACCEPT")) {
-        verdict.accepted = true;
-    } else if (verdict.dropped.empty() && (Has(line, "drop") || Has(line, "reject") ||
-                                           Has(line, "DROP") || Has(line, "REJECT"))) {
-        verdict.dropped = line.substr(line.find_first_not_of(" \t"));
-    }
+    std::istringstream rest(rule.substr(at + keyword.size()));
+    std::string word;
+    rest >> word;
+    return word;
 }
 
-std::string Describe(const char* tool, const Verdict& verdict, std::uint16_t port) {
-    const std::string what = "UDP port " + std::to_string(port);
-    if (!verdict.dropped.empty() && !verdict.accepted) {
-        return std::string(tool) + " drops " + what + " (" + verdict.dropped + ")";
+// Walks a chain's rules in order, as the firewall does: the first rule for
+// UDP to the port decides; jumps are followed (a few levels deep); falling
+// off the end leaves it undecided. `decidedBy` gets the rule that decided.
+Verdict Walk(const std::map<std::string, Chain>& chains, const std::string& name,
+             std::uint16_t port, bool iptables, int depth, std::string& decidedBy) {
+    const auto chain = chains.find(name);
+    if (chain == chains.end() || depth > 8) {
+        return Verdict::Undecided;
     }
-    if (verdict.inputDrops && !verdict.accepted) {
-        return std::string(tool) + ": incoming traffic is dropped by default and no rule accepts " +
-               what;
+    for (const std::string& rule : chain->second.rules) {
+        const bool udp = iptables ? Has(rule, "-p udp") : Has(rule, "udp");
+        if (udp && NamesPort(rule, port)) {
+            const bool accept = Has(rule, "accept") || Has(rule, "ACCEPT");
+            const bool drop = Has(rule, "drop") || Has(rule, "reject") || Has(rule, "DROP") ||
+                              Has(rule, "REJECT");
+            if (accept || drop) {
+                decidedBy = rule.substr(rule.find_first_not_of(" \t"));
+                return accept ? Verdict::Accepted : Verdict::Dropped;
+            }
+        }
+        std::string target = iptables ? WordAfter(rule, " -j ") : WordAfter(rule, "jump ");
+        if (target.empty() && !iptables) {
+            target = WordAfter(rule, "goto ");
+        }
+        if (!target.empty() && chains.count(target) != 0) {
+            const Verdict inner = Walk(chains, target, port, iptables, depth + 1, decidedBy);
+            if (inner != Verdict::Undecided) {
+                return inner;
+            }
+        }
+    }
+    return Verdict::Undecided;
+}
+
+std::string Judge(const std::map<std::string, Chain>& chains, std::uint16_t port, bool iptables,
+                  const char* tool) {
+    const std::string what = "UDP port " + std::to_string(port);
+    for (const auto& [name, chain] : chains) {
+        if (!chain.inputHook) {
+            continue;
+        }
+        std::string decidedBy;
+        const Verdict verdict = Walk(chains, name, port, iptables, 0, decidedBy);
+        if (verdict == Verdict::Dropped) {
+            return std::string(tool) + " drops " + what + " (" + decidedBy + ")";
+        }
+        if (verdict == Verdict::Undecided && chain.dropsByDefault) {
+            return std::string(tool) +
+                   ": incoming traffic is dropped by default and no rule accepts " + what;
+        }
     }
     return {};
+}
+
+std::map<std::string, Chain> NftChains(std::string_view ruleset) {
+    std::map<std::string, Chain> chains;
+    Chain* current = nullptr;
+    std::istringstream lines{std::string(ruleset)};
+    for (std::string line; std::getline(lines, line);) {
+        const std::string name = WordAfter(line, "chain ");
+        if (!name.empty() && Has(line, "{")) {
+            current = &chains[name];
+            continue;
+        }
+        if (current == nullptr) {
+            continue;
+        }
+        if (line.find_first_not_of(" \t") != std::string::npos &&
+            line.substr(line.find_first_not_of(" \t")) == "}") {
+            current = nullptr;
+        } else if (Has(line, "hook input")) {
+            current->inputHook = true;
+            current->dropsByDefault = Has(line, "policy drop");
+        } else {
+            current->rules.push_back(line);
+        }
+    }
+    return chains;
+}
+
+std::map<std::string, Chain> IptablesChains(std::string_view rules) {
+    std::map<std::string, Chain> chains;
+    chains["INPUT"].inputHook = true;
+    std::istringstream lines{std::string(rules)};
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("-P INPUT ", 0) == 0) {
+            chains["INPUT"].dropsByDefault = Has(line, "DROP") || Has(line, "REJECT");
+        } else if (line.rfind("-N ", 0) == 0) {
+            chains[line.substr(3)];
+        } else if (line.rfind("-A ", 0) == 0) {
+            chains[WordAfter(line, "-A ")].rules.push_back(line);
+        }
+    }
+    return chains;
 }
 
 }  // namespace
@@ -74,44 +161,12 @@ bool InAnySubnet(Ipv4 address, const std::vector<HostInterface>& interfaces) {
 
 std::string FirewallFinding(std::string_view nftRuleset, std::string_view iptablesRules,
                             std::uint16_t port) {
-    std::vector<std::string> findings;
-
-    Verdict nft;
-    bool inInputChain = false;
-    std::istringstream nftLines{std::string(nftRuleset)};
-    for (std::string line; std::getline(nftLines, line);) {
-        if (Has(line, "chain ")) {
-            inInputChain = false;
-        }
-        if (Has(line, "hook input")) {
-            inInputChain = true;
-            nft.inputDrops = nft.inputDrops || Has(line, "policy drop");
-        }
-        if (inInputChain) {
-            Judge(line, port, Has(line, "udp"), nft);
-        }
-    }
-    if (auto text = Describe("nftables", nft, port); !text.empty()) {
-        findings.push_back(std::move(text));
-    }
-
-    Verdict iptables;
-    std::istringstream iptablesLines{std::string(iptablesRules)};
-    for (std::string line; std::getline(iptablesLines, line);) {
-        if (line.rfind("-P INPUT DROP", 0) == 0 || line.rfind("-P INPUT REJECT", 0) == 0) {
-            iptables.inputDrops = true;
-        }
-        if (line.rfind("-A INPUT ", 0) == 0) {
-            Judge(line, port, Has(line, "-p udp"), iptables);
-        }
-    }
-    if (auto text = Describe("iptables", iptables, port); !text.empty()) {
-        findings.push_back(std::move(text));
-    }
-
     std::string joined;
-    for (const std::string& finding : findings) {
-        joined += (joined.empty() ? "" : "; ") + finding;
+    for (std::string finding : {Judge(NftChains(nftRuleset), port, false, "nftables"),
+                                Judge(IptablesChains(iptablesRules), port, true, "iptables")}) {
+        if (!finding.empty()) {
+            joined += (joined.empty() ? "" : "; ") + finding;
+        }
     }
     return joined;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <thread>
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -133,7 +134,9 @@ bool PollLoop::turn(Clock::time_point deadline, const std::function<bool()>& don
     const int ready = Poll(sockets.data(), sockets.size(),
                            static_cast<int>(std::clamp<long long>(wait, 0, 1000 * 60 * 60)));
     if (ready < 0 && !Interrupted()) {
-        return false;
+        // Not the sockets' doing alone (out of memory, a closed handle): wait
+        // a little rather than spin, and keep the timers going.
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::clamp<long long>(wait, 1, 10)));
     }
     const auto finished = [&] { return done && done(); };
     for (std::size_t i = 0; ready > 0 && i < sockets.size(); ++i) {

@@ -1,8 +1,9 @@
 // The parts of UdpSocket that are the same on every system; the system calls
 // are in posix/ and win/.
-#include "platform/UdpSocket.h"
-
 #include <utility>
+
+#include "platform/SocketSystem.h"
+#include "platform/UdpSocket.h"
 
 namespace lanscope {
 
@@ -34,6 +35,25 @@ Result<UdpSocket> UdpSocket::openBound(Ipv4 address, std::uint16_t port, bool br
         }
     }
     return socket;
+}
+
+Result<void> UdpSocket::bind(Ipv4 address, std::uint16_t port) {
+    const sockaddr_in sa = socket_system::MakeAddress(address, port);
+    if (::bind(socket_system::ToNative(m_fd), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) !=
+        0) {
+        return socket_system::LastError("bind");
+    }
+    return {};
+}
+
+Result<std::uint16_t> UdpSocket::localPort() const {
+    sockaddr_in sa{};
+    socket_system::Length length = sizeof sa;
+    if (::getsockname(socket_system::ToNative(m_fd), reinterpret_cast<sockaddr*>(&sa), &length) !=
+        0) {
+        return socket_system::LastError("getsockname");
+    }
+    return static_cast<std::uint16_t>(ntohs(sa.sin_port));
 }
 
 bool UdpSocket::awaitReadable(std::chrono::microseconds spin, int timeoutMs) const {

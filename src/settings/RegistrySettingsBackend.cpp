@@ -11,14 +11,21 @@ namespace {
 constexpr const char* kRootPath = "SOFTWARE\\Tessmar\\AutoUpdate\\";
 constexpr const char* kSubkey = "Settings";
 
-// The root key, created when missing; null on any failure.
-HKEY OpenSettingsKey() {
+// The root key with full access, created when missing. A user without write
+// rights on the machine's hive still reads what an administrator stored
+// (writes are lost, as they always were): for reads, read access will do.
+// Null on any failure.
+HKEY OpenSettingsKey(bool forWriting) {
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRootPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        return nullptr;
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        return key;
     }
-    return key;
+    if (!forWriting &&
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRootPath, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        return key;
+    }
+    return nullptr;
 }
 
 HKEY OpenSubkey(HKEY root, bool create) {
@@ -26,11 +33,14 @@ HKEY OpenSubkey(HKEY root, bool create) {
     LONG rc = create ? RegCreateKeyExA(root, kSubkey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                        KEY_ALL_ACCESS, nullptr, &key, nullptr)
                      : RegOpenKeyExA(root, kSubkey, 0, KEY_ALL_ACCESS, &key);
+    if (rc != ERROR_SUCCESS && !create) {
+        rc = RegOpenKeyExA(root, kSubkey, 0, KEY_READ, &key);
+    }
     return rc == ERROR_SUCCESS ? key : nullptr;
 }
 
 void Write(const std::string& name, DWORD type, const BYTE* data, DWORD size) {
-    HKEY root = OpenSettingsKey();
+    HKEY root = OpenSettingsKey(true);
     if (!root) {
         return;
     }
@@ -44,7 +54,7 @@ void Write(const std::string& name, DWORD type, const BYTE* data, DWORD size) {
 }  // namespace
 
 std::uint32_t RegistrySettingsBackend::readDword(const std::string& name, std::uint32_t fallback) {
-    HKEY root = OpenSettingsKey();
+    HKEY root = OpenSettingsKey(false);
     if (!root) {
         return fallback;
     }
@@ -64,7 +74,7 @@ std::uint32_t RegistrySettingsBackend::readDword(const std::string& name, std::u
 
 std::string RegistrySettingsBackend::readString(const std::string& name,
                                                 const std::string& fallback) {
-    HKEY root = OpenSettingsKey();
+    HKEY root = OpenSettingsKey(false);
     if (!root) {
         return fallback;
     }

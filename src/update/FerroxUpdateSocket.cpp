@@ -42,7 +42,13 @@ std::uint16_t FerroxUpdateSocket::localPort() const {
 class FerroxUpdateSocket::Attachment : public UpdateTransport {
   public:
     Attachment(FerroxUpdateSocket& socket, Ipv4 module) : m_socket(socket), m_module(module) {}
-    ~Attachment() override { m_socket.m_attached.erase(m_module); }
+    ~Attachment() override {
+        // Only its own route: a later run for the module may have its own.
+        const auto route = m_socket.m_attached.find(m_module);
+        if (route != m_socket.m_attached.end() && route->second.first == this) {
+            m_socket.m_attached.erase(route);
+        }
+    }
     void sendRequest(std::span<const std::uint8_t> datagram) override {
         m_socket.sendTo(m_module, datagram);
     }
@@ -53,8 +59,9 @@ class FerroxUpdateSocket::Attachment : public UpdateTransport {
 };
 
 std::unique_ptr<UpdateTransport> FerroxUpdateSocket::attach(Ipv4 module, ReplySink sink) {
-    m_attached[module] = std::move(sink);
-    return std::make_unique<Attachment>(*this, module);
+    auto attachment = std::make_unique<Attachment>(*this, module);
+    m_attached[module] = {attachment.get(), std::move(sink)};
+    return attachment;
 }
 
 void FerroxUpdateSocket::sendRequest(std::span<const std::uint8_t> datagram) {
@@ -75,7 +82,7 @@ void FerroxUpdateSocket::deliver(Ipv4 sender, std::span<const std::uint8_t> repl
     const auto route = m_attached.find(sender);
     if (route != m_attached.end()) {
         // A copy: the run may end, and detach, while it handles the reply.
-        const ReplySink sink = route->second;
+        const ReplySink sink = route->second.second;
         sink(reply);
     }
 }

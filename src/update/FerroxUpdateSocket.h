@@ -56,7 +56,8 @@ class FerroxUpdateSocket : public UpdateTransport {
     void sendTo(Ipv4 module, std::span<const std::uint8_t> datagram);
 
     ReplySink m_sink;
-    std::map<Ipv4, ReplySink> m_attached;
+    // One run per module; replies from elsewhere are no one's.
+    std::map<Ipv4, std::pair<const Attachment*, ReplySink>> m_attached;
     Ipv4 m_module;
     UpdateEndpoints m_endpoints;
     UdpSocket m_socket;

@@ -44,12 +44,15 @@ done
     done
     [[ ! -e $work/received-5.bin ]] || fail "module 5 declined, yet holds an image"
 
-    # By hardware address and address, as a table; then by name, as a dry run.
+    # By hardware address and address (module 1 named both ways is one
+    # module), as a table; then by name, as a dry run.
     rm -f "$work"/received-*.bin
-    "$CLI" update 02-4c-53-00-00-01 192.0.2.12 "$work/image_APP.s19" --user admin \
+    "$CLI" update 02-4c-53-00-00-01 192.0.2.12 192.0.2.11 "$work/image_APP.s19" --user admin \
         --password-file <(echo S3cr3t-pw) > "$work/table" 2>> "$work/err"
     grep -q "^2 of 2 modules succeeded" "$work/table" || fail "table: $(cat "$work/table")"
-    cmp "$work/image.bin" "$work/received-1.bin" && cmp "$work/image.bin" "$work/received-2.bin"
+    for i in 1 2; do
+        cmp "$work/image.bin" "$work/received-$i.bin" || fail "module $i holds another image"
+    done
     rm -f "$work"/received-*.bin
     "$CLI" update --all --name-prefix pump "$work/image_APP.s19" --dry-run --json \
         > "$work/plan.json"

@@ -38,6 +38,19 @@ TEST(FirewallFinding, ReadsWhatDropsTheModulesPort) {
         {"", "-P INPUT ACCEPT\n-A INPUT -p udp -m multiport --dports 53,20034 -j REJECT\n",
          "iptables drops UDP port 20034"},
         {"", "-A INPUT -p tcp -m tcp --dport 20034 -j DROP\n", ""},
+        // The first rule that matches decides, and jumps are followed (as
+        // ufw's chains are).
+        {"",
+         "-P INPUT ACCEPT\n-A INPUT -p udp --dport 20034 -j DROP\n"
+         "-A INPUT -p udp --dport 20034 -j ACCEPT\n",
+         "iptables drops UDP port 20034"},
+        {"",
+         "-P INPUT DROP\n-N ufw-user-input\n-A INPUT -j ufw-user-input\n"
+         "-A ufw-user-input -p udp -m udp --dport 20034 -j ACCEPT\n",
+         ""},
+        {"table inet filter {\n chain input {\n  type filter hook input priority 0; policy drop;\n"
+         "  jump allowed\n }\n chain allowed {\n  udp dport 20034 accept\n }\n}\n",
+         "", ""},
     };
     for (const Case& c : cases) {
         const std::string finding = FirewallFinding(c.nft, c.iptables, 20034);
@@ -76,6 +89,12 @@ TEST(SettingsPlan, ReadsRowsAndSaysWhatIsWrongWithEach) {
     ASSERT_EQ(dhcp.rows.size(), 2u);
     EXPECT_TRUE(dhcp.rows[0].change.dhcp);
     EXPECT_EQ(dhcp.rows[1].error, "dhcp must be yes or no: \"maybe\"");
+
+    // A spreadsheet's byte order mark and its rows of empty cells.
+    const auto sheet = ReadSettingsPlan("\xEF\xBB\xBFmac,dhcp\r\n02-4c-53-00-00-01,no\r\n,\r\n");
+    ASSERT_EQ(sheet.error, "");
+    ASSERT_EQ(sheet.rows.size(), 1u);
+    EXPECT_EQ(sheet.rows[0].error, "no settings to write");
 
     EXPECT_NE(ReadSettingsPlan("mac,ip,color\n").error.find("unknown column \"color\""),
               std::string::npos);

@@ -1,39 +1,18 @@
-#include "platform/UdpSocket.h"
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <system_error>
-#include <utility>
+
+#include "platform/SocketSystem.h"
+#include "platform/UdpSocket.h"
 
 namespace lanscope {
 
-namespace {
+using namespace socket_system;
 
-Error LastError(const char* what) {
+Error socket_system::LastError(const char* what) {
     const int code = errno;
     return Error{code, std::string(what) + ": " + std::system_category().message(code)};
 }
-
-int Native(SocketHandle socket) {
-    return static_cast<int>(socket);
-}
-
-sockaddr_in MakeAddress(Ipv4 address, std::uint16_t port) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    sa.sin_addr.s_addr = htonl(address);
-    return sa;
-}
-
-}  // namespace
 
 bool IsWouldBlock(const Error& error) {
     return error.code == EAGAIN || error.code == EWOULDBLOCK;
@@ -47,17 +26,9 @@ Result<UdpSocket> UdpSocket::open() {
     return UdpSocket(SocketHandle{fd});
 }
 
-Result<void> UdpSocket::bind(Ipv4 address, std::uint16_t port) {
-    const sockaddr_in sa = MakeAddress(address, port);
-    if (::bind(Native(m_fd), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
-        return LastError("bind");
-    }
-    return {};
-}
-
 Result<void> UdpSocket::setBroadcast(bool enabled) {
     const int value = enabled ? 1 : 0;
-    if (::setsockopt(Native(m_fd), SOL_SOCKET, SO_BROADCAST, &value, sizeof value) != 0) {
+    if (::setsockopt(ToNative(m_fd), SOL_SOCKET, SO_BROADCAST, &value, sizeof value) != 0) {
         return LastError("setsockopt(SO_BROADCAST)");
     }
     return {};
@@ -65,23 +36,14 @@ Result<void> UdpSocket::setBroadcast(bool enabled) {
 
 Result<void> UdpSocket::setReuseAddress(bool enabled) {
     const int value = enabled ? 1 : 0;
-    if (::setsockopt(Native(m_fd), SOL_SOCKET, SO_REUSEADDR, &value, sizeof value) != 0) {
+    if (::setsockopt(ToNative(m_fd), SOL_SOCKET, SO_REUSEADDR, &value, sizeof value) != 0) {
         return LastError("setsockopt(SO_REUSEADDR)");
     }
     return {};
 }
 
 void UdpSocket::setReceiveBuffer(int bytes) {
-    ::setsockopt(Native(m_fd), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
-}
-
-Result<std::uint16_t> UdpSocket::localPort() const {
-    sockaddr_in sa{};
-    socklen_t length = sizeof sa;
-    if (::getsockname(Native(m_fd), reinterpret_cast<sockaddr*>(&sa), &length) != 0) {
-        return LastError("getsockname");
-    }
-    return static_cast<std::uint16_t>(ntohs(sa.sin_port));
+    ::setsockopt(ToNative(m_fd), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
 Result<std::size_t> UdpSocket::sendTo(std::span<const std::uint8_t> data, Ipv4 address,
@@ -89,7 +51,7 @@ Result<std::size_t> UdpSocket::sendTo(std::span<const std::uint8_t> data, Ipv4 a
     const sockaddr_in sa = MakeAddress(address, port);
     ssize_t sent;
     do {
-        sent = ::sendto(Native(m_fd), data.data(), data.size(), MSG_NOSIGNAL,
+        sent = ::sendto(ToNative(m_fd), data.data(), data.size(), MSG_NOSIGNAL,
                         reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
     } while (sent < 0 && errno == EINTR);
     if (sent < 0) {
@@ -124,7 +86,7 @@ Result<std::size_t> UdpSocket::sendThrough(std::span<const std::uint8_t> data, I
 
     ssize_t sent;
     do {
-        sent = ::sendmsg(Native(m_fd), &message, MSG_NOSIGNAL);
+        sent = ::sendmsg(ToNative(m_fd), &message, MSG_NOSIGNAL);
     } while (sent < 0 && errno == EINTR);
     if (sent < 0) {
         return LastError("sendmsg");
@@ -142,7 +104,7 @@ Result<ReceivedDatagram> UdpSocket::receiveFrom(std::span<std::uint8_t> buffer) 
     message.msg_iovlen = 1;
     ssize_t received;
     do {
-        received = ::recvmsg(Native(m_fd), &message, 0);
+        received = ::recvmsg(ToNative(m_fd), &message, 0);
     } while (received < 0 && errno == EINTR);
     if (received < 0) {
         return LastError("recvmsg");
@@ -156,7 +118,7 @@ Result<ReceivedDatagram> UdpSocket::receiveFrom(std::span<std::uint8_t> buffer) 
 }
 
 bool UdpSocket::waitReadable(int timeoutMs) const {
-    pollfd entry{Native(m_fd), POLLIN, 0};
+    pollfd entry{ToNative(m_fd), POLLIN, 0};
     int ready;
     do {
         ready = ::poll(&entry, 1, timeoutMs);
@@ -166,13 +128,13 @@ bool UdpSocket::waitReadable(int timeoutMs) const {
 
 void UdpSocket::shutdownSend() {
     if (isOpen()) {
-        ::shutdown(Native(m_fd), SHUT_WR);
+        ::shutdown(ToNative(m_fd), SHUT_WR);
     }
 }
 
 void UdpSocket::close() {
     if (isOpen()) {
-        ::close(Native(m_fd));
+        ::close(ToNative(m_fd));
         m_fd = kNoSocket;
     }
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <string_view>
 #include <vector>
@@ -103,7 +104,11 @@ void UseSystemCodePage() {
 }
 
 void UseUtf8Console() {
-    SetConsoleOutputCP(CP_UTF8);
+    // The console belongs to the shell too: it gets its code page back.
+    static UINT previous = GetConsoleOutputCP();
+    if (previous != 0 && SetConsoleOutputCP(CP_UTF8)) {
+        std::atexit([] { SetConsoleOutputCP(previous); });
+    }
 }
 
 }  // namespace lanscope

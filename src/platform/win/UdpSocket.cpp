@@ -1,20 +1,16 @@
-#include "platform/UdpSocket.h"
-
-// clang-format off
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#include <mswsock.h>
-// clang-format on
-
 #include <cstring>
 #include <string>
-#include <utility>
+
+#include "platform/SocketSystem.h"
+#include "platform/UdpSocket.h"
 
 #ifndef SIO_UDP_CONNRESET
 #define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
 #endif
 
 namespace lanscope {
+
+using namespace socket_system;
 
 namespace {
 
@@ -28,8 +24,10 @@ bool StartWinsock() {
     return started;
 }
 
+}  // namespace
+
 // The system's text for a Winsock code (the C++ library knows only errno's).
-Error LastError(const char* what) {
+Error socket_system::LastError(const char* what) {
     const int code = WSAGetLastError();
     char text[256] = {};
     const DWORD length =
@@ -44,20 +42,6 @@ Error LastError(const char* what) {
     }
     return Error{code, std::string(what) + ": " + message};
 }
-
-SOCKET Native(SocketHandle socket) {
-    return static_cast<SOCKET>(socket);
-}
-
-sockaddr_in MakeAddress(Ipv4 address, std::uint16_t port) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    sa.sin_addr.s_addr = htonl(address);
-    return sa;
-}
-
-}  // namespace
 
 bool IsWouldBlock(const Error& error) {
     return error.code == WSAEWOULDBLOCK;
@@ -86,18 +70,10 @@ Result<UdpSocket> UdpSocket::open() {
     return socket;
 }
 
-Result<void> UdpSocket::bind(Ipv4 address, std::uint16_t port) {
-    const sockaddr_in sa = MakeAddress(address, port);
-    if (::bind(Native(m_fd), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
-        return LastError("bind");
-    }
-    return {};
-}
-
 Result<void> UdpSocket::setBroadcast(bool enabled) {
     const BOOL value = enabled ? TRUE : FALSE;
-    if (::setsockopt(Native(m_fd), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&value),
-                     sizeof value) != 0) {
+    if (::setsockopt(ToNative(m_fd), SOL_SOCKET, SO_BROADCAST,
+                     reinterpret_cast<const char*>(&value), sizeof value) != 0) {
         return LastError("setsockopt(SO_BROADCAST)");
     }
     return {};
@@ -110,23 +86,14 @@ Result<void> UdpSocket::setReuseAddress(bool) {
 }
 
 void UdpSocket::setReceiveBuffer(int bytes) {
-    ::setsockopt(Native(m_fd), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes),
+    ::setsockopt(ToNative(m_fd), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes),
                  sizeof bytes);
-}
-
-Result<std::uint16_t> UdpSocket::localPort() const {
-    sockaddr_in sa{};
-    int length = sizeof sa;
-    if (::getsockname(Native(m_fd), reinterpret_cast<sockaddr*>(&sa), &length) != 0) {
-        return LastError("getsockname");
-    }
-    return static_cast<std::uint16_t>(ntohs(sa.sin_port));
 }
 
 Result<std::size_t> UdpSocket::sendTo(std::span<const std::uint8_t> data, Ipv4 address,
                                       std::uint16_t port) {
     const sockaddr_in sa = MakeAddress(address, port);
-    const int sent = ::sendto(Native(m_fd), reinterpret_cast<const char*>(data.data()),
+    const int sent = ::sendto(ToNative(m_fd), reinterpret_cast<const char*>(data.data()),
                               static_cast<int>(data.size()), 0,
                               reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
     if (sent == SOCKET_ERROR) {
@@ -161,7 +128,7 @@ Result<std::size_t> UdpSocket::sendThrough(std::span<const std::uint8_t> data, I
     std::memcpy(WSA_CMSG_DATA(header), &info, sizeof info);
 
     DWORD sent = 0;
-    if (WSASendMsg(Native(m_fd), &message, 0, &sent, nullptr, nullptr) != SOCKET_ERROR) {
+    if (WSASendMsg(ToNative(m_fd), &message, 0, &sent, nullptr, nullptr) != SOCKET_ERROR) {
         return static_cast<std::size_t>(sent);
     }
     Error pinned = LastError("WSASendMsg");
@@ -182,7 +149,7 @@ Result<ReceivedDatagram> UdpSocket::receiveFrom(std::span<std::uint8_t> buffer) 
     sockaddr_in sa{};
     int length = sizeof sa;
     const int received =
-        ::recvfrom(Native(m_fd), reinterpret_cast<char*>(buffer.data()),
+        ::recvfrom(ToNative(m_fd), reinterpret_cast<char*>(buffer.data()),
                    static_cast<int>(buffer.size()), 0, reinterpret_cast<sockaddr*>(&sa), &length);
     ReceivedDatagram datagram;
     if (received == SOCKET_ERROR) {
@@ -203,7 +170,7 @@ Result<ReceivedDatagram> UdpSocket::receiveFrom(std::span<std::uint8_t> buffer) 
 
 bool UdpSocket::waitReadable(int timeoutMs) const {
     WSAPOLLFD entry{};
-    entry.fd = Native(m_fd);
+    entry.fd = ToNative(m_fd);
     entry.events = POLLRDNORM;
     const int ready = WSAPoll(&entry, 1, timeoutMs);
     return ready > 0 && (entry.revents & POLLRDNORM) != 0;
@@ -211,13 +178,13 @@ bool UdpSocket::waitReadable(int timeoutMs) const {
 
 void UdpSocket::shutdownSend() {
     if (isOpen()) {
-        ::shutdown(Native(m_fd), SD_SEND);
+        ::shutdown(ToNative(m_fd), SD_SEND);
     }
 }
 
 void UdpSocket::close() {
     if (isOpen()) {
-        ::closesocket(Native(m_fd));
+        ::closesocket(ToNative(m_fd));
         m_fd = kNoSocket;
     }
 }
