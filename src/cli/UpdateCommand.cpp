@@ -156,6 +156,15 @@ int UpdateMany(const std::vector<Target>& targets, const UpdateOptions& options,
     const bool terminal = &context.out == &std::cout && IsTerminal(ConsoleStream::Output);
     std::ostream& progress = options.json ? context.err : context.out;
     FerroxUpdateSocket port(context.prompt, context.loop, kCaption, context.updateEndpoints);
+    if (!port.isListening()) {
+        // Nothing could answer: the runs would only wait for their time-outs.
+        std::vector<ModuleResult> results;
+        for (const Target& target : targets) {
+            results.push_back({target, false, "the update port could not be bound", 0, 0});
+        }
+        PrintReport(context.out, results, options.json);
+        return kExitFailed;
+    }
     std::vector<std::unique_ptr<Job>> jobs;
     for (const Target& target : targets) {
         jobs.push_back(std::make_unique<Job>(target, options, context, port));

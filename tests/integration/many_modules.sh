@@ -75,6 +75,17 @@ done
         "modules configured and verified"
     expect_eq "$(jq -r ".[] | select(.result != \"ok\") | .module" "$work/configure.json")" \
         02-4c-53-00-00-99 "the row without a module"
+    # With the port taken every module fails at once, not after its time-out.
+    python3 -c "import socket, time; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind((\"0.0.0.0\", 20034)); time.sleep(20)" &
+    holder=$!
+    for _ in $(seq 50); do ss -Hulpn "sport = :20034" | grep -q . && break; sleep 0.1; done
+    if timeout 10 "$CLI" update 192.0.2.101 192.0.2.102 "$work/image_APP.s19" --json \
+        > "$work/taken.json" 2> /dev/null; then
+        fail "updates ran with the port taken"
+    fi
+    kill "$holder"; wait "$holder" 2>/dev/null || true
+    expect_eq "$(jq -r "[.[].message] | unique | .[]" "$work/taken.json")" \
+        "the update port could not be bound" "the port taken"
     "$CLI" discover --json --wait 1 > "$work/after.json"
     expect_eq "$(jq -r "[.[].record.address] | sort | join(\" \")" "$work/after.json")" \
         "192.0.2.101 192.0.2.102 192.0.2.103 192.0.2.104 192.0.2.105 192.0.2.106 192.0.2.107 192.0.2.108" \
