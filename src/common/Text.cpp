@@ -84,10 +84,22 @@ bool IsValidUtf8(std::string_view bytes) {
 
 namespace {
 std::atomic<EightBitDecoder> g_decoder{nullptr};
+std::atomic<PathDecoder> g_pathDecoder{nullptr};
 }  // namespace
 
 void SetEightBitDecoder(EightBitDecoder decoder) {
     g_decoder = decoder;
+}
+
+void SetPathDecoder(PathDecoder decoder) {
+    g_pathDecoder = decoder;
+}
+
+std::filesystem::path FileSystemPath(const std::string& name) {
+    if (const PathDecoder decoder = g_pathDecoder.load()) {
+        return decoder(name);
+    }
+    return std::filesystem::path(name);
 }
 
 std::string EightBitToUtf8(std::string_view bytes) {

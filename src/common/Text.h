@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,14 @@ std::string EightBitToUtf8(std::string_view bytes);
 // The decoder gets text that is not valid UTF-8 and returns UTF-8.
 using EightBitDecoder = std::string (*)(std::string_view bytes);
 void SetEightBitDecoder(EightBitDecoder decoder);
+
+// A file name as the rest of the program passes it (8-bit: the active code
+// page on Windows) made a path the file system functions take. Windows'
+// narrow names are not what std::filesystem makes of a narrow string, so the
+// platform layer names the conversion there; elsewhere it is the bytes.
+using PathDecoder = std::filesystem::path (*)(const std::string& name);
+void SetPathDecoder(PathDecoder decoder);
+std::filesystem::path FileSystemPath(const std::string& name);
 
 // EightBitToUtf8 field by field, for a line of fields from different sources
 // (a list line's names may each be in another encoding).

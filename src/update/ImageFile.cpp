@@ -18,6 +18,7 @@
 #include <unistd.h>
 #endif
 
+#include "common/Text.h"
 #include "update/Messages.h"
 
 namespace lanscope {
@@ -60,10 +61,10 @@ namespace {
 
 // Creates the file for writing only when no file of that name exists. (The
 // "x" of fopen is not known to every Windows C runtime.)
-std::FILE* CreateNew(const std::string& name) {
+std::FILE* CreateNew(const std::filesystem::path& name) {
 #ifdef _WIN32
     const int fd =
-        ::_open(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+        ::_wopen(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
     std::FILE* file = fd < 0 ? nullptr : ::_fdopen(fd, "wb");
     if (fd >= 0 && file == nullptr) {
         ::_close(fd);
@@ -79,12 +80,13 @@ std::FILE* CreateNew(const std::string& name) {
 }
 
 // A name beside `path` that no file has yet; the file is created with it.
-std::FILE* CreateUniqueBeside(const std::string& path, std::string& name) {
+std::FILE* CreateUniqueBeside(const std::filesystem::path& path, std::filesystem::path& name) {
     std::random_device entropy;
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[24];
         std::snprintf(suffix, sizeof suffix, ".%08x.partial", static_cast<unsigned>(entropy()));
-        name = path + suffix;
+        name = path;
+        name += suffix;
         if (std::FILE* file = CreateNew(name)) {
             return file;
         }
@@ -102,17 +104,17 @@ Result<void> SaveImageFile(const std::string& requested, const UpdateImage& imag
     const auto header = BuildImageFileHeader(image, description);
     // Through a link the file it names is replaced, not the link.
     std::error_code linkError;
-    std::string path = requested;
-    if (std::filesystem::is_symlink(requested, linkError)) {
-        const auto target = std::filesystem::weakly_canonical(requested, linkError);
+    std::filesystem::path path = FileSystemPath(requested);
+    if (std::filesystem::is_symlink(path, linkError)) {
+        auto target = std::filesystem::weakly_canonical(path, linkError);
         if (!linkError) {
-            path = target.string();
+            path = std::move(target);
         }
     }
     // Written under a name of its own beside the target and renamed over it
     // once complete, so a failure never leaves a partial file under the name
     // asked for, and two saves never write into each other's file.
-    std::string temporary;
+    std::filesystem::path temporary;
     std::FILE* file = CreateUniqueBeside(path, temporary);
     if (file == nullptr) {
         return Error{0, messages::CannotWriteText(requested.c_str(),

@@ -92,15 +92,24 @@ std::string CurrentUserName() {
     return FromWide(name, CP_UTF8);
 }
 
+namespace {
+
+std::wstring FromActiveCodePage(std::string_view bytes) {
+    const int count =
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(count > 0 ? count : 0), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(),
+                        count);
+    return wide;
+}
+
+}  // namespace
+
 void UseSystemCodePage() {
-    SetEightBitDecoder([](std::string_view bytes) {
-        const int count = MultiByteToWideChar(CP_ACP, 0, bytes.data(),
-                                              static_cast<int>(bytes.size()), nullptr, 0);
-        std::wstring wide(static_cast<std::size_t>(count > 0 ? count : 0), L'\0');
-        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(),
-                            count);
-        return FromWide(wide, CP_UTF8);
-    });
+    SetEightBitDecoder(
+        [](std::string_view bytes) { return FromWide(FromActiveCodePage(bytes), CP_UTF8); });
+    SetPathDecoder(
+        [](const std::string& name) { return std::filesystem::path(FromActiveCodePage(name)); });
 }
 
 void UseUtf8Console() {
