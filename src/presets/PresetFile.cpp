@@ -7,6 +7,7 @@
 #include <new>
 #include <system_error>
 
+#include "common/Text.h"
 #include "presets/Messages.h"
 
 namespace lanscope {
@@ -72,7 +73,7 @@ std::vector<tagField> ReadPresets(std::string_view text, const PresetFormatQuest
 std::optional<std::string> ReadPresetText(const std::string& path) {
     std::error_code error;
     // A folder opens and reads as empty on some systems; it is no preset.
-    if (path.empty() || !std::filesystem::is_regular_file(path, error)) {
+    if (path.empty() || !std::filesystem::is_regular_file(FileSystemPath(path), error)) {
         return std::nullopt;
     }
     std::ifstream file(path, std::ios::binary);

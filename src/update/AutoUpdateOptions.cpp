@@ -5,6 +5,8 @@
 #include <system_error>
 #include <vector>
 
+#include "common/Text.h"
+
 namespace lanscope {
 
 namespace {
@@ -103,12 +105,14 @@ UpdateRequestCheck CheckUpdateRequest(Ipv4 address, const std::string& imageFile
     for (char& c : extension) {
         c = Lower(c);
     }
-    if (imageFile.empty() || extension != ".s19" || !std::filesystem::exists(imageFile, error)) {
+    if (imageFile.empty() || extension != ".s19" ||
+        !std::filesystem::exists(FileSystemPath(imageFile), error)) {
         return UpdateRequestCheck::ImageFile;
     }
     if (saveToFile) {
         // Writing the image file over its own source would destroy it.
-        if (saveFile.empty() || std::filesystem::equivalent(imageFile, saveFile, error)) {
+        if (saveFile.empty() || std::filesystem::equivalent(FileSystemPath(imageFile),
+                                                            FileSystemPath(saveFile), error)) {
             return UpdateRequestCheck::SaveFile;
         }
     }

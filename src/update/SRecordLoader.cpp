@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/Text.h"
 #include "update/Messages.h"
 
 namespace lanscope {
@@ -18,7 +19,7 @@ std::optional<UpdateImage> LoadSRecordImage(const std::string& fileName, Prompt&
     ByteBuffer text;
     bool readOk = true;
     std::error_code error;
-    const auto size = std::filesystem::file_size(fileName, error);
+    const auto size = std::filesystem::file_size(FileSystemPath(fileName), error);
     if (!error) {
         text.resize(static_cast<std::size_t>(size) + 1);
         const std::size_t got = std::fread(text.data(), 1, static_cast<std::size_t>(size), file);
