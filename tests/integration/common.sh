@@ -9,3 +9,12 @@ CLI="$BIN/lanscope-cli"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 expect_eq() { [[ "$1" == "$2" ]] || fail "$3: expected '$2', got '$1'"; }
+
+# A random 256 KiB image at BASE as $work/image.bin and as the S-record file
+# $work/image_APP.s19 with a header line; sets `platform` to that line's text.
+make_image() {  # BASE
+    head -c 262144 /dev/urandom > "$work/image.bin"
+    srec_cat "$work/image.bin" -binary -offset "$1" -o "$work/image_APP.s19" -motorola \
+        -address-length=3 -header LM42
+    platform=$(head -1 "$work/image_APP.s19" | tr -d '\r' | cut -c3-)
+}

@@ -10,10 +10,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 export CLI work
 
-head -c 262144 /dev/urandom > "$work/image.bin"
-srec_cat "$work/image.bin" -binary -offset 0x4000 -o "$work/image_APP.s19" -motorola \
-    -address-length=3 -header LM42
-platform=$(head -1 "$work/image_APP.s19" | tr -d '\r' | cut -c3-)
+make_image 0x4000
 mkdir "$work/logs"
 
 modules=()

@@ -9,10 +9,7 @@ trap 'rm -rf "$work"' EXIT
 export CLI work
 
 # 256 KiB at an unaligned base, with a header line naming the platform.
-head -c 262144 /dev/urandom > "$work/image.bin"
-srec_cat "$work/image.bin" -binary -offset 0x20001 -o "$work/image_APP.s19" -motorola \
-    -address-length=3 -header LM42
-platform=$(head -1 "$work/image_APP.s19" | tr -d '\r' | cut -c3-)
+make_image 0x20001
 "$CLI" convert "$work/image_APP.s19" "$work/expected.bin" >/dev/null
 tail -c +101 "$work/expected.bin" > "$work/expected.image"
 export platform

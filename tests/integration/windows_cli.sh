@@ -11,10 +11,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 export CLI WIN_CLI WINE_RUN work
 
-head -c 262144 /dev/urandom > "$work/image.bin"
-srec_cat "$work/image.bin" -binary -offset 0x8000 -o "$work/image_APP.s19" -motorola \
-    -address-length=3 -header LM42
-platform=$(head -1 "$work/image_APP.s19" | tr -d '\r' | cut -c3-)
+make_image 0x8000
 
 "$TESTBED" --modules 3 --segments 2 \
     --module 1 "--fw-image-out $work/received.bin --fw-platform $platform" \
