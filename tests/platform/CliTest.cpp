@@ -86,6 +86,33 @@ TEST(CliSet, ChangesOnlyTheNamedSettingsAndVerifies) {
     EXPECT_EQ(record.dns(), MakeIpv4(127, 0, 0, 53));
 }
 
+TEST(CliConfigure, WritesEachRowAndReportsTheRowsWithoutAModule) {
+    test::LoopbackModule module(StaticModule(), test::TestLoop());
+    Cli cli(module.port());
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("lanscope-plan-" + std::to_string(module.port()) + ".csv");
+    std::ofstream(file) << "mac,gateway,dns\n"
+                           "02-4c-53-00-00-01,127.0.0.9,\n"
+                           "02-4c-53-00-00-77,127.0.0.9,\n"
+                           "nonsense,,\n";
+    ConfigureOptions options;
+    options.file = file.string();
+    options.waitSeconds = 1;
+    options.verifySeconds = 5;
+    options.json = true;
+    EXPECT_EQ(RunConfigure(options, cli.context), kExitFailed) << cli.err.str();
+    std::filesystem::remove(file);
+    EXPECT_EQ(module.module().record().gateway(), MakeIpv4(127, 0, 0, 9));
+    EXPECT_EQ(module.module().record().dns(), MakeIpv4(127, 0, 0, 53));  // not named: kept
+    const auto report = nlohmann::json::parse(cli.out.str());
+    ASSERT_EQ(report.size(), 3u);
+    EXPECT_EQ(report[0]["result"], "ok");
+    EXPECT_EQ(report[0]["message"], "verified");
+    EXPECT_EQ(report[1]["result"], "failed");
+    EXPECT_EQ(report[1]["message"], "no module with this hardware address answered");
+    EXPECT_EQ(report[2]["message"], "line 4: not a hardware address: \"nonsense\"");
+}
+
 TEST(CliSet, DhcpWritesAddressZero) {
     test::LoopbackModule module(StaticModule(), test::TestLoop());
     Cli cli(module.port());
