@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <iostream>
 #include <ostream>
 #include <sstream>
 
@@ -9,6 +10,7 @@
 #include "config/AutoIp.h"
 #include "config/SettingsPlan.h"
 #include "discovery/DiscoverySession.h"
+#include "platform/Console.h"
 
 namespace lanscope::cli {
 
@@ -119,6 +121,10 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
     };
     session.waitFor(ToMilliseconds(options.waitSeconds), allFound);
 
+    // A line per module on a terminal; the report is what scripts read.
+    const bool terminal = &context.out == &std::cout && IsTerminal(ConsoleStream::Output);
+    std::ostream& progress = options.json ? context.err : context.out;
+
     // Each row: its result, and the record written (when one was).
     std::vector<ModuleResult> results(plan.rows.size());
     std::vector<std::optional<ModuleRecord>> written(plan.rows.size());
@@ -151,6 +157,9 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
             continue;
         }
         written[i] = wanted;
+        if (terminal) {
+            progress << row.macText << ": written\n" << std::flush;
+        }
     }
 
     // Every module written is asked again until it answers with its new
@@ -166,6 +175,9 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
             if (row && HasSettings(session.list().record(*row), *written[i])) {
                 results[i].ok = true;
                 results[i].message = "verified";
+                if (terminal) {
+                    progress << plan.rows[i].macText << ": verified\n" << std::flush;
+                }
                 results[i].target.address = written[i]->address();
                 results[i].seconds = std::chrono::duration<double>(Clock::now() - start).count();
                 written[i].reset();
