@@ -1,6 +1,7 @@
 #include <array>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <set>
 
@@ -14,6 +15,7 @@
 #include "discovery/ModuleList.h"
 #include "platform/HostInterfaces.h"
 #include "platform/PortHolders.h"
+#include "platform/PortListener.h"
 #include "platform/UdpSocket.h"
 
 namespace lanscope::cli {
@@ -74,34 +76,59 @@ int RunDoctor(const DoctorOptions& options, CliContext& context) {
 
     out << "Requests:\n";
     // Shared with a holder that allows it, so the replies can be heard even
-    // then (a program of ours holds the port alone: then nothing is heard).
+    // then. A holder that keeps the port to itself (our own programs do) is
+    // listened beside through a raw socket where the system allows one;
+    // the requests then leave from another port, and modules answer to
+    // 20034 all the same.
     auto socket = UdpSocket::open();
     bool listening = false;
+    std::optional<PortListener> beside;
     if (socket) {
         (void)socket->setReuseAddress(true);
         listening = socket->bind(context.endpoints.bindAddress, context.endpoints.bindPort).ok() &&
                     socket->setBroadcast(true).ok();
     }
     if (!listening) {
+        auto listener = PortListener::open(context.endpoints.bindPort);
+        auto sender = UdpSocket::openBound(context.endpoints.bindAddress, 0, true);
+        if (listener && sender) {
+            beside = std::move(listener.value());
+            socket = std::move(sender);
+            listening = true;
+            out << "  listening beside the program that holds the port\n";
+        }
+    }
+    if (!listening) {
         out << "  not sent: port " << context.endpoints.bindPort
-            << " cannot be bound, so no reply could be heard\n";
+            << " cannot be bound, so no reply could be heard (as root, doctor listens beside "
+               "the holder)\n";
         ++problems;
     }
     ModuleList list;
     std::map<Ipv4, std::string> heardOn;  // module address -> interface name
     const HostInterface* current = nullptr;
     std::unique_ptr<EventLoop::Registration> watch;
+    const auto heard = [&](const ReceivedDatagram& received, std::span<const std::uint8_t> buffer) {
+        if (received.truncated || current == nullptr) {
+            return;
+        }
+        if (AddReply(list, buffer.first(received.size), received.sender) !=
+            AddReplyOutcome::Ignored) {
+            heardOn.emplace(received.sender, current->name);
+        }
+    };
     if (listening) {
-        watch = context.loop.watchReadable(socket->handle(), [&] {
+        const SocketHandle handle = beside ? beside->handle() : socket->handle();
+        watch = context.loop.watchReadable(handle, [&] {
             std::array<std::uint8_t, kMaxReplySize> buffer;
+            if (beside) {
+                while (auto received = beside->receive(buffer)) {
+                    heard(*received, buffer);
+                }
+                return;
+            }
             while (auto received = socket->receiveFrom(buffer)) {
-                if (received->truncated || current == nullptr) {
-                    continue;
-                }
-                const std::span<const std::uint8_t> datagram(buffer.data(), received->size);
-                if (AddReply(list, datagram, received->sender) != AddReplyOutcome::Ignored) {
-                    heardOn.emplace(received->sender, current->name);
-                }
+                heard(*received, buffer);
             }
         });
     }
@@ -143,10 +170,12 @@ int RunDoctor(const DoctorOptions& options, CliContext& context) {
         const auto columns = SplitListLine(list.text(row));
         Ipv4 address = 0;
         if (ParseIpv4Strict(columns.address, address) && !InAnySubnet(address, lan)) {
-            out << "  " << columns.mac << " answered from " << columns.address
+            // The command to type: the hardware address without the brackets.
+            const std::string mac = columns.mac.substr(1, columns.mac.size() - 2);
+            out << "  " << mac << " answered from " << columns.address
                 << ", outside every interface's subnet: give it an address beside this "
                    "computer's (lanscope-cli auto-ip "
-                << columns.mac << ") before using its web pages\n";
+                << mac << ") before using its web pages\n";
             ++problems;
         }
     }
