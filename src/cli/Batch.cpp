@@ -22,12 +22,6 @@ bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) 
            });
 }
 
-// "02-4C-53-00-00-01", without the brackets of the list's column.
-std::string PlainMac(const MacAddress& mac) {
-    const std::string bracketed = FormatMacBracketed(mac);
-    return bracketed.substr(1, bracketed.size() - 2);
-}
-
 Target TargetOf(const ModuleList& list, std::size_t row, const std::string& given) {
     const auto columns = SplitListLine(list.text(row));
     Target target;
@@ -70,7 +64,7 @@ std::optional<std::vector<Target>> ResolveTargets(const TargetRequest& request,
         return std::nullopt;
     }
     (void)discovery.request();
-    const auto wait = std::chrono::milliseconds(static_cast<long long>(request.waitSeconds * 1000));
+    const auto wait = ToMilliseconds(request.waitSeconds);
     const auto allFound = [&] {
         return std::all_of(byMac.begin(), byMac.end(),
                            [&](const auto& entry) { return discovery.findMac(entry.second); });
@@ -133,7 +127,7 @@ void PrintReport(std::ostream& out, const std::vector<ModuleResult>& results, bo
                                             {"bytes", result.bytes},
                                             {"seconds", result.seconds}};
             if (result.target.mac) {
-                entry["mac"] = PlainMac(*result.target.mac);
+                entry["mac"] = FormatMacPlain(*result.target.mac);
             }
             list.push_back(std::move(entry));
         }
@@ -145,7 +139,7 @@ void PrintReport(std::ostream& out, const std::vector<ModuleResult>& results, bo
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f", result.seconds);
         rows.push_back({FormatIpv4(result.target.address),
-                        result.target.mac ? PlainMac(*result.target.mac) : std::string(),
+                        result.target.mac ? FormatMacPlain(*result.target.mac) : std::string(),
                         result.ok ? "ok" : "FAILED", std::to_string(result.bytes), seconds,
                         EightBitToUtf8(result.message)});
     }

@@ -20,6 +20,15 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // the work could not be done
 inline constexpr int kExitUsage = 2;   // the command line was wrong
 
+// Seconds as the options give them, for the waits.
+inline std::chrono::milliseconds ToMilliseconds(double seconds) {
+    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0));
+}
+
+// Whether progress for a person is wanted: the stream is standard output and
+// that is a terminal.
+bool PrintsToTerminal(const std::ostream& out);
+
 struct CliContext {
     std::ostream& out;
     std::ostream& err;

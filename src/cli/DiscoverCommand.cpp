@@ -9,14 +9,6 @@
 
 namespace lanscope::cli {
 
-namespace {
-
-std::chrono::milliseconds ToMilliseconds(double seconds) {
-    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0));
-}
-
-}  // namespace
-
 int RunDiscover(const DiscoverOptions& options, CliContext& context) {
     DiscoverySession session(context.prompt, context.loop, context.endpoints);
     session.open();

@@ -149,8 +149,7 @@ int RunDoctor(const DoctorOptions& options, CliContext& context) {
             ++problems;
             continue;
         }
-        context.loop.runUntil(
-            std::chrono::milliseconds(static_cast<long long>(options.waitSeconds * 1000)), {});
+        context.loop.runUntil(ToMilliseconds(options.waitSeconds), {});
         std::string modules;
         for (const auto& [address, name] : heardOn) {
             if (name == host.name) {
@@ -170,8 +169,7 @@ int RunDoctor(const DoctorOptions& options, CliContext& context) {
         const auto columns = SplitListLine(list.text(row));
         Ipv4 address = 0;
         if (ParseIpv4Strict(columns.address, address) && !InAnySubnet(address, lan)) {
-            // The command to type: the hardware address without the brackets.
-            const std::string mac = columns.mac.substr(1, columns.mac.size() - 2);
+            const std::string mac = FormatMacPlain(list.record(row).mac());
             out << "  " << mac << " answered from " << columns.address
                 << ", outside every interface's subnet: give it an address beside this "
                    "computer's (lanscope-cli auto-ip "

@@ -1,10 +1,12 @@
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <optional>
 #include <ostream>
 
 #include "cli/Commands.h"
+#include "platform/Console.h"
 #include "platform/ConsolePrompt.h"
 #include "platform/HostInterfaces.h"
 #include "platform/PollLoop.h"
@@ -48,6 +50,10 @@ std::optional<std::string> FirstLineOf(const std::string& path) {
 }
 
 }  // namespace
+
+bool PrintsToTerminal(const std::ostream& out) {
+    return &out == &std::cout && IsTerminal(ConsoleStream::Output);
+}
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Finds and configures LAN modules on the local network segment.", "lanscope-cli"};

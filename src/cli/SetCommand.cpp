@@ -18,10 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::chrono::milliseconds ToMilliseconds(double seconds) {
-    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0));
-}
-
 }  // namespace
 
 int RunSet(const SetOptions& options, CliContext& context) {
@@ -122,7 +118,7 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
     session.waitFor(ToMilliseconds(options.waitSeconds), allFound);
 
     // A line per module on a terminal; the report is what scripts read.
-    const bool terminal = &context.out == &std::cout && IsTerminal(ConsoleStream::Output);
+    const bool terminal = PrintsToTerminal(context.out);
     std::ostream& progress = options.json ? context.err : context.out;
 
     // Each row: its result, and the record written (when one was).

@@ -21,8 +21,7 @@ constexpr const char* kCaption = "lanscope-cli";
 // A bar on a terminal, a line per new percentage elsewhere.
 class ProgressPrinter {
   public:
-    explicit ProgressPrinter(std::ostream& out)
-        : m_out(out), m_terminal(&out == &std::cout && IsTerminal(ConsoleStream::Output)) {}
+    explicit ProgressPrinter(std::ostream& out) : m_out(out), m_terminal(PrintsToTerminal(out)) {}
 
     void show(int percent) {
         if (percent == m_shown) {
@@ -153,7 +152,7 @@ struct Job {
 int UpdateMany(const std::vector<Target>& targets, const UpdateOptions& options,
                CliContext& context) {
     // Progress on a terminal; the report is what scripts read.
-    const bool terminal = &context.out == &std::cout && IsTerminal(ConsoleStream::Output);
+    const bool terminal = PrintsToTerminal(context.out);
     std::ostream& progress = options.json ? context.err : context.out;
     FerroxUpdateSocket port(context.prompt, context.loop, kCaption, context.updateEndpoints);
     if (!port.isListening()) {

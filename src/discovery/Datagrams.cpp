@@ -50,6 +50,11 @@ std::string FormatMacBracketed(const MacAddress& mac) {
     return text;
 }
 
+std::string FormatMacPlain(const MacAddress& mac) {
+    const std::string bracketed = FormatMacBracketed(mac);
+    return bracketed.substr(1, bracketed.size() - 2);
+}
+
 namespace {
 
 int HexValue(char c) {

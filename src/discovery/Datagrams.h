@@ -67,6 +67,8 @@ struct ModuleRecord {
 // "[0a-1B-2C-3D-4E-5F]": the first group in lower case, the rest in upper
 // case, as the modules' tools have always shown them.
 std::string FormatMacBracketed(const MacAddress& mac);
+// The same without the brackets, as a hardware address is typed.
+std::string FormatMacPlain(const MacAddress& mac);
 
 // Accepts six hexadecimal pairs separated by '-' or ':', optionally inside [].
 std::optional<MacAddress> ParseMac(std::string_view text);
