@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QToolTip>
 #include <QTreeView>
+#include <algorithm>
+#include <cstdint>
 
 #include "app/ModuleListModel.h"
 #include "common/Text.h"
@@ -37,8 +39,17 @@ ModuleListView::ModuleListView(QTreeView& view, ModuleList& list,
     m_view.setColumnWidth(1,
                           metrics.horizontalAdvance(QStringLiteral("255.255.255.255")) + padding);
     m_view.setColumnWidth(2, metrics.horizontalAdvance(QStringLiteral("DHCP")) + padding);
-    m_view.setColumnWidth(3, 70 * metrics.averageCharWidth() / 4 + padding);
+    m_nameMinimum = 70 * metrics.averageCharWidth() / 4 + padding;
+    m_view.setColumnWidth(3, m_nameMinimum);
     m_view.viewport()->installEventFilter(this);
+    for (const auto signal :
+         {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+        connect(m_model, signal, this, &ModuleListView::fitNameColumns, Qt::QueuedConnection);
+    }
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &ModuleListView::fitNameColumns,
+            Qt::QueuedConnection);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &ModuleListView::fitNameColumns,
+            Qt::QueuedConnection);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] {
         m_hadLines = true;
         if (m_hint != nullptr) {
@@ -104,13 +115,34 @@ void ModuleListView::showEmptyHint(const QString& text) {
     m_hint->show();
 }
 
+void ModuleListView::fitNameColumns() {
+    // The first name gets the width it needs while the second keeps room for
+    // its own; when both do not fit they share the room by what they need.
+    const int room = m_view.viewport()->width() - m_view.columnWidth(0) - m_view.columnWidth(1) -
+                     m_view.columnWidth(2);
+    const QAbstractItemView& view = m_view;  // where the size hints are public
+    const int first = std::max(view.sizeHintForColumn(3), m_nameMinimum);
+    const int second = std::max(view.sizeHintForColumn(4), 1);
+    int width = first;
+    if (first + second > room) {
+        width = std::clamp(static_cast<int>(std::int64_t{room} * first / (first + second)),
+                           m_nameMinimum, first);
+    }
+    if (width != m_view.columnWidth(3)) {
+        m_view.setColumnWidth(3, width);
+    }
+}
+
 bool ModuleListView::emptyHintShown() const {
     return m_hint != nullptr && m_hint->isVisible();
 }
 
 bool ModuleListView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_view.viewport() && event->type() == QEvent::Resize && m_hint != nullptr) {
-        m_hint->setGeometry(m_view.viewport()->rect().adjusted(12, 0, -12, 0));
+    if (watched == m_view.viewport() && event->type() == QEvent::Resize) {
+        if (m_hint != nullptr) {
+            m_hint->setGeometry(m_view.viewport()->rect().adjusted(12, 0, -12, 0));
+        }
+        QMetaObject::invokeMethod(this, &ModuleListView::fitNameColumns, Qt::QueuedConnection);
     }
     if (watched == m_view.viewport() && event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);

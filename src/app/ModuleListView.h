@@ -46,6 +46,7 @@ class ModuleListView : public QObject {
   private:
     void syncViewSelection();
     void onViewSelectionChanged();
+    void fitNameColumns();
 
     QTreeView& m_view;
     ModuleList& m_list;
@@ -55,6 +56,7 @@ class ModuleListView : public QObject {
     bool m_syncing = false;
     bool m_hadLines = false;
     QLabel* m_hint = nullptr;
+    int m_nameMinimum = 0;
 };
 
 }  // namespace lanscope

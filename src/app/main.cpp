@@ -1,11 +1,20 @@
 // lanscope: finds and configures the LAN modules of the local segment.
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
 
 #include "app/LanscopeDlg.h"
 #include "app/Messages.h"
+#include "app/Version.h"
+#include "common/Text.h"
 #include "platform/Console.h"
 #include "platform/DesktopUrlOpener.h"
+#include "platform/EightBitText.h"
 #include "platform/GuiPrompt.h"
 #include "platform/HostInterfaces.h"
 #include "platform/HugePages.h"
@@ -14,34 +23,69 @@
 #include "presets/PresetsDlg.h"
 #include "settings/SettingsFactory.h"
 #include "update/AutoUpdateDlg.h"
+#include "update/AutoUpdateOptions.h"
 #include "update/PassDlg.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 using namespace lanscope;
 
 namespace {
 
-// The text after the program name, as one line. An argument that holds
-// blanks (a path, quoted in the shell) is put back in quotes after its
-// option letter, which is how the options reader takes such a value.
-std::string CommandLineText(const QStringList& arguments) {
-    QStringList parts;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        QString argument = arguments[i];
-        if (argument.contains(QLatin1Char(' ')) && argument.size() > 2 &&
-            argument.startsWith(QLatin1Char('-')) && !argument.contains(QLatin1Char('"'))) {
-            argument = argument.left(2) + QLatin1Char('"') + argument.mid(2) + QLatin1Char('"');
-        }
-        parts.push_back(argument);
-    }
-    return parts.join(QLatin1Char(' ')).toStdString();
+// The text after the program name, taken before Qt sees the arguments (it
+// would keep some of them for itself). Windows hands over the line as typed,
+// quotes included, which is what the options reader expects; elsewhere the
+// shell has split it and it is joined again to mean what was typed.
+std::string CommandLineText(int argc, char** argv) {
+#ifdef Q_OS_WIN
+    (void)argc;
+    (void)argv;
+    return std::string(SkipProgramName(ToEightBit(QString::fromWCharArray(GetCommandLineW()))));
+#else
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    return JoinCommandLine(arguments, [](const std::string& name) {
+        std::error_code error;
+        return std::filesystem::is_regular_file(FileSystemPath(name), error);
+    });
+#endif
 }
+
+constexpr const char* kUsage =
+    "Usage: lanscope [-F<file.s19>] [-I<address>] [-A] [-R]\n"
+    "\n"
+    "Without options the module list window opens. Any option opens the software\n"
+    "update window instead:\n"
+    "  -F<file>     the S-record file to load (in double quotes when it holds blanks)\n"
+    "  -I<address>  the module's address (otherwise the last one used)\n"
+    "  -A           update at once; the exit code is 0 on success, -1 otherwise\n"
+    "  -R           restart the module when complete (the default)\n"
+    "Letters in either case, options in any order.\n"
+    "\n"
+    "  --help       show this text\n"
+    "  --version    show the version\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Exactly one of these alone: they are no options of the update window.
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("lanscope %s\n", version::kProductVersion);
+        return 0;
+    }
+    const std::string commandLine = CommandLineText(argc, argv);
+
     // The presets window's browser engine needs this before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
+    // Qt gets the program name only: every argument is the update window's,
+    // and "-style x" or "-reverse" must open that window, not restyle this one.
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("lanscope"));
     UseHugePagesForLargeBuffers();
     UseSystemCodePage();
@@ -51,7 +95,9 @@ int main(int argc, char** argv) {
     // (or while it shows a message) must find the name taken.
     SingleInstance instance(QString::fromLatin1(messages::kMainTitle));
     if (!instance.claim()) {
-        return 0;
+        // The first instance was raised, but nothing was updated: a script
+        // that asked for an update must not read success.
+        return ReadAutoUpdateOptions(commandLine).autoUpdate ? -1 : 0;
     }
 
     const auto backend = OpenSettingsBackend();
@@ -68,7 +114,6 @@ int main(int argc, char** argv) {
 
     // Any command-line text opens the software update window instead of the
     // module list, as the program's main window.
-    const std::string commandLine = CommandLineText(QCoreApplication::arguments());
     std::unique_ptr<QDialog> window;
     if (commandLine.empty()) {
         window = std::make_unique<CLanscopeDlg>(services);

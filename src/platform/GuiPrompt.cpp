@@ -60,6 +60,9 @@ void GuiPrompt::message(const std::string& text, const std::string& caption, Pro
     NormalCursor normal;
     QMessageBox box(ToIcon(icon), QString::fromStdString(caption),
                     QString::fromStdString(EightBitToUtf8(text)), QMessageBox::Ok, owner());
+    // Texts carry names from modules and files: never markup a module could
+    // dress a box up with.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
@@ -68,6 +71,7 @@ bool GuiPrompt::askYesNo(const std::string& text, const std::string& caption, bo
     QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
                     QString::fromStdString(EightBitToUtf8(text)),
                     QMessageBox::Yes | QMessageBox::No, owner());
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

@@ -37,8 +37,10 @@ std::optional<std::string> QtFileChooser::chooseImageFile(const std::string& ini
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::ReadOnly);
     // Letters in both cases: file names are matched exactly on Linux, and
-    // these files come from Windows machines in any case.
-    dialog.setNameFilter(QStringLiteral("Application Files (*_[Aa][Pp][Pp].[Ss]19)"));
+    // these files come from Windows machines in any case. The user sees the
+    // plain pattern: the dialog shows the text before the last parentheses.
+    dialog.setNameFilter(QStringLiteral("Application Files (*_APP.s19) (*_[Aa][Pp][Pp].[Ss]19)"));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setDirectory(Folder(initialPath));
     return Run(dialog);
 }

@@ -67,7 +67,8 @@ CAutoUpdateDlg::CAutoUpdateDlg(const std::string& text, AppServices& services, Q
     connect(m_ui->helpButton, &QPushButton::clicked, this, &CAutoUpdateDlg::onHelp);
     connect(m_ui->browseButton, &QPushButton::clicked, this, &CAutoUpdateDlg::onBrowse);
     connect(m_ui->saveBrowseButton, &QPushButton::clicked, this, &CAutoUpdateDlg::onSaveBrowse);
-    connect(m_ui->saveCheck, &QCheckBox::clicked, this, &CAutoUpdateDlg::onSaveToggled);
+    // Toggled, not clicked: a screen reader or the keyboard sets the box too.
+    connect(m_ui->saveCheck, &QCheckBox::toggled, this, &CAutoUpdateDlg::onSaveToggled);
     connect(m_ui->findButton, &QPushButton::clicked, this, &CAutoUpdateDlg::onFind);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &CAutoUpdateDlg::onHelp);

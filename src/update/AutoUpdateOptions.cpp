@@ -30,7 +30,110 @@ std::size_t NextSpace(std::string_view text, std::size_t from) {
     return from;
 }
 
+bool IsOptionLetter(char c) {
+    const char lower = Lower(c);
+    return lower == 'a' || lower == 'f' || lower == 'i' || lower == 'r';
+}
+
+std::string_view TrimSpace(std::string_view text) {
+    while (!text.empty() && IsSpace(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool HasSpace(std::string_view text) {
+    for (const char c : text) {
+        if (IsSpace(c)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// "-F" + value, in quotes when the value holds blanks.
+std::string FileOption(std::string_view letter, std::string_view value) {
+    std::string option = "-" + std::string(letter);
+    if (HasSpace(value)) {
+        return option + '"' + std::string(value) + '"';
+    }
+    return option + std::string(value);
+}
+
+// Where the option after `from` starts: white space, then "-" and a letter.
+std::size_t NextOption(std::string_view text, std::size_t from) {
+    for (std::size_t i = from + 1; i + 1 < text.size(); ++i) {
+        if (text[i] == '-' && IsSpace(text[i - 1]) && IsOptionLetter(text[i + 1])) {
+            return i;
+        }
+    }
+    return text.size();
+}
+
+void AppendArgument(std::string& line, std::string_view argument,
+                    const std::function<bool(const std::string&)>& isFile) {
+    auto append = [&line](std::string_view piece) {
+        if (!line.empty()) {
+            line += ' ';
+        }
+        line += piece;
+    };
+    if (!HasSpace(argument) || argument.find('"') != std::string_view::npos) {
+        append(argument);
+        return;
+    }
+    std::size_t at = 0;
+    while (at < argument.size() && IsSpace(argument[at])) {
+        ++at;
+    }
+    while (at < argument.size()) {
+        const bool fileOption =
+            argument[at] == '-' && at + 1 < argument.size() && Lower(argument[at + 1]) == 'f';
+        if (fileOption) {
+            const std::string rest(TrimSpace(argument.substr(at + 2)));
+            if (HasSpace(rest) && isFile && isFile(rest)) {
+                append(FileOption(argument.substr(at + 1, 1), rest));
+                return;
+            }
+        }
+        const std::size_t next = NextOption(argument, at);
+        const std::string_view piece = TrimSpace(argument.substr(at, next - at));
+        if (fileOption) {
+            append(FileOption(piece.substr(1, 1), TrimSpace(piece.substr(2))));
+        } else {
+            append(piece);
+        }
+        at = next;
+    }
+}
+
 }  // namespace
+
+std::string_view SkipProgramName(std::string_view raw) {
+    std::size_t at = 0;
+    if (!raw.empty() && raw.front() == '"') {
+        const std::size_t close = raw.find('"', 1);
+        at = close == std::string_view::npos ? raw.size() : close + 1;
+    } else {
+        at = NextSpace(raw, 0);
+    }
+    while (at < raw.size() && IsSpace(raw[at])) {
+        ++at;
+    }
+    return raw.substr(at);
+}
+
+std::string JoinCommandLine(const std::vector<std::string>& arguments,
+                            const std::function<bool(const std::string&)>& isFile) {
+    std::string line;
+    for (const std::string& argument : arguments) {
+        AppendArgument(line, argument, isFile);
+    }
+    return line;
+}
 
 Ipv4 ParseDottedQuadLoose(std::string_view text) {
     std::uint64_t result = 0;

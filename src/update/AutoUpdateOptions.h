@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/Ipv4.h"
 
@@ -22,6 +24,20 @@ struct AutoUpdateOptions {
 // runs to white space, or, when it starts with a double quote, to the closing
 // quote (paths with blanks).
 AutoUpdateOptions ReadAutoUpdateOptions(std::string_view commandLine);
+
+// The text after the program name in a raw Windows command line: the name
+// runs to its closing quote when it starts with one, else to white space.
+std::string_view SkipProgramName(std::string_view rawCommandLine);
+
+// One line for ReadAutoUpdateOptions from arguments a shell has split, meaning
+// what the user typed: an argument may hold one option with a blank in its
+// value ("-I 192.0.2.11", a file name with blanks), several options ("-F<file>
+// -A"), or the whole line. Such an argument is split where white space is
+// followed by "-" and an option letter, unless the rest of a -F argument names
+// an existing file (`isFile`); a file name with blanks gets the quotes the
+// reader takes it in. Arguments that hold quotes already pass unchanged.
+std::string JoinCommandLine(const std::vector<std::string>& arguments,
+                            const std::function<bool(const std::string&)>& isFile);
 
 // A dotted quad from the start of `text`, read leniently: leading blanks and
 // characters other than digits, "." and white space are passed over, and four

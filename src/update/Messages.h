@@ -18,6 +18,7 @@ inline constexpr const char* kNotAscending = "Srecords must be in asending order
 inline constexpr const char* kConversionError = "Conversion Error \n";
 
 inline constexpr const char* kNoDataRecord = "The file holds no data record (S1, S2, S3 or S4).";
+inline constexpr const char* kNoDataBytes = "The file's data records hold no data byte.";
 inline std::string RecordCutShortText(unsigned long line) {
     return FormatText(
         "S record on line %lu is cut short: its count needs more digits than the line has.", line);

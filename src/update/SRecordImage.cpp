@@ -132,6 +132,7 @@ std::variant<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text, std::
     }
 
     bool haveData = false;
+    std::uint64_t dataBytes = 0;
     std::uint64_t next = 0;  // the address after the last byte placed
     std::size_t write = 0;   // where that byte goes in the block
 
@@ -255,11 +256,17 @@ std::variant<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text, std::
         }
         write = target + dataCount;
         next += dataCount;
+        dataBytes += dataCount;
         pos = dataAt + 2 * dataCount;
     }
 
     if (!haveData) {
         return Failure(messages::kNoDataRecord);
+    }
+    if (dataBytes == 0) {
+        // Nothing a module could be given: a run would send empty data
+        // requests, and an image file would hold only padding.
+        return Failure(messages::kNoDataBytes);
     }
     // The end address is aligned to 4, then one zero byte follows the image.
     const std::uint64_t alignedEnd = (next + 3) / 4 * 4;

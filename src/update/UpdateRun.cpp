@@ -194,9 +194,10 @@ void UpdateRun::onTransferReply(UpdateReplyType type, std::uint32_t address) {
             return;
         }
         // An image of data records without data bytes has no length.
-        m_progress = m_image.length == 0
-                         ? 100
-                         : static_cast<int>((m_current - m_image.base) * 100 / m_image.length);
+        m_progress =
+            m_image.length == 0
+                ? 100
+                : static_cast<int>(std::uint64_t{m_current - m_image.base} * 100 / m_image.length);
         if (changed) {
             changed();
         }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QTest>
 #include <QTreeView>
@@ -10,6 +14,7 @@
 #include "app/LanscopeDlg.h"
 #include "config/IdFindDlg.h"
 #include "config/IpAddressEdit.h"
+#include "platform/QtFileChooser.h"
 #include "support/GuiSupport.h"
 #include "support/Replies.h"
 #include "update/AutoUpdateDlg.h"
@@ -125,6 +130,62 @@ TEST(UpdateWindow, UpdateChecksAddressThenFileThenSaveFileWithFocus) {
     }
     EXPECT_EQ(w.settings.LoadIPAddr(), MakeIpv4(192, 0, 2, 11));
     EXPECT_TRUE(window->isVisible());
+}
+
+TEST(UpdateWindow, SaveToFileEnablesItsNameHoweverItIsSet) {
+    UpdateWindow w;
+    auto window = w.open("", false);
+    auto* check = Child<QCheckBox>(window.get(), "saveCheck");
+    auto* name = Child<QLineEdit>(window.get(), "saveEdit");
+    auto* browse = Child<QPushButton>(window.get(), "saveBrowseButton");
+    // A screen reader presses the box through its accessible action; a
+    // keyboard shortcut or a script toggles it.
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(check);
+    ASSERT_NE(accessible, nullptr);
+    ASSERT_NE(accessible->actionInterface(), nullptr);
+    const std::vector<std::function<void()>> ways{
+        [&] {
+            accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        },
+        [&] { check->toggle(); },
+        [&] { QTest::mouseClick(check, Qt::LeftButton); },
+    };
+    for (const auto& set : ways) {
+        set();
+        EXPECT_EQ(name->isEnabled(), check->isChecked());
+        EXPECT_EQ(browse->isEnabled(), check->isChecked());
+        set();
+        EXPECT_EQ(name->isEnabled(), check->isChecked());
+        EXPECT_EQ(browse->isEnabled(), check->isChecked());
+    }
+}
+
+TEST(UpdateWindow, BrowseOffersApplicationFilesOfAnyCaseUnderTheirPlainPattern) {
+    test::GuiServices w;
+    const fs::path dir = fs::path(w.dir.path().toStdString());
+    for (const char* name : {"a_APP.s19", "b_app.S19", "c.s19", "d_APP.bin"}) {
+        std::ofstream(dir / name) << "S9030000FC\n";
+    }
+    QString shownFilter;
+    QStringList listed;
+    test::ModalHandler handler([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        shownFilter = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))->currentText();
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        const QModelIndex folder = model->index(QString::fromStdString(dir.string()));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(folder) >= 2; }));
+        for (int row = 0; row < model->rowCount(folder); ++row) {
+            listed << model->index(row, 0, folder).data().toString();
+        }
+        dialog->reject();
+    });
+    QtFileChooser files;
+    EXPECT_EQ(files.chooseImageFile((dir / "a_APP.s19").string()), std::nullopt);
+    ASSERT_TRUE(handler.handled());
+    EXPECT_EQ(shownFilter, "Application Files (*_APP.s19)");
+    listed.sort();
+    EXPECT_EQ(listed, (QStringList{"a_APP.s19", "b_app.S19"}));
 }
 
 TEST(UpdateWindow, SaveToFileWritesTheImageFileShowsSaveCompleteAndCloses) {

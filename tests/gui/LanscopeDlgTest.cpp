@@ -4,7 +4,9 @@
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -16,11 +18,13 @@
 
 #include "app/LanscopeDlg.h"
 #include "app/LanscopeHelpDlg.h"
+#include "app/Messages.h"
 #include "config/IpAddressEdit.h"
 #include "config/LanscopeConfigDlg.h"
 #include "platform/GuiPrompt.h"
 #include "support/GuiSupport.h"
 #include "support/Replies.h"
+#include "update/Messages.h"
 
 namespace lanscope {
 namespace {
@@ -322,6 +326,32 @@ TEST(MainWindow, BoxesAndWindowsBelongToTheWindowTheUserIsIn) {
     EXPECT_EQ(owners, (std::vector<QWidget*>{w.window.get(), w.window.get(), &inner}));
 }
 
+TEST(MainWindow, BoxesShowNamesFromModulesAndFilesAsTheyAre) {
+    // A platform name a module reports, with markup that would read as a
+    // verdict of our own.
+    const std::string text = "Device platform = [<h1>Update complete</h1><!--]";
+    GuiPrompt prompt;
+    for (const bool question : {false, true}) {
+        QString shown;
+        Qt::TextFormat format = Qt::RichText;
+        test::ModalHandler handler([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            shown = box->text();
+            format = box->textFormat();
+            box->done(QMessageBox::No);
+        });
+        if (question) {
+            (void)prompt.askYesNo(text, "lanscope", false);
+        } else {
+            prompt.message(text, "lanscope", PromptIcon::Exclamation);
+        }
+        ASSERT_TRUE(handler.handled());
+        EXPECT_EQ(format, Qt::PlainText);
+        EXPECT_EQ(shown.toStdString(), text);
+    }
+}
+
 struct ListFile : FileChooser {
     std::optional<std::string> path;
     std::optional<std::string> chooseImageFile(const std::string&) override { return {}; }
@@ -444,18 +474,41 @@ TEST(MainWindow, HelpShowsTheTextAndF1InsideOpensNothingMore) {
     EXPECT_EQ(nested, 0);
 }
 
+TEST(HelpWindow, EveryTextCanBeReadToTheEnd) {
+    std::string longText;
+    for (int line = 1; line <= 60; ++line) {
+        longText += "Line " + std::to_string(line) + "\r\n";
+    }
+    for (const std::string& text :
+         {std::string(messages::kMainHelp), std::string(messages::kUpdateHelp), longText}) {
+        CLanscopeHelpDlg help;
+        help.setHelpText(text);
+        help.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&help));
+        test::Screenshot(&help, QStringLiteral("help"));
+        QScrollBar* bar = help.findChild<QPlainTextEdit*>()->verticalScrollBar();
+        // Either all of it shows, or the rest is a scroll away.
+        EXPECT_TRUE(bar->maximum() == 0 || bar->isVisible()) << text;
+    }
+}
+
 TEST(MainWindow, AboutBoxShowsNameVersionLegalNoticeAndDescription) {
     MainWindow w;
     QStringList texts;
+    bool iconShown = false;
     test::ModalHandler handler([&](QWidget* about) {
         for (const char* name : {"productName", "versionLine", "legalLine", "description"}) {
             texts << about->findChild<QLabel*>(QString::fromLatin1(name))->text();
         }
+        // The program's icon is built into the program, not looked up.
+        iconShown = !about->findChild<QLabel*>(QStringLiteral("icon"))->pixmap().isNull() &&
+                    !about->windowIcon().isNull();
         test::Click(about, "okButton");
     });
     w.window->findChild<QAction*>(QStringLiteral("aboutAction"))->trigger();
     ASSERT_TRUE(handler.handled());
     ASSERT_EQ(texts.size(), 4);
+    EXPECT_TRUE(iconShown);
     EXPECT_EQ(texts[0], "Korvane Network Utility");
     EXPECT_EQ(texts[1], "Version 0.0.1");
     EXPECT_TRUE(texts[2].startsWith("Copyright (C) ")) << texts[2].toStdString();

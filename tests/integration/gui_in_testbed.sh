@@ -25,22 +25,39 @@ export LANSCOPE_TEST_RECEIVED="$work/received.bin"
 
 # The window program started with options updates at once and ends with 0
 # once the module has the image, without "Save Complete" (an unanswered box
-# would keep it open until the time-out).
-export BIN work
-"$TESTBED" --modules 1 --module 1 "--fw-duplicate --fw-image-out $work/auto.bin" -- bash -c '
-    set -euo pipefail
-    source "'"$here"'/common.sh"
-    export LANSCOPE_SETTINGS="$work/settings.ini"
-    # A name of its own for the one-instance rule, apart from other tests.
-    export USER="gui-in-testbed-$$"
-    for options in "-F$work/image_APP.s19 -I192.0.2.11 -A" "-a -i192.0.2.11 -f$work/image_APP.s19"; do
-        rm -f "$work/auto.bin"
-        set +e
-        timeout 60 "$BIN/lanscope" $options 2>/dev/null
-        rc=$?
-        set -e
-        expect_eq "$rc" 0 "exit code of lanscope $options"
-        cmp -s "$work/auto.bin" "$work/image.bin" || fail "$options: the module did not store the image"
-    done
-'
+# would keep it open until the time-out). However the shell split the line,
+# and whatever arguments Qt would have taken for itself, the options mean what
+# was typed.
+mkdir -p "$work/my files"
+cp "$work/image_APP.s19" "$work/my files/image_APP.s19"
+cat > "$work/auto.sh" <<'SCRIPT'
+set -euo pipefail
+source "$here/common.sh"
+export LANSCOPE_SETTINGS="$work/settings.ini"
+# A name of its own for the one-instance rule, apart from other tests.
+export USER="gui-in-testbed-$$"
+image="$work/image_APP.s19"
+cases=(
+    '-F$image -I192.0.2.11 -A'
+    '-a -i192.0.2.11 -f$image'
+    '"-I 192.0.2.11" -F$image -A'
+    '"-F$image -A" -I192.0.2.11'
+    '"-F$image -I192.0.2.11 -A"'
+    '-F"$work/my files/image_APP.s19" -I192.0.2.11 -A'
+    '-style fusion -reverse -F$image -I192.0.2.11 -A'
+)
+for options in "${cases[@]}"; do
+    eval "arguments=($options)"
+    rm -f "$work/auto.bin"
+    set +e
+    timeout 60 "$BIN/lanscope" "${arguments[@]}" 2>/dev/null
+    rc=$?
+    set -e
+    expect_eq "$rc" 0 "exit code of lanscope $options"
+    cmp -s "$work/auto.bin" "$work/image.bin" || fail "$options: the module did not store the image"
+done
+SCRIPT
+export BIN work here
+"$TESTBED" --modules 1 --module 1 "--fw-duplicate --fw-image-out $work/auto.bin" -- \
+    bash "$work/auto.sh"
 echo "PASS"

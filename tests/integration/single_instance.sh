@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A second start of the window program brings the first one forward and ends
-# with exit code 0; the first goes on. This holds from the first moment of
+# with exit code 0 (-1 when it was asked to update at once: nothing was
+# updated); the first goes on. This holds from the first moment of
 # the first start, also while it shows a message before its window opens.
 source "$(dirname "$0")/common.sh"
 export BIN
@@ -12,7 +13,7 @@ export BIN
     export USER="single-instance-$$"
     pids=()
     trap "kill \${pids[*]} 2>/dev/null || true" EXIT
-    second_start_ends() {  # WHEN
+    second_start_ends() {  # WHEN [EXIT-CODE ARGUMENTS...]
         "$BIN/lanscope" 2>/dev/null &
         local first=$!
         pids+=("$first")
@@ -22,14 +23,16 @@ export BIN
             sleep 0.1
         done
         set +e
-        timeout 20 "$BIN/lanscope" 2>/dev/null
+        timeout 20 "$BIN/lanscope" "${@:3}" 2>/dev/null
         local rc=$?
         set -e
-        expect_eq "$rc" 0 "exit code of a second start $1"
+        expect_eq "$rc" "${2:-0}" "exit code of a second start ${*:3} $1"
         kill -0 "$first" || fail "the first instance ended"
         kill "$first"; wait "$first" 2>/dev/null || true
     }
     second_start_ends "while the first shows its window"
+    second_start_ends "while the first shows its window" 0 -I192.0.2.11
+    second_start_ends "while the first shows its window" 255 -F/tmp/x_APP.s19 -I192.0.2.11 -a
 
     # While the first start still shows its bind error (port 20034 taken, no
     # window yet), a second start must find the name taken all the same.
@@ -41,4 +44,14 @@ time.sleep(60)" &
     for _ in $(seq 1 50); do ss -Huln "sport = :20034" | grep -q . && break; sleep 0.1; done
     second_start_ends "during the first one'"'"'s start-up"
 '
+
+# --help and --version alone answer on stdout without a window or a display.
+for option in --help --version; do
+    out="$(env -u DISPLAY -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY timeout 20 "$BIN/lanscope" "$option")" ||
+        fail "lanscope $option ended with $?"
+    [[ -n "$out" ]] || fail "lanscope $option printed nothing"
+done
+grep -q -- "-A" <<<"$(env -u DISPLAY "$BIN/lanscope" --help)" || fail "--help does not name -A"
+grep -qx "lanscope [0-9.]*" <<<"$(env -u DISPLAY "$BIN/lanscope" --version)" ||
+    fail "--version is no version line"
 echo "PASS"

@@ -89,5 +89,65 @@ TEST(AutoUpdateOptions, UpdateChecksComeInOrder) {
     std::filesystem::remove_all(dir);
 }
 
+// However the shell split what the user typed, the window reads the options
+// that were meant.
+TEST(AutoUpdateOptions, ArgumentsJoinToWhatWasTyped) {
+    const std::string file = "/tmp/pump_APP.s19";
+    const std::string blanks = "/tmp/My Files/pump_APP.s19";
+    const std::string dashed = "/tmp/pump -Alpha/x_APP.s19";
+    const Ipv4 module = MakeIpv4(192, 0, 2, 11);
+    const struct {
+        std::vector<std::string> arguments;
+        std::optional<std::string> file;
+        std::optional<Ipv4> address;
+        bool autoUpdate;
+    } cases[] = {
+        {{"-F" + file, "-I192.0.2.11", "-A"}, file, module, true},
+        {{"-I 192.0.2.11", "-F" + file, "-A"}, file, module, true},
+        {{"-F" + file + " -A", "-I192.0.2.11"}, file, module, true},
+        {{"-F" + file + " -I192.0.2.11 -A"}, file, module, true},
+        {{" -f" + file + "  -a "}, file, std::nullopt, true},
+        {{"-F" + blanks, "-A"}, blanks, std::nullopt, true},
+        {{"-F" + blanks + " -I 192.0.2.11 -A"}, blanks, module, true},
+        // A file that exists wins over an option look-alike inside its name.
+        {{"-F" + dashed, "-I192.0.2.11"}, dashed, module, false},
+        // Quotes typed for the window itself are left as they are.
+        {{"-F\"" + blanks + "\"", "-A"}, blanks, std::nullopt, true},
+        {{"-I192.0.2.11"}, std::nullopt, module, false},
+    };
+    const auto isFile = [&](const std::string& name) { return name == blanks || name == dashed; };
+    for (const auto& c : cases) {
+        const std::string line = JoinCommandLine(c.arguments, isFile);
+        const AutoUpdateOptions options = ReadAutoUpdateOptions(line);
+        EXPECT_EQ(options.imageFile, c.file) << line;
+        EXPECT_EQ(options.address, c.address) << line;
+        EXPECT_EQ(options.autoUpdate, c.autoUpdate) << line;
+    }
+    EXPECT_EQ(JoinCommandLine({}, isFile), "");
+}
+
+TEST(AutoUpdateOptions, RawWindowsLinesLoseOnlyTheProgramName) {
+    const struct {
+        const char* raw;
+        const char* text;
+    } cases[] = {
+        {"lanscope.exe -A", "-A"},
+        {"\"C:\\Program Files\\Lanscope\\lanscope.exe\"  \"-I 192.0.2.11\" -A",
+         "\"-I 192.0.2.11\" -A"},
+        {"\"C:\\a b\\lanscope.exe\"-A", "-A"},
+        {"lanscope.exe", ""},
+        {"\"unterminated -A", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SkipProgramName(c.raw), c.text) << c.raw;
+    }
+    // What the window reads from the raw text of a quoted option.
+    const AutoUpdateOptions options =
+        ReadAutoUpdateOptions(SkipProgramName("lanscope.exe \"-I 192.0.2.11\" -A"));
+    EXPECT_EQ(options.address, MakeIpv4(192, 0, 2, 11));
+    EXPECT_TRUE(options.autoUpdate);
+}
+
 }  // namespace
 }  // namespace lanscope

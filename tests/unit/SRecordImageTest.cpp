@@ -212,7 +212,11 @@ INSTANTIATE_TEST_SUITE_P(
                     Record(3, 0xFFFFFFFE, 4, {1}),
                     {"The image ends at address 0x100000000 or beyond, past the 32-bit "
                      "addresses a LAN card can take."}},
-        FailureCase{"empty", "", {"The file holds no data record (S1, S2, S3 or S4)."}}),
+        FailureCase{"empty", "", {"The file holds no data record (S1, S2, S3 or S4)."}},
+        // Records with an address and no byte: a run would send empty data.
+        FailureCase{"data records without bytes",
+                    Record(1, 0x1001, 2, {}) + Record(3, 0x1004, 4, {}),
+                    {"The file's data records hold no data byte."}}),
     test::CaseName());
 
 TEST(SRecordImage, GapUpToTheReadPositionIsAllowed) {

@@ -308,6 +308,23 @@ TEST(UpdateRun, AnImageWithoutBytesNeverDividesByItsLength) {
     EXPECT_EQ(r.run->state(), UpdateState::FinishingWithRestart);
 }
 
+TEST(UpdateRun, ProgressOfLargeImagesIsTheShareAcknowledged) {
+    // Past 41 MiB the bytes acknowledged times 100 no longer fit 32 bits.
+    constexpr std::uint32_t kSize = 100u << 20;
+    UpdateImage image;
+    image.base = 0x1000;
+    image.length = kSize;
+    image.block.assign(kSize + 1, 0);
+    RunFixture r(std::move(image));
+    r.start();
+    r.reply(UpdateReplyType::Ok);
+    for (const int percent : {1, 25, 50, 99}) {
+        r.reply(UpdateReplyType::Ok,
+                0x1000 + static_cast<std::uint32_t>(std::uint64_t{kSize} * percent / 100));
+        EXPECT_EQ(r.run->progress(), percent);
+    }
+}
+
 TEST(UpdateRun, WithoutRestartTheFinishIsType3) {
     RunFixture r(MakeImage(100, 0x1000), false);
     r.start();
