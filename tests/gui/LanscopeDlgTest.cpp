@@ -84,6 +84,29 @@ TEST(MainWindow, ListsRepliesInFiveColumnsAndSelectsTheFirst) {
     test::Screenshot(w.window.get(), "module-list");
 }
 
+TEST(MainWindow, NameColumnsShareTheWidthByWhatTheyHold) {
+    MainWindow w;
+    const QString longName = QStringLiteral("Boiler room controller, north wing");
+    w.reply(test::kMacA, longName.toStdString(), "Hall");
+    ASSERT_TRUE(w.waitForLines(1));
+    QTreeView* list = w.list();
+    const int needed = list->fontMetrics().horizontalAdvance(longName);
+    // Wide enough for both: the first name is not cut.
+    w.window->resize(900, w.window->height());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->columnWidth(3) > needed; }))
+        << list->columnWidth(3) << " for " << needed;
+    test::Screenshot(w.window.get(), QStringLiteral("list-names"));
+    // Too narrow for both: the second name keeps a share of its own.
+    w.reply(test::kMacB, "Pump", std::string(80, 'W'));
+    ASSERT_TRUE(w.waitForLines(2));
+    w.window->resize(500, w.window->height());
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        const int room = list->viewport()->width() - list->columnWidth(0) - list->columnWidth(1) -
+                         list->columnWidth(2);
+        return list->columnWidth(3) < room && list->columnWidth(3) < needed;
+    }));
+}
+
 TEST(MainWindow, SearchKeepsOnlyTheLineThatWasRepeated) {
     MainWindow w;
     w.reply(test::kMacA, "a");
