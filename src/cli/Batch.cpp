@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <iostream>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "cli/Table.h"
 #include "common/Text.h"
 #include "discovery/DiscoverySession.h"
+#include "platform/Console.h"
 
 namespace lanscope::cli {
 
@@ -100,9 +102,11 @@ std::optional<std::vector<Target>> ResolveTargets(const TargetRequest& request,
     targets = std::move(unique);
     if (request.all) {
         const ModuleList& list = discovery.list();
+        std::string names;  // of the modules that answered, for a prefix that matched none
         for (std::size_t row = 0; row < list.size(); ++row) {
             Target found = TargetOf(list, row, "");
             found.given = FormatIpv4(found.address);
+            names += (names.empty() ? "\"" : ", \"") + found.name + "\"";
             const bool named = std::any_of(targets.begin(), targets.end(), [&](const Target& t) {
                 return t.address == found.address;
             });
@@ -110,25 +114,48 @@ std::optional<std::vector<Target>> ResolveTargets(const TargetRequest& request,
                 targets.push_back(std::move(found));
             }
         }
+        if (targets.empty()) {
+            if (list.size() == 0) {
+                context.err << "No module answered within " << request.waitSeconds << " s.\n";
+            } else {
+                context.err << "No module's name starts with \"" << request.namePrefix << "\"; "
+                            << list.size() << (list.size() == 1 ? " module" : " modules")
+                            << " answered: " << names << ".\n";
+            }
+            return std::nullopt;
+        }
     }
     return targets;
 }
 
-void PrintReport(std::ostream& out, const std::vector<ModuleResult>& results, bool json) {
+void PrintReport(std::ostream& out, const std::vector<ModuleResult>& results, bool json,
+                 ReportKind kind) {
+    const bool configure = kind == ReportKind::Configure || kind == ReportKind::ConfigurePlan;
+    const auto resultText = [](const ModuleResult& result) {
+        return result.skipped ? "skipped" : result.ok ? "ok" : "failed";
+    };
+    // A module that never answered has no address to show.
+    const auto addressText = [](const ModuleResult& result) {
+        return result.target.address == 0 ? std::string() : FormatIpv4(result.target.address);
+    };
     if (json) {
         auto list = nlohmann::ordered_json::array();
         for (const ModuleResult& result : results) {
-            nlohmann::ordered_json entry = {{"module", EightBitToUtf8(result.target.given)},
-                                            {"address", FormatIpv4(result.target.address)},
-                                            {"mac", nullptr},
-                                            {"name", result.target.name},
-                                            {"result", result.ok ? "ok" : "failed"},
-                                            {"message", EightBitToUtf8(result.message)},
-                                            {"bytes", result.bytes},
-                                            {"seconds", result.seconds}};
-            if (result.target.mac) {
-                entry["mac"] = FormatMacPlain(*result.target.mac);
+            nlohmann::ordered_json entry;
+            if (!configure) {
+                entry["module"] = EightBitToUtf8(result.target.given);
             }
+            entry["address"] = addressText(result);
+            entry["mac"] = result.target.mac
+                               ? nlohmann::ordered_json(FormatMacPlain(*result.target.mac))
+                               : nlohmann::ordered_json(nullptr);
+            entry["name"] = result.target.name;
+            entry["result"] = resultText(result);
+            entry["message"] = EightBitToUtf8(result.message);
+            if (!configure) {
+                entry["bytes"] = result.bytes;
+            }
+            entry["seconds"] = result.seconds;
             list.push_back(std::move(entry));
         }
         out << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
@@ -138,16 +165,52 @@ void PrintReport(std::ostream& out, const std::vector<ModuleResult>& results, bo
     for (const ModuleResult& result : results) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f", result.seconds);
-        rows.push_back({FormatIpv4(result.target.address),
-                        result.target.mac ? FormatMacPlain(*result.target.mac) : std::string(),
-                        result.ok ? "ok" : "FAILED", std::to_string(result.bytes), seconds,
-                        EightBitToUtf8(result.message)});
+        std::vector<std::string> row{
+            addressText(result),
+            result.target.mac ? FormatMacPlain(*result.target.mac) : std::string(),
+            result.skipped ? "skipped"
+            : result.ok    ? "ok"
+                           : "FAILED"};
+        if (!configure) {
+            row.push_back(std::to_string(result.bytes));
+        }
+        row.push_back(seconds);
+        row.push_back(EightBitToUtf8(result.message));
+        rows.push_back(std::move(row));
     }
-    PrintTable(out, {"MODULE", "MAC", "RESULT", "BYTES", "SECONDS", "MESSAGE"}, rows);
-    const auto failed = std::count_if(results.begin(), results.end(),
-                                      [](const ModuleResult& result) { return !result.ok; });
-    out << results.size() - static_cast<std::size_t>(failed) << " of " << results.size()
-        << " modules succeeded.\n";
+    std::vector<std::string> header{"MODULE", "MAC", "RESULT"};
+    if (!configure) {
+        header.push_back("BYTES");
+    }
+    header.insert(header.end(), {"SECONDS", "MESSAGE"});
+    PrintTable(out, header, rows);
+
+    const auto count = [&](auto predicate) {
+        return static_cast<std::size_t>(std::count_if(results.begin(), results.end(), predicate));
+    };
+    const std::size_t skipped = count([](const ModuleResult& r) { return r.skipped; });
+    const std::size_t done = count([](const ModuleResult& r) { return r.ok && !r.skipped; });
+    const std::size_t failed = count([](const ModuleResult& r) { return !r.ok; });
+    const auto modules = [](std::size_t n) {
+        return std::to_string(n) + (n == 1 ? " module" : " modules");
+    };
+    switch (kind) {
+        case ReportKind::UpdatePlan:
+        case ReportKind::ConfigurePlan:
+            out << (kind == ReportKind::UpdatePlan ? "Would update " : "Would write ")
+                << modules(done) << (failed == 0 ? "" : "; " + modules(failed) + " would fail")
+                << (skipped == 0 ? "" : "; " + modules(skipped) + " skipped") << ".\n";
+            break;
+        case ReportKind::Update:
+        case ReportKind::Configure:
+            out << done + skipped << " of " << results.size() << " modules succeeded"
+                << (skipped == 0 ? "" : " (" + std::to_string(skipped) + " skipped)") << ".\n";
+            break;
+    }
+}
+
+ProgressStream ProgressOf(const CliContext& context) {
+    return {context.err, &context.err == &std::cerr && IsTerminal(ConsoleStream::Error)};
 }
 
 int ExitCodeOf(const std::vector<ModuleResult>& results) {

@@ -36,13 +36,32 @@ std::optional<std::vector<Target>> ResolveTargets(const TargetRequest& request,
 struct ModuleResult {
     Target target;
     bool ok = false;
-    std::string message;  // why it failed, or what was done
+    bool skipped = false;  // nothing to do for it (counts as success)
+    std::string message;   // why it failed, or what was done
     std::uint64_t bytes = 0;
     double seconds = 0;
 };
 
+// What a report is about: its columns and its closing line.
+enum class ReportKind {
+    Update,         // "N of M modules succeeded."
+    UpdatePlan,     // a dry run: what would be updated
+    Configure,      // settings written: no bytes, no names as given
+    ConfigurePlan,  // a dry run of that
+};
+
 // The closing report: a table, or JSON (one object per module).
-void PrintReport(std::ostream& out, const std::vector<ModuleResult>& results, bool json);
+void PrintReport(std::ostream& out, const std::vector<ModuleResult>& results, bool json,
+                 ReportKind kind = ReportKind::Update);
+
+// Where progress for a person goes: the error stream, so that a report on
+// standard output stays clean; `terminal` when that stream is one (a bar, a
+// line per step), otherwise plain lines or nothing.
+struct ProgressStream {
+    std::ostream& out;
+    bool terminal;
+};
+ProgressStream ProgressOf(const CliContext& context);
 
 // 0 when every module succeeded, 1 otherwise.
 int ExitCodeOf(const std::vector<ModuleResult>& results);

@@ -25,10 +25,6 @@ inline std::chrono::milliseconds ToMilliseconds(double seconds) {
     return std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0));
 }
 
-// Whether progress for a person is wanted: the stream is standard output and
-// that is a terminal.
-bool PrintsToTerminal(const std::ostream& out);
-
 struct CliContext {
     std::ostream& out;
     std::ostream& err;
@@ -61,6 +57,7 @@ struct SetOptions {
     std::optional<Ipv4> gateway;
     std::optional<Ipv4> dns;
     bool verify = false;
+    bool force = false;  // send an address another module has all the same
     double waitSeconds = 2.0;
     double verifySeconds = 10.0;
 };

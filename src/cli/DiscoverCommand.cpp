@@ -30,7 +30,7 @@ int RunDiscover(const DiscoverOptions& options, CliContext& context) {
         const auto c = SplitListLine(list.text(row));
         rows.push_back({c.mac, c.address, c.dhcp, EightBitToUtf8(c.name), EightBitToUtf8(c.name2)});
     }
-    PrintTable(context.out, {"MAC", "IP", "DHCP", "Device Name", "Device Name"}, rows);
+    PrintTable(context.out, {"MAC", "IP", "DHCP", "Name", "Name 2"}, rows);
     if (list.empty()) {
         context.err << "No module answered within " << options.waitSeconds << " s.\n";
     }

@@ -11,6 +11,7 @@
 
 #include "cli/Commands.h"
 #include "common/HostInterface.h"
+#include "config/AutoIp.h"
 #include "discovery/Diagnosis.h"
 #include "discovery/ModuleList.h"
 #include "platform/HostInterfaces.h"
@@ -165,15 +166,30 @@ int RunDoctor(const DoctorOptions& options, CliContext& context) {
         out << "  No module answered.\n";
         ++problems;
     }
+    std::set<Ipv4> hostAddresses;
+    for (const HostInterface& host : lan) {
+        hostAddresses.insert(host.address);
+    }
     for (std::size_t row = 0; row < list.size(); ++row) {
         const auto columns = SplitListLine(list.text(row));
         Ipv4 address = 0;
         if (ParseIpv4Strict(columns.address, address) && !InAnySubnet(address, lan)) {
             const std::string mac = FormatMacPlain(list.record(row).mac());
             out << "  " << mac << " answered from " << columns.address
-                << ", outside every interface's subnet: give it an address beside this "
-                   "computer's (lanscope-cli auto-ip "
-                << mac << ") before using its web pages\n";
+                << ", outside every interface's subnet: ";
+            // auto-ip only where it would go ahead: one module, one address
+            // of this computer, and the address it gives free.
+            const bool autoIp =
+                hostAddresses.size() == 1 &&
+                AutoIpRefusal(list, row, AutoIpAddressFor(*hostAddresses.begin())).empty();
+            if (autoIp) {
+                out << "give it an address beside this computer's (lanscope-cli auto-ip " << mac
+                    << ")";
+            } else {
+                out << "give it a free address of this computer's network (lanscope-cli set " << mac
+                    << " --ip A.B.C.D --mask A.B.C.D)";
+            }
+            out << " before using its web pages\n";
             ++problems;
         }
     }
@@ -188,7 +204,9 @@ int RunDoctor(const DoctorOptions& options, CliContext& context) {
         OutputOf("command -v iptables >/dev/null 2>&1 && iptables -S 2>/dev/null");
     const bool haveTools = !OutputOf("command -v nft iptables 2>/dev/null").empty();
     const std::string finding = FirewallFinding(nft, iptables, kFerroxPort);
-    if (haveTools && nft.empty() && iptables.empty() && ::geteuid() != 0) {
+    if (!haveTools) {
+        out << "  not checked: no nft or iptables\n";
+    } else if (nft.empty() && iptables.empty() && ::geteuid() != 0) {
         out << "  the rules could not be read: run doctor as root to check them\n";
     } else if (finding.empty()) {
         out << "  nothing found that drops UDP port " << kFerroxPort << '\n';

@@ -21,7 +21,8 @@ std::string Hex(std::uint64_t value, int digits = 8) {
 }  // namespace
 
 int RunConvert(const ConvertOptions& options, CliContext& context) {
-    auto image = LoadSRecordImage(NativePath(options.input), context.prompt, kCaption);
+    auto image = LoadSRecordImage(NativePath(options.input), context.prompt, kCaption,
+                                  LoadMessages::Detailed);
     if (!image) {
         return kExitFailed;
     }
@@ -36,7 +37,8 @@ int RunConvert(const ConvertOptions& options, CliContext& context) {
 }
 
 int RunInfo(const InfoOptions& options, CliContext& context) {
-    auto image = LoadSRecordImage(NativePath(options.input), context.prompt, kCaption);
+    auto image = LoadSRecordImage(NativePath(options.input), context.prompt, kCaption,
+                                  LoadMessages::Detailed);
     if (!image) {
         return kExitFailed;
     }

@@ -4,7 +4,9 @@
 #include <iostream>
 #include <optional>
 #include <ostream>
+#include <sstream>
 
+#include "app/Version.h"
 #include "cli/Commands.h"
 #include "platform/Console.h"
 #include "platform/ConsolePrompt.h"
@@ -32,9 +34,15 @@ CLI::Option* AddAddressOption(CLI::App& command, const std::string& name,
         ->type_name("A.B.C.D");
 }
 
-}  // namespace
-
-namespace {
+// Seconds as a number, with its default in the help text itself.
+CLI::Option* AddSecondsOption(CLI::App& command, const std::string& name, double& target,
+                              const std::string& help, double maximum = 3600.0) {
+    std::ostringstream fallback;
+    fallback << target;
+    return command.add_option(name, target, help + " (default " + fallback.str() + ")")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.0, maximum).description(""));
+}
 
 // The first line of a file, without its line end; nothing when unreadable.
 std::optional<std::string> FirstLineOf(const std::string& path) {
@@ -51,40 +59,42 @@ std::optional<std::string> FirstLineOf(const std::string& path) {
 
 }  // namespace
 
-bool PrintsToTerminal(const std::ostream& out) {
-    return &out == &std::cout && IsTerminal(ConsoleStream::Output);
-}
-
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Finds and configures LAN modules on the local network segment.", "lanscope-cli"};
     app.require_subcommand(1);
     // On Windows CLI11 would read "/name" as an option; file names in the
     // Cygwin style ("/cygdrive/c/...") must stay file names.
     app.allow_windows_style_options(false);
+    app.set_version_flag("--version", std::string("lanscope-cli ") + version::kProductVersion);
     bool assumeYes = false;
     app.add_flag("--yes", assumeYes, "Answer yes to every question");
 
     DiscoverOptions discover;
     auto* discoverCommand = app.add_subcommand(
         "discover", "Broadcast one discovery request and list the modules that answer");
-    discoverCommand->add_option("--wait", discover.waitSeconds, "Seconds to collect replies")
-        ->capture_default_str()
-        ->check(CLI::Range(0.0, 3600.0));
+    AddSecondsOption(*discoverCommand, "--wait", discover.waitSeconds,
+                     "Seconds to collect replies");
     discoverCommand->add_flag("--json", discover.json, "Print the list as JSON");
 
     SetOptions set;
     auto* setCommand = app.add_subcommand(
         "set", "Give a module new static network settings (unnamed settings stay as they are)");
-    setCommand->add_option("MAC", set.mac, "The module's hardware address")->required();
+    setCommand->add_option("MAC", set.mac, "The module's hardware address")
+        ->required()
+        ->type_name("");
     AddAddressOption(*setCommand, "--ip", set.address, "New address");
     AddAddressOption(*setCommand, "--mask", set.mask, "New network mask");
     AddAddressOption(*setCommand, "--gateway", set.gateway, "New gateway");
     AddAddressOption(*setCommand, "--dns", set.dns, "New DNS server");
+    setCommand->add_flag("--force", set.force,
+                         "Send an address another module answers from all the same");
 
     SetOptions dhcp;
     dhcp.mode = SetMode::Dhcp;
     auto* dhcpCommand = app.add_subcommand("dhcp", "Switch a module to DHCP");
-    dhcpCommand->add_option("MAC", dhcp.mac, "The module's hardware address")->required();
+    dhcpCommand->add_option("MAC", dhcp.mac, "The module's hardware address")
+        ->required()
+        ->type_name("");
 
     SetOptions autoIp;
     autoIp.mode = SetMode::AutoIp;
@@ -92,22 +102,18 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         "auto-ip",
         "Give a directly cabled module an address beside this computer's (this computer's "
         "address + 10, mask 255.255.0.0); asks first, --yes answers");
-    autoIpCommand->add_option("MAC", autoIp.mac, "The module's hardware address")->required();
+    autoIpCommand->add_option("MAC", autoIp.mac, "The module's hardware address")
+        ->required()
+        ->type_name("");
 
     for (auto [command, options] : {std::pair{setCommand, &set}, std::pair{dhcpCommand, &dhcp},
                                     std::pair{autoIpCommand, &autoIp}}) {
         command->add_flag("--verify", options->verify,
                           "Wait until the module answers with the new settings");
-        command
-            ->add_option("--wait", options->waitSeconds,
-                         "Seconds to wait for the module to answer the first discovery")
-            ->capture_default_str()
-            ->check(CLI::Range(0.0, 3600.0));
-        command
-            ->add_option("--timeout", options->verifySeconds,
-                         "Seconds --verify waits for the new settings")
-            ->capture_default_str()
-            ->check(CLI::Range(0.0, 3600.0));
+        AddSecondsOption(*command, "--wait", options->waitSeconds,
+                         "Seconds to wait for the modules to answer the first discovery");
+        AddSecondsOption(*command, "--timeout", options->verifySeconds,
+                         "Seconds --verify waits for the new settings");
     }
 
     ConfigureOptions configure;
@@ -117,16 +123,14 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
                            "verify each");
     configureCommand
         ->add_option("--from", configure.file,
-                     "CSV file with a header row: mac,ip,mask,gateway,dns or mac,dhcp")
+                     "CSV file with a header row: mac,ip,mask,gateway,dns or mac,dhcp; a list "
+                     "saved from the module list window reads too")
+        ->type_name("FILE")
         ->required();
-    configureCommand->add_option("--wait", configure.waitSeconds, "Seconds to find the modules")
-        ->capture_default_str()
-        ->check(CLI::Range(0.0, 3600.0));
-    configureCommand
-        ->add_option("--timeout", configure.verifySeconds,
-                     "Seconds to wait for the modules to answer with their new settings")
-        ->capture_default_str()
-        ->check(CLI::Range(0.0, 3600.0));
+    AddSecondsOption(*configureCommand, "--wait", configure.waitSeconds,
+                     "Seconds to find the modules");
+    AddSecondsOption(*configureCommand, "--timeout", configure.verifySeconds,
+                     "Seconds to wait for the modules to answer with their new settings");
     configureCommand->add_flag("--json", configure.json, "Print the closing report as JSON");
     configureCommand->add_flag("--dry-run", configure.dryRun,
                                "Show what would be written; send nothing but the discovery");
@@ -136,29 +140,34 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         app.add_subcommand("doctor",
                            "Find out why modules do not answer: interfaces, the port, replies per "
                            "interface, addresses outside every subnet, firewall rules");
-    doctorCommand->add_option("--wait", doctor.waitSeconds, "Seconds to wait on each interface")
-        ->capture_default_str()
-        ->check(CLI::Range(0.0, 60.0));
+    AddSecondsOption(*doctorCommand, "--wait", doctor.waitSeconds,
+                     "Seconds to wait on each interface", 60.0);
 
     ConvertOptions convert;
     auto* convertCommand = app.add_subcommand(
         "convert", "Turn an S-record file into an image file (100-byte header + image)");
-    convertCommand->add_option("IN", convert.input, "S-record file")->required();
-    convertCommand->add_option("OUT", convert.output, "Image file to write")->required();
-    convertCommand->add_option("--description", convert.description,
-                               "Module description for the header, e.g. \"Pump (PC42) 1.05\"");
+    convertCommand->add_option("IN", convert.input, "S-record file")->required()->type_name("");
+    convertCommand->add_option("OUT", convert.output, "Image file to write")
+        ->required()
+        ->type_name("");
+    convertCommand
+        ->add_option("--description", convert.description,
+                     "Module description for the header, e.g. \"Pump (PC42) 1.05\"")
+        ->type_name("TEXT");
 
     InfoOptions info;
     auto* infoCommand = app.add_subcommand("info",
                                            "Show an S-record file's base, length, end, checksum, "
                                            "platform and record counts");
-    infoCommand->add_option("IN", info.input, "S-record file")->required();
+    infoCommand->add_option("IN", info.input, "S-record file")->required()->type_name("");
     infoCommand->add_flag("--json", info.json, "Print as JSON");
 
     PresetCheckOptions presetCheck;
     auto* presetCheckCommand = app.add_subcommand(
         "preset-check", "Show what a preset file would write into a module's web form");
-    presetCheckCommand->add_option("FILE", presetCheck.file, "Preset file (.prs)")->required();
+    presetCheckCommand->add_option("FILE", presetCheck.file, "Preset file (.prs)")
+        ->required()
+        ->type_name("");
     presetCheckCommand->add_flag("--json", presetCheck.json, "Print as JSON");
 
     UpdateOptions update;
@@ -171,35 +180,44 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         ->add_option("TARGET... FILE", updateArguments,
                      "Module addresses or hardware addresses (looked up by one discovery), "
                      "then the S-record file (*_APP.s19)")
-        ->required();
+        ->required()
+        ->type_name("");
     updateCommand->add_flag("--all", update.all, "Update every module that answers a discovery");
-    updateCommand->add_option("--name-prefix", update.namePrefix,
-                              "With --all: only modules whose name starts so (any case)");
-    updateCommand->add_option("--jobs", update.jobs, "How many modules are updated at once")
-        ->capture_default_str()
-        ->check(CLI::Range(1, 64));
     updateCommand
-        ->add_option("--wait", update.waitSeconds,
-                     "Seconds the discovery for hardware addresses and --all waits")
-        ->capture_default_str()
-        ->check(CLI::Range(0.0, 3600.0));
+        ->add_option("--name-prefix", update.namePrefix,
+                     "With --all: only modules whose name starts so (any case)")
+        ->type_name("PREFIX");
+    updateCommand
+        ->add_option("--jobs", update.jobs, "How many modules are updated at once (default 4)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 64).description(""));
+    AddSecondsOption(*updateCommand, "--wait", update.waitSeconds,
+                     "Seconds the discovery for hardware addresses and --all waits");
     updateCommand->add_flag("--json", update.json, "Print the closing report as JSON");
     updateCommand->add_flag("--dry-run", update.dryRun,
                             "Show what would be done; send nothing but the discovery");
     updateCommand->add_flag("--no-restart", update.noRestart,
                             "Do not ask the module to restart when complete");
-    auto* user = updateCommand->add_option("--user", update.user, "User name, if the module asks");
+    auto* user = updateCommand->add_option("--user", update.user, "User name, if the module asks")
+                     ->type_name("USER");
     auto* password = updateCommand
                          ->add_option("--password", update.password,
                                       "Password, if the module asks (other users can see it: "
                                       "prefer --password-file or LANSCOPE_PASSWORD)")
+                         ->type_name("PASSWORD")
                          ->needs(user);
     std::string passwordFile;
     updateCommand
         ->add_option("--password-file", passwordFile,
                      "Read the password from the first line of this file")
+        ->type_name("FILE")
         ->needs(user)
         ->excludes(password);
+
+    // Before the subcommand or after it, as people type it.
+    for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+        command->add_flag("--yes", assumeYes, "Answer yes to every question");
+    }
 
     try {
         app.parse(argc, argv);

@@ -7,6 +7,7 @@
 
 #include "cli/Batch.h"
 #include "cli/Commands.h"
+#include "common/Text.h"
 #include "config/AutoIp.h"
 #include "config/SettingsPlan.h"
 #include "discovery/DiscoverySession.h"
@@ -27,6 +28,11 @@ int RunSet(const SetOptions& options, CliContext& context) {
                     << "\" (expected six hexadecimal pairs such as 02-4c-53-00-00-01)\n";
         return kExitUsage;
     }
+    if (options.mask && MaskPrefixLength(*options.mask) < 0) {
+        context.err << "Not a network mask: " << FormatIpv4(*options.mask)
+                    << " (ones, then zeros, such as 255.255.255.0)\n";
+        return kExitUsage;
+    }
     DiscoverySession session(context.prompt, context.loop, context.endpoints);
     session.open();
     if (!session.listening()) {
@@ -34,20 +40,45 @@ int RunSet(const SetOptions& options, CliContext& context) {
     }
     (void)session.request();
     const auto found = [&] { return session.findMac(*mac).has_value(); };
-    if (!session.waitFor(ToMilliseconds(options.waitSeconds), found)) {
+    // An address for the module is checked against every other module, so
+    // then all of them must have had their time to answer.
+    const bool checksOthers =
+        options.mode == SetMode::AutoIp || (options.address && !options.force);
+    session.waitFor(ToMilliseconds(options.waitSeconds),
+                    checksOthers ? std::function<bool()>() : std::function<bool()>(found));
+    if (!found()) {
         context.err << "No module with hardware address " << FormatMacBracketed(*mac)
                     << " answered within " << options.waitSeconds << " s.\n";
         return kExitFailed;
     }
 
-    ModuleRecord& record = session.list().record(*session.findMac(*mac));
+    const std::size_t row = *session.findMac(*mac);
+    ModuleRecord& record = session.list().record(row);
     if (options.mode == SetMode::AutoIp) {
         const auto hosts = context.hostAddresses ? context.hostAddresses() : std::vector<Ipv4>{};
+        if (hosts.size() == 1) {
+            const std::string refusal =
+                AutoIpRefusal(session.list(), row, AutoIpAddressFor(hosts.front()));
+            if (!refusal.empty()) {
+                context.err << refusal << "\nNothing was sent. Give the module a free address "
+                            << "of this network instead: lanscope-cli set " << FormatMacPlain(*mac)
+                            << " --ip A.B.C.D --mask A.B.C.D\n";
+                return kExitFailed;
+            }
+        }
         if (!AutoIpUpdate(record, hosts, context.prompt, *session.socket(), false)) {
             context.err << "Nothing was sent.\n";
             return kExitFailed;
         }
     } else {
+        if (options.address && !options.force) {
+            if (const auto other = OtherModuleAt(session.list(), row, *options.address)) {
+                context.err << FormatIpv4(*options.address) << " is taken by the module "
+                            << FormatMacPlain(session.list().record(*other).mac())
+                            << ". Nothing was sent (--force sends it all the same).\n";
+                return kExitFailed;
+            }
+        }
         SettingsChange change;
         change.dhcp = options.mode == SetMode::Dhcp;
         change.address = options.address;
@@ -118,8 +149,9 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
     session.waitFor(ToMilliseconds(options.waitSeconds), allFound);
 
     // A line per module on a terminal; the report is what scripts read.
-    const bool terminal = PrintsToTerminal(context.out);
-    std::ostream& progress = options.json ? context.err : context.out;
+    const ProgressStream stream = ProgressOf(context);
+    const bool terminal = stream.terminal;
+    std::ostream& progress = stream.out;
 
     // Each row: its result, and the record written (when one was).
     std::vector<ModuleResult> results(plan.rows.size());
@@ -139,7 +171,18 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
             continue;
         }
         const ModuleRecord& record = session.list().record(*found);
-        result.target.address = record.address();
+        const auto columns = SplitListLine(session.list().text(*found));
+        result.target.name = EightBitToUtf8(columns.name);
+        // The address it answers from: a module on DHCP has none of its own.
+        if (!ParseIpv4Strict(columns.address, result.target.address)) {
+            result.target.address = record.address();
+        }
+        if (row.leaveAsIs) {
+            result.ok = true;
+            result.skipped = true;
+            result.message = "line " + std::to_string(row.line) + ": nothing to change";
+            continue;
+        }
         const ModuleRecord wanted = ApplySettings(record, row.change);
         if (options.dryRun) {
             result.ok = true;
@@ -174,7 +217,12 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
                 if (terminal) {
                     progress << plan.rows[i].macText << ": verified\n" << std::flush;
                 }
-                results[i].target.address = written[i]->address();
+                // Where it answers now (under DHCP, the address it was given).
+                Ipv4 answeredFrom = 0;
+                results[i].target.address =
+                    ParseIpv4Strict(AddressColumn(session.list().text(*row)), answeredFrom)
+                        ? answeredFrom
+                        : written[i]->address();
                 results[i].seconds = std::chrono::duration<double>(Clock::now() - start).count();
                 written[i].reset();
             }
@@ -193,7 +241,8 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
             results[i].message = "written, but the module did not answer with the new settings";
         }
     }
-    PrintReport(context.out, results, options.json);
+    PrintReport(context.out, results, options.json,
+                options.dryRun ? ReportKind::ConfigurePlan : ReportKind::Configure);
     return ExitCodeOf(results);
 }
 

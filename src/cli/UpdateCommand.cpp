@@ -18,24 +18,30 @@ namespace {
 
 constexpr const char* kCaption = "lanscope-cli";
 
-// A bar on a terminal, a line per new percentage elsewhere.
+// A bar on a terminal, a line per new percentage elsewhere; both on the error
+// stream, so the report on standard output stays what scripts read.
 class ProgressPrinter {
   public:
-    explicit ProgressPrinter(std::ostream& out) : m_out(out), m_terminal(PrintsToTerminal(out)) {}
+    explicit ProgressPrinter(ProgressStream stream)
+        : m_out(stream.out), m_terminal(stream.terminal) {}
 
     void show(int percent) {
         if (percent == m_shown) {
             return;
         }
         m_shown = percent;
-        if (m_terminal) {
-            const int filled = percent * 40 / 100;
-            m_out << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
-                  << std::string(static_cast<std::size_t>(40 - filled), ' ') << "] " << percent
-                  << "% " << std::flush;
-        } else {
-            m_out << "progress " << percent << "%\n";
+        draw();
+    }
+    // A line of its own; the bar comes back below it.
+    void note(const std::string& text) {
+        if (m_terminal && m_shown >= 0) {
+            m_out << '\r' << std::string(kBarWidth + 8, ' ') << '\r';
         }
+        m_out << text << '\n';
+        if (m_terminal && m_shown >= 0) {
+            draw();
+        }
+        m_out << std::flush;
     }
     void end() {
         if (m_terminal && m_shown >= 0) {
@@ -44,22 +50,71 @@ class ProgressPrinter {
     }
 
   private:
+    static constexpr int kBarWidth = 40;
+
+    void draw() {
+        if (m_terminal) {
+            const int filled = m_shown * kBarWidth / 100;
+            m_out << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+                  << std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') << "] "
+                  << m_shown << "% " << std::flush;
+        } else {
+            m_out << "progress " << m_shown << "%\n";
+        }
+    }
+
     std::ostream& m_out;
     bool m_terminal;
     int m_shown = -1;
 };
 
-// One module, with a progress bar and a line on the outcome.
-int UpdateOne(Ipv4 module, const UpdateOptions& options, CliContext& context) {
-    ConsoleCredentials credentials(context.err, options.user, options.password);
+// "no answer from A.B.C.D, asking again (1 of 3)" once for every request the
+// run sends again: a silent module is otherwise 80 quiet seconds.
+class ResendNotices {
+  public:
+    explicit ResendNotices(Ipv4 module) : m_module(FormatIpv4(module)) {}
+    // The notice for a repetition not yet told, if there is one.
+    std::optional<std::string> next(const UpdateSession& session) {
+        const UpdateRun* run = session.run();
+        if (run == nullptr || run->resendCount() <= m_told) {
+            m_told = run == nullptr ? 0 : run->resendCount();  // an answer starts again
+            return std::nullopt;
+        }
+        m_told = run->resendCount();
+        return "no answer from " + m_module + ", asking again (" + std::to_string(m_told) + " of " +
+               std::to_string(UpdateRun::kMaxResends) + ")";
+    }
+
+  private:
+    std::string m_module;
+    int m_told = 0;
+};
+
+UpdateRunSettings SettingsFor(Ipv4 module, const UpdateOptions& options) {
     UpdateRunSettings settings;
     settings.imageFile = options.file;
     settings.moduleAddress = module;
     settings.restart = !options.noRestart;
+    settings.loadMessages = LoadMessages::Detailed;
+    return settings;
+}
+
+// One module, with a progress bar and a line on the outcome.
+int UpdateOne(Ipv4 module, const UpdateOptions& options, CliContext& context) {
+    // The port first: without it nothing could answer, and the run would
+    // only wait for its time-out.
+    FerroxUpdateSocket port(context.prompt, context.loop, kCaption, context.updateEndpoints);
+    if (!port.isListening()) {
+        context.err << "Update failed.\n";
+        return kExitFailed;
+    }
+    ConsoleCredentials credentials(context.err, options.user, options.password);
+    const UpdateRunSettings settings = SettingsFor(module, options);
     UpdateSession session(settings, context.prompt, credentials, kCaption, SteadyMilliseconds,
                           NativePath);
 
-    ProgressPrinter progress(context.out);
+    ProgressPrinter progress(ProgressOf(context));
+    ResendNotices resends(module);
     auto transferStart = std::chrono::steady_clock::now();
     std::optional<std::chrono::steady_clock::time_point> allAcknowledged;
     session.changed = [&] {
@@ -67,11 +122,13 @@ int UpdateOne(Ipv4 module, const UpdateOptions& options, CliContext& context) {
             if (session.progress() == 100 && !allAcknowledged) {
                 allAcknowledged = std::chrono::steady_clock::now();
             }
+            if (const auto notice = resends.next(session)) {
+                progress.note(*notice);
+            }
             progress.show(session.progress());
         }
     };
-    UpdateLoop driver(session, context.prompt, context.loop, kCaption, context.updateEndpoints,
-                      options.tick);
+    UpdateLoop driver(session, context.prompt, context.loop, kCaption, port, options.tick);
     if (driver.open() == UpdateOutcome::Running) {
         progress.show(0);
         transferStart = std::chrono::steady_clock::now();
@@ -79,6 +136,7 @@ int UpdateOne(Ipv4 module, const UpdateOptions& options, CliContext& context) {
         context.loop.runUntil(EventLoop::kForever,
                               [&] { return session.outcome() != UpdateOutcome::Running; });
     }
+    driver.stop();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart).count();
     progress.end();
@@ -125,24 +183,18 @@ struct Job {
         FerroxUpdateSocket& port)
         : prompt(context.prompt, FormatIpv4(target.address)),
           credentials(context.err, options.user, options.password),
-          session(Settings(target, options), prompt, credentials, kCaption, SteadyMilliseconds,
-                  NativePath),
-          loop(session, prompt, context.loop, kCaption, port, options.tick) {
+          session(SettingsFor(target.address, options), prompt, credentials, kCaption,
+                  SteadyMilliseconds, NativePath),
+          loop(session, prompt, context.loop, kCaption, port, options.tick),
+          resends(target.address) {
         result.target = target;
-    }
-
-    static UpdateRunSettings Settings(const Target& target, const UpdateOptions& options) {
-        UpdateRunSettings settings;
-        settings.imageFile = options.file;
-        settings.moduleAddress = target.address;
-        settings.restart = !options.noRestart;
-        return settings;
     }
 
     ModulePrompt prompt;
     ConsoleCredentials credentials;
     UpdateSession session;
     UpdateLoop loop;
+    ResendNotices resends;
     ModuleResult result;
     std::chrono::steady_clock::time_point started;
     int shownQuarter = -1;
@@ -152,14 +204,18 @@ struct Job {
 int UpdateMany(const std::vector<Target>& targets, const UpdateOptions& options,
                CliContext& context) {
     // Progress on a terminal; the report is what scripts read.
-    const bool terminal = PrintsToTerminal(context.out);
-    std::ostream& progress = options.json ? context.err : context.out;
+    const ProgressStream stream = ProgressOf(context);
+    const bool terminal = stream.terminal;
+    std::ostream& progress = stream.out;
     FerroxUpdateSocket port(context.prompt, context.loop, kCaption, context.updateEndpoints);
     if (!port.isListening()) {
         // Nothing could answer: the runs would only wait for their time-outs.
         std::vector<ModuleResult> results;
         for (const Target& target : targets) {
-            results.push_back({target, false, "the update port could not be bound", 0, 0});
+            ModuleResult result;
+            result.target = target;
+            result.message = "the update port could not be bound";
+            results.push_back(std::move(result));
         }
         PrintReport(context.out, results, options.json);
         return kExitFailed;
@@ -205,7 +261,12 @@ int UpdateMany(const std::vector<Target>& targets, const UpdateOptions& options,
             }
             if (job.session.outcome() != UpdateOutcome::Running) {
                 finish(job);
-            } else if (terminal && job.session.progress() / 25 != job.shownQuarter) {
+                return;
+            }
+            if (const auto notice = job.resends.next(job.session)) {
+                progress << *notice << std::endl;
+            }
+            if (terminal && job.session.progress() / 25 != job.shownQuarter) {
                 // A few lines per module: with many at once a bar each would
                 // be a wall of text.
                 job.shownQuarter = job.session.progress() / 25;
@@ -242,8 +303,7 @@ int UpdateMany(const std::vector<Target>& targets, const UpdateOptions& options,
 int ShowPlan(const std::vector<Target>& targets, const UpdateOptions& options,
              CliContext& context) {
     std::vector<ModuleResult> plan;
-    UpdateRunSettings settings;
-    settings.imageFile = options.file;
+    const UpdateRunSettings settings = SettingsFor(0, options);
     ConsoleCredentials noCredentials(context.err, std::nullopt, std::nullopt);
     UpdateSession check(settings, context.prompt, noCredentials, kCaption, SteadyMilliseconds,
                         NativePath);
@@ -259,7 +319,7 @@ int ShowPlan(const std::vector<Target>& targets, const UpdateOptions& options,
                    : "the image file cannot be loaded";
         plan.push_back(std::move(entry));
     }
-    PrintReport(context.out, plan, options.json);
+    PrintReport(context.out, plan, options.json, ReportKind::UpdatePlan);
     return ExitCodeOf(plan);
 }
 
@@ -276,10 +336,6 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
     TargetRequest request{options.targets, options.all, options.namePrefix, options.waitSeconds};
     const auto targets = ResolveTargets(request, context);
     if (!targets) {
-        return kExitFailed;
-    }
-    if (targets->empty()) {
-        context.err << (options.all ? "No module answered.\n" : "No module to update.\n");
         return kExitFailed;
     }
     if (options.dryRun) {

@@ -10,6 +10,36 @@ Ipv4 AutoIpAddressFor(Ipv4 host) {
     return (host & 0xFFFFFF00u) | moved;
 }
 
+std::optional<std::size_t> OtherModuleAt(const ModuleList& list, std::size_t row, Ipv4 address) {
+    for (std::size_t other = 0; other < list.size(); ++other) {
+        if (other == row) {
+            continue;
+        }
+        Ipv4 answeredFrom = 0;
+        const bool answered = ParseIpv4Strict(AddressColumn(list.text(other)), answeredFrom);
+        if (list.record(other).address() == address || (answered && answeredFrom == address)) {
+            return other;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string AutoIpRefusal(const ModuleList& list, std::size_t row, Ipv4 chosen) {
+    const auto taken = OtherModuleAt(list, row, chosen);
+    if (list.size() <= 1 && !taken) {
+        return {};
+    }
+    std::string text = std::to_string(list.size()) +
+                       " modules answered, and automatic address "
+                       "selection is for a module cabled directly to this computer, the only "
+                       "one that answers. It would give " +
+                       FormatIpv4(chosen);
+    if (taken) {
+        text += ", which " + FormatMacPlain(list.record(*taken).mac()) + " already has";
+    }
+    return text + ".";
+}
+
 bool AutoIpUpdate(ModuleRecord& record, const std::vector<Ipv4>& hostAddresses, Prompt& prompt,
                   ConfigurationSender& sender, bool connectedDirectly) {
     if (hostAddresses.size() != 1) {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "common/Ipv4.h"
 #include "common/Prompt.h"
 #include "discovery/Datagrams.h"
+#include "discovery/ModuleList.h"
 
 namespace lanscope {
 
@@ -25,6 +28,17 @@ inline constexpr Ipv4 kAutoIpMask = 0xFFFF0000u;
 // settings were sent. `connectedDirectly` chooses the question.
 bool AutoIpUpdate(ModuleRecord& record, const std::vector<Ipv4>& hostAddresses, Prompt& prompt,
                   ConfigurationSender& sender, bool connectedDirectly);
+
+// The line of a module other than `row` that has `address`, as its own or as
+// the one it answered from.
+std::optional<std::size_t> OtherModuleAt(const ModuleList& list, std::size_t row, Ipv4 address);
+
+// Why the module on line `row` of the modules that answered must not get
+// `chosen` by automatic address selection; empty when it may. The selection
+// is for a module cabled directly to this computer, the one module that
+// answers: with others beside it, this computer's address + 10 may well be
+// one of theirs.
+std::string AutoIpRefusal(const ModuleList& list, std::size_t row, Ipv4 chosen);
 
 // The settings a network settings window shows for a record: for a module in
 // DHCP mode (address 0.0.0.0) all four are 0.0.0.0.

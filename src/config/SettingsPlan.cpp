@@ -57,6 +57,21 @@ enum Column { kMac, kIp, kMask, kGateway, kDns, kDhcp, kColumns };
 constexpr std::array<const char*, kColumns> kColumnNames = {"mac",     "ip",  "mask",
                                                             "gateway", "dns", "dhcp"};
 
+// The columns of a saved module list: what each stands for, or nothing for
+// those a configuration does not use.
+struct ListColumn {
+    const char* name;
+    std::optional<Column> column;
+};
+constexpr std::array<ListColumn, 8> kListColumns = {{{"address", kIp},
+                                                     {"record_mask", kMask},
+                                                     {"record_gateway", kGateway},
+                                                     {"record_dns", kDns},
+                                                     {"name", std::nullopt},
+                                                     {"name2", std::nullopt},
+                                                     {"record_length", std::nullopt},
+                                                     {"record_address", std::nullopt}}};
+
 std::optional<bool> ReadYesNo(const std::string& text) {
     const std::string value = Lower(text);
     if (value == "yes" || value == "true" || value == "1") {
@@ -104,6 +119,7 @@ SettingsPlan ReadSettingsPlan(std::string_view text) {
     std::array<int, kColumns> at;
     at.fill(-1);
     bool haveHeader = false;
+    bool savedList = false;
     std::size_t lineNumber = 0;
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
@@ -125,12 +141,23 @@ SettingsPlan ReadSettingsPlan(std::string_view text) {
                 const auto name = Lower(cells[i]);
                 const auto known = std::find_if(kColumnNames.begin(), kColumnNames.end(),
                                                 [&](const char* n) { return name == n; });
-                if (known == kColumnNames.end()) {
+                if (known != kColumnNames.end()) {
+                    at[static_cast<std::size_t>(known - kColumnNames.begin())] =
+                        static_cast<int>(i);
+                    continue;
+                }
+                const auto listed =
+                    std::find_if(kListColumns.begin(), kListColumns.end(),
+                                 [&](const ListColumn& c) { return name == c.name; });
+                if (listed == kListColumns.end()) {
                     plan.error = "line " + std::to_string(lineNumber) + ": unknown column \"" +
                                  cells[i] + "\" (known: mac, ip, mask, gateway, dns, dhcp)";
                     return plan;
                 }
-                at[static_cast<std::size_t>(known - kColumnNames.begin())] = static_cast<int>(i);
+                savedList = true;
+                if (listed->column && at[*listed->column] < 0) {
+                    at[*listed->column] = static_cast<int>(i);
+                }
             }
             if (at[kMac] < 0) {
                 plan.error = "line " + std::to_string(lineNumber) + ": no \"mac\" column";
@@ -152,8 +179,9 @@ SettingsPlan ReadSettingsPlan(std::string_view text) {
         if (!row.mac) {
             row.error = "not a hardware address: \"" + row.macText + "\"";
         }
+        std::optional<bool> dhcp;
         if (at[kDhcp] >= 0 && !cell(kDhcp).empty()) {
-            const auto dhcp = ReadYesNo(cell(kDhcp));
+            dhcp = ReadYesNo(cell(kDhcp));
             if (!dhcp && row.error.empty()) {
                 row.error = "dhcp must be yes or no: \"" + cell(kDhcp) + "\"";
             }
@@ -167,7 +195,9 @@ SettingsPlan ReadSettingsPlan(std::string_view text) {
         bool anyAddress = false;
         for (const auto& [column, target] : addresses) {
             const std::string value = cell(column);
-            if (value.empty()) {
+            // A saved list shows a module on DHCP with the address it was
+            // given: that stays DHCP's to give.
+            if (value.empty() || (savedList && row.change.dhcp)) {
                 continue;
             }
             Ipv4 address = 0;
@@ -182,11 +212,18 @@ SettingsPlan ReadSettingsPlan(std::string_view text) {
             *target = address;
             anyAddress = true;
         }
+        if (row.error.empty() && row.change.mask && MaskPrefixLength(*row.change.mask) < 0) {
+            row.error = "not a network mask (ones, then zeros): \"" + cell(kMask) + "\"";
+        }
         if (row.error.empty() && row.change.dhcp && anyAddress) {
             row.error = "DHCP and static settings in one row";
         }
         if (row.error.empty() && !row.change.dhcp && !anyAddress) {
-            row.error = "no settings to write";
+            if (dhcp == false) {
+                row.leaveAsIs = true;  // "not DHCP" and nothing else: as it is
+            } else {
+                row.error = "no settings to write";
+            }
         }
         plan.rows.push_back(std::move(row));
     }

@@ -33,13 +33,18 @@ struct SettingsRow {
     std::string macText;   // as written
     std::optional<MacAddress> mac;
     SettingsChange change;
-    std::string error;  // why the row cannot be used; empty when it can
+    bool leaveAsIs = false;  // "dhcp" says no and nothing else is named
+    std::string error;       // why the row cannot be used; empty when it can
 };
 
 // A CSV file with a header row naming its columns, in any order and case:
 // "mac" and either "ip", "mask", "gateway", "dns" (empty cells keep the
-// module's value) or "dhcp" (yes/no, true/false, 1/0). Blank lines and lines
-// starting with "#" are skipped. Rows that cannot be used carry their error;
+// module's value) or "dhcp" (yes/no, true/false, 1/0). A list saved from the
+// module list window reads too: its "address", "record_mask",
+// "record_gateway" and "record_dns" stand for ip, mask, gateway and dns, its
+// other columns are passed over, and a module it lists on DHCP stays on DHCP
+// (its address is the one it was given). Blank lines and lines starting with
+// "#" are skipped. Rows that cannot be used carry their error;
 // the others stand. `error` is set when the file as a whole cannot be read.
 struct SettingsPlan {
     std::vector<SettingsRow> rows;

@@ -6,24 +6,47 @@
 
 namespace lanscope {
 
+TerminalInput StandardInput() {
+    return {[] { return IsTerminal(ConsoleStream::Input); },
+            [](std::string& line, bool hidden) { return ReadInputLine(line, hidden); }};
+}
+
 bool ConsoleCredentials::askCredentials(std::string& user, std::string& password) {
-    if (m_asked++ == 0 && m_user) {
+    const bool first = m_asked++ == 0;
+    if (first && m_user && m_password) {
         user = *m_user;
-        password = m_password.value_or(std::string());
+        password = *m_password;
         return true;
     }
-    if (!IsTerminal(ConsoleStream::Input)) {
-        m_err << (m_asked == 1 ? "The module asks for a user name and password: give --user and "
-                                 "--password.\n"
-                               : "The module did not accept the user name and password.\n");
+    if (!m_terminal.present()) {
+        if (!first) {
+            m_err << "The module did not accept the user name and password.\n";
+        } else if (m_user) {
+            m_err << "The module asks for a password: give --password, --password-file or "
+                     "LANSCOPE_PASSWORD.\n";
+        } else {
+            m_err << "The module asks for a user name and password: give --user and "
+                     "--password.\n";
+        }
         return false;
     }
-    m_err << "The module asks for a user name and password.\nUser Name: " << std::flush;
-    if (!ReadInputLine(user, false)) {
-        return false;
+    // A user name given on the command line is never asked for again, so
+    // what is typed next is always the hidden password.
+    if (m_user) {
+        user = *m_user;
+        m_err << (first ? "The module asks for the password of " + user + ".\n"
+                        : std::string("The module did not accept the password.\n"))
+              << "Password: " << std::flush;
+    } else {
+        m_err << (first ? "The module asks for a user name and password.\n"
+                        : "The module did not accept the user name and password.\n")
+              << "User Name: " << std::flush;
+        if (!m_terminal.readLine(user, false)) {
+            return false;
+        }
+        m_err << "Password: " << std::flush;
     }
-    m_err << "Password: " << std::flush;
-    return ReadInputLine(password, true);
+    return m_terminal.readLine(password, true);
 }
 
 }  // namespace lanscope

@@ -77,9 +77,10 @@ LoadFailure Failure(std::string message) {
 }
 
 // A record whose bytes do not sum to 0xFF: the sum, then the verdict.
-LoadFailure ChecksumFailure(unsigned sum) {
+LoadFailure ChecksumFailure(unsigned sum, unsigned long line) {
     return LoadFailure{{messages::ChecksumErrorText(static_cast<unsigned long>(sum & 0xFFu)),
-                        messages::kRecordChecksumError}};
+                        messages::kRecordChecksumError},
+                       line};
 }
 
 }  // namespace
@@ -177,7 +178,7 @@ std::variant<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text, std::
                 return Failure(messages::NotHexadecimalText(line));
             }
             if ((sum & 0xFFu) != 0xFFu) {
-                return ChecksumFailure(sum);
+                return ChecksumFailure(sum, line);
             }
             return std::nullopt;
         };
@@ -225,7 +226,9 @@ std::variant<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text, std::
             if (auto failure = checkRecord()) {
                 return std::move(*failure);
             }
-            return Failure(refusal);
+            LoadFailure failure = Failure(refusal);
+            failure.line = line;
+            return failure;
         }
 
         // Decoded straight into place: byte i goes to target + i, at or
@@ -245,7 +248,7 @@ std::variant<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text, std::
             return Failure(messages::NotHexadecimalText(line));
         }
         if ((sum & 0xFFu) != 0xFFu) {
-            return ChecksumFailure(sum);
+            return ChecksumFailure(sum, line);
         }
         if (!haveData) {
             haveData = true;

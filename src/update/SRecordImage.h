@@ -32,6 +32,9 @@ struct UpdateImage {
 // Why a load failed: the messages to show, in order.
 struct LoadFailure {
     std::vector<std::string> messages;
+    // The line of the record concerned where the messages do not name it
+    // (a checksum, the order of records); 0 otherwise.
+    unsigned long line = 0;
 };
 
 // Decodes S-record text in place: `text` is the whole file plus one byte (the

@@ -1,5 +1,6 @@
 #include "update/SRecordLoader.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -9,11 +10,31 @@
 
 namespace lanscope {
 
+namespace {
+
+std::string WithoutLineEnd(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+}  // namespace
+
 std::optional<UpdateImage> LoadSRecordImage(const std::string& fileName, Prompt& prompt,
-                                            const std::string& caption) {
+                                            const std::string& caption, LoadMessages detail) {
+    const bool detailed = detail == LoadMessages::Detailed;
+    const auto cannotRead = [&](int error) {
+        std::string text = messages::kFailedToOpen;
+        if (detailed) {
+            text += "\n" + fileName + ": " + std::generic_category().message(error);
+        }
+        prompt.message(text, caption, PromptIcon::Exclamation);
+    };
+    errno = 0;
     std::FILE* file = std::fopen(fileName.c_str(), "rb");
     if (file == nullptr) {
-        prompt.message(messages::kFailedToOpen, caption, PromptIcon::Exclamation);
+        cannotRead(errno);
         return std::nullopt;
     }
     ByteBuffer text;
@@ -35,9 +56,10 @@ std::optional<UpdateImage> LoadSRecordImage(const std::string& fileName, Prompt&
         readOk = !std::ferror(file);
         text.push_back(0);
     }
+    const int readError = errno;
     std::fclose(file);
     if (!readOk) {
-        prompt.message(messages::kFailedToOpen, caption, PromptIcon::Exclamation);
+        cannotRead(readError != 0 ? readError : EIO);
         return std::nullopt;
     }
     text.back() = 0;
@@ -45,7 +67,11 @@ std::optional<UpdateImage> LoadSRecordImage(const std::string& fileName, Prompt&
     std::string platform;
     auto result = DecodeSRecordImage(std::move(text), platform);
     if (auto* failure = std::get_if<LoadFailure>(&result)) {
-        for (const std::string& message : failure->messages) {
+        for (std::size_t i = 0; i < failure->messages.size(); ++i) {
+            std::string message = failure->messages[i];
+            if (detailed && i == 0 && failure->line != 0) {
+                message = WithoutLineEnd(message) + " (line " + std::to_string(failure->line) + ")";
+            }
             prompt.message(message, caption, PromptIcon::Exclamation);
         }
         return std::nullopt;

@@ -253,6 +253,8 @@ void UpdateRun::onTick() {
     ++m_resendCount;
     if (m_resendCount > kMaxResends) {
         fail(messages::kTimeout);
+    } else if (changed) {
+        changed();  // a view may say that the module is asked again
     }
 }
 

@@ -66,7 +66,8 @@ class UpdateRun {
     void onWake();
     void cancel();
 
-    // Told after every change the view may show: progress or outcome.
+    // Told after every change the view may show: progress, a request sent
+    // again (resendCount), or the outcome.
     std::function<void()> changed;
     // Asks the front end to call onWake after the given milliseconds. Without
     // it the one-second ticks do (later, but the run still ends).

@@ -24,7 +24,8 @@ UpdateOutcome UpdateSession::open() {
     if (m_image || m_outcome != UpdateOutcome::Running) {
         return outcome();
     }
-    m_image = LoadSRecordImage(m_nativePath(m_settings.imageFile), m_prompt, m_caption);
+    m_image = LoadSRecordImage(m_nativePath(m_settings.imageFile), m_prompt, m_caption,
+                               m_settings.loadMessages);
     if (!m_image) {
         end(UpdateOutcome::Cancel);
         return m_outcome;

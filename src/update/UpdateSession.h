@@ -10,6 +10,7 @@
 #include "common/Ipv4.h"
 #include "common/Prompt.h"
 #include "update/SRecordImage.h"
+#include "update/SRecordLoader.h"
 #include "update/UpdateRun.h"
 
 namespace lanscope {
@@ -21,6 +22,7 @@ struct UpdateRunSettings {
     std::string description;
     bool saveToFile = false;
     std::string saveFile;
+    LoadMessages loadMessages = LoadMessages::AsKnown;
 };
 
 // One update as the user asked for it, the same for every front end: loads

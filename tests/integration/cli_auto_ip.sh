@@ -14,4 +14,31 @@ export CLI
     expect_eq "$(jq -r ".[0].address, .[0].record.mask" <<<"$list" | paste -sd" ")" \
         "192.0.2.11 255.255.0.0" "module after auto-ip"
 '
+
+# Beside other modules, this computer's address + 10 (192.0.2.11) is module
+# 1's: auto-ip refuses and says why; set refuses a taken address unless forced.
+"$TESTBED" --modules 3 -- bash -c '
+    set -euo pipefail
+    source "'"$here"'/common.sh"
+    set +e
+    message=$("$CLI" --yes auto-ip 02-4c-53-00-00-02 --wait 1 2>&1 >/dev/null)
+    rc=$?
+    set -e
+    expect_eq "$rc" 1 "exit code of auto-ip beside other modules"
+    grep -qF "3 modules answered" <<<"$message" || fail "auto-ip: no count in: $message"
+    grep -qF "It would give 192.0.2.11, which 02-4C-53-00-00-01 already has" <<<"$message" \
+        || fail "auto-ip: no clash in: $message"
+    set +e
+    message=$("$CLI" set 02-4c-53-00-00-03 --ip 192.0.2.12 --wait 1 2>&1 >/dev/null)
+    rc=$?
+    set -e
+    expect_eq "$rc" 1 "exit code of set with a taken address"
+    grep -qF "192.0.2.12 is taken by the module 02-4C-53-00-00-02" <<<"$message" \
+        || fail "set: no clash in: $message"
+    list=$("$CLI" discover --json --wait 1)
+    expect_eq "$(jq -r "sort_by(.mac) | map(.address) | join(\" \")" <<<"$list")" \
+        "192.0.2.11 192.0.2.12 192.0.2.13" "addresses after the refusals"
+    # --force: the user knows better (the module moves later, say).
+    "$CLI" set 02-4c-53-00-00-03 --ip 192.0.2.12 --force --wait 1 >/dev/null
+'
 echo "PASS"

@@ -47,5 +47,14 @@ time.sleep(30)" &
     grep -qF "eth0: 2 module(s) answered" "$work/report" || fail "the replies are not counted"
     grep -qF "02-4C-53-00-00-02 answered from 10.9.8.7, outside every interface'"'"'s subnet" "$work/report" \
         || fail "the module outside the subnet is not named"
+    # Two modules answer, so this computer'"'"'s address + 10 may be taken:
+    # no auto-ip, but a free address of the network.
+    grep -qF "(lanscope-cli set 02-4C-53-00-00-02 --ip A.B.C.D --mask A.B.C.D)" "$work/report" \
+        || fail "doctor does not point to set"
+    if grep -qF "auto-ip" "$work/report"; then fail "doctor points to auto-ip beside another module"; fi
+    if ! command -v nft iptables >/dev/null; then
+        grep -qF "not checked: no nft or iptables" "$work/report" \
+            || fail "the firewall reads as clean without the tools to read it"
+    fi
 '
 echo "PASS"

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/Commands.h"
+#include "platform/ConsoleCredentials.h"
 #include "platform/ConsolePrompt.h"
 #include "support/LoopWait.h"
 #include "support/LoopbackModule.h"
@@ -41,8 +42,8 @@ TEST(CliDiscover, PrintsAnAlignedTable) {
     Cli cli(module.port());
     EXPECT_EQ(RunDiscover({0.5, false}, cli.context), kExitOk);
     EXPECT_EQ(cli.out.str(),
-              "MAC                  IP         DHCP  Device Name  Device Name\n"
-              "[02-4C-53-00-00-01]  127.0.0.1        Pump         7\tHall\n");
+              "MAC                  IP         DHCP  Name  Name 2\n"
+              "[02-4C-53-00-00-01]  127.0.0.1        Pump  7\tHall\n");
 }
 
 TEST(CliDiscover, JsonCarriesColumnsAndRecord) {
@@ -167,6 +168,53 @@ TEST(CliSet, UnknownOrMalformedHardwareAddressFails) {
 
     options.mac = "02-4c-53";
     EXPECT_EQ(RunSet(options, cli.context), kExitUsage);
+
+    // A mask of ones, then zeros, or nothing is sent.
+    options.mac = "02-4c-53-00-00-01";
+    options.mask = MakeIpv4(255, 0, 255, 0);
+    const int before = module.requests();
+    EXPECT_EQ(RunSet(options, cli.context), kExitUsage);
+    EXPECT_NE(cli.err.str().find("Not a network mask: 255.0.255.0"), std::string::npos);
+    EXPECT_EQ(module.requests(), before);
+}
+
+TEST(CliConfigure, ReadsASavedListAndSkipsRowsThatChangeNothing) {
+    test::LoopbackModule module(StaticModule(), test::TestLoop());
+    Cli cli(module.port());
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("lanscope-list-" + std::to_string(module.port()) + ".csv");
+    // As the module list window saves it, with the gateway edited; then a
+    // row that only says "not DHCP".
+    std::ofstream(file)
+        << "mac,address,dhcp,name,name2,record_length,record_address,record_mask,"
+           "record_gateway,record_dns\r\n"
+           "02-4C-53-00-00-01,127.0.0.1,false,Pump,Hall,148,127.0.0.1,255.0.0.0,127.0.0.9,"
+           "127.0.0.53\r\n";
+    ConfigureOptions options;
+    options.file = file.string();
+    options.waitSeconds = 1;
+    options.verifySeconds = 5;
+    options.json = true;
+    EXPECT_EQ(RunConfigure(options, cli.context), kExitOk) << cli.err.str();
+    EXPECT_EQ(module.module().record().gateway(), MakeIpv4(127, 0, 0, 9));
+    auto report = nlohmann::json::parse(cli.out.str());
+    ASSERT_EQ(report.size(), 1u);
+    EXPECT_EQ(report[0]["address"], "127.0.0.1");
+    EXPECT_EQ(report[0]["mac"], "02-4C-53-00-00-01");
+    EXPECT_EQ(report[0]["result"], "ok");
+    EXPECT_FALSE(report[0].contains("module"));
+    EXPECT_FALSE(report[0].contains("bytes"));
+
+    std::ofstream(file) << "mac,dhcp\n02-4c-53-00-00-01,no\n";
+    Cli again(module.port());
+    options.json = false;
+    EXPECT_EQ(RunConfigure(options, again.context), kExitOk) << again.err.str();
+    std::filesystem::remove(file);
+    const std::string table = again.out.str();
+    EXPECT_NE(table.find("skipped"), std::string::npos) << table;
+    EXPECT_EQ(table.find("BYTES"), std::string::npos) << table;
+    EXPECT_EQ(table.find("0.0.0.0"), std::string::npos) << table;
+    EXPECT_NE(table.find("1 of 1 modules succeeded (1 skipped)."), std::string::npos) << table;
 }
 
 TEST(CliParse, RejectsBadAddressesAndMissingSettings) {
@@ -178,6 +226,124 @@ TEST(CliParse, RejectsBadAddressesAndMissingSettings) {
     EXPECT_EQ(RunCli(3, const_cast<char**>(nothing), out, err), kExitUsage);
     const char* help[] = {"lanscope-cli", "--help"};
     EXPECT_EQ(RunCli(2, const_cast<char**>(help), out, err), kExitOk);
+}
+
+TEST(CliParse, YesAndVersionWhereverPeopleTypeThem) {
+    struct Case {
+        std::vector<const char*> arguments;
+        int code;
+        const char* printed;
+    };
+    const Case cases[] = {
+        {{"lanscope-cli", "--version"}, kExitOk, "lanscope-cli 0."},
+        // Accepted after the subcommand too (the unknown hardware address
+        // stops it before anything is sent).
+        {{"lanscope-cli", "auto-ip", "nonsense", "--yes"}, kExitUsage, "Not a hardware address"},
+        {{"lanscope-cli", "--yes", "auto-ip", "nonsense"}, kExitUsage, "Not a hardware address"},
+        {{"lanscope-cli", "update", "--help"}, kExitOk, "--yes"},
+        {{"lanscope-cli", "discover", "--help"}, kExitOk, "--wait SECONDS"},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const int code = RunCli(static_cast<int>(c.arguments.size()),
+                                const_cast<char**>(c.arguments.data()), out, err);
+        EXPECT_EQ(code, c.code) << c.arguments[1] << ' ' << err.str();
+        EXPECT_NE((out.str() + err.str()).find(c.printed), std::string::npos)
+            << out.str() << err.str();
+        EXPECT_EQ(out.str().find("FLOAT"), std::string::npos) << out.str();
+    }
+}
+
+// A terminal that answers with the lines given, and records what was read
+// and whether it was hidden.
+struct ScriptedTerminal {
+    bool present = true;
+    std::vector<std::string> lines;
+    std::vector<bool> hidden;
+    TerminalInput input() {
+        return {[this] { return present; },
+                [this](std::string& line, bool hide) {
+                    hidden.push_back(hide);
+                    if (hidden.size() > lines.size()) {
+                        return false;
+                    }
+                    line = lines[hidden.size() - 1];
+                    return true;
+                }};
+    }
+};
+
+TEST(CliCredentials, AGivenUserIsNeverAskedAgainAndThePasswordIsHidden) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> user;
+        std::optional<std::string> password;
+        bool terminal;
+        std::vector<std::string> typed;
+        // What each of two questions gives: user, password; nothing: refused.
+        std::vector<std::optional<std::pair<std::string, std::string>>> answers;
+        std::vector<bool> hiddenReads;
+        const char* told;
+    };
+    using Pair = std::pair<std::string, std::string>;
+    const Case cases[] = {
+        {"both given",
+         "admin",
+         "pw",
+         true,
+         {"again"},
+         {Pair{"admin", "pw"}, Pair{"admin", "again"}},
+         {true},
+         "did not accept the password"},
+        {"user given",
+         "admin",
+         std::nullopt,
+         true,
+         {"typed", ""},
+         {Pair{"admin", "typed"}, Pair{"admin", ""}},
+         {true, true},
+         "password of admin"},
+        {"user given, no terminal",
+         "admin",
+         std::nullopt,
+         false,
+         {},
+         {std::nullopt},
+         {},
+         "give --password"},
+        {"nothing given",
+         std::nullopt,
+         std::nullopt,
+         true,
+         {"root", "secret"},
+         {Pair{"root", "secret"}},
+         {false, true},
+         "User Name:"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedTerminal terminal;
+        terminal.present = c.terminal;
+        terminal.lines = c.typed;
+        std::ostringstream err;
+        ConsoleCredentials credentials(err, c.user, c.password, terminal.input());
+        for (const auto& expected : c.answers) {
+            std::string user;
+            std::string password;
+            const bool given = credentials.askCredentials(user, password);
+            ASSERT_EQ(given, expected.has_value());
+            if (given) {
+                EXPECT_EQ(user, expected->first);
+                EXPECT_EQ(password, expected->second);
+            }
+        }
+        EXPECT_EQ(terminal.hidden, c.hiddenReads);
+        EXPECT_NE(err.str().find(c.told), std::string::npos) << err.str();
+        if (c.user) {
+            EXPECT_EQ(err.str().find("User Name"), std::string::npos) << err.str();
+        }
+    }
 }
 
 }  // namespace
@@ -225,13 +391,83 @@ TEST(CliConvert, LoadFailuresGoToTheErrorStreamInOrder) {
     const std::string in = files.write("bad_APP.s19", "S107100001020304D0\n");
     ConsoleCli cli;
     EXPECT_EQ(RunConvert({in, (files.dir / "x.bin").string(), ""}, cli.context), kExitFailed);
+    // The texts the modules' tools know, then the line a log reader needs.
     EXPECT_EQ(cli.err.str(),
-              "lanscope-cli: Checksum Error f1\nlanscope-cli: S record checksum error\n");
+              "lanscope-cli: Checksum Error f1 (line 1)\nlanscope-cli: S record checksum error\n");
     EXPECT_FALSE(std::filesystem::exists(files.dir / "x.bin"));
 
+    ConsoleCli backwards;
+    const std::string unsorted =
+        files.write("unsorted_APP.s19", "S0030000FC\nS107100001020304DE\nS1070FF001020304EF\n");
+    EXPECT_EQ(RunInfo({unsorted, false}, backwards.context), kExitFailed);
+    EXPECT_EQ(backwards.err.str(), "lanscope-cli: Srecords must be in asending order (line 3)\n");
+
     ConsoleCli missing;
-    EXPECT_EQ(RunInfo({(files.dir / "none.s19").string(), false}, missing.context), kExitFailed);
-    EXPECT_EQ(missing.err.str(), "lanscope-cli: Failed to open file\n");
+    const std::string none = (files.dir / "none.s19").string();
+    EXPECT_EQ(RunInfo({none, false}, missing.context), kExitFailed);
+    EXPECT_EQ(missing.err.str(),
+              "lanscope-cli: Failed to open file\n" + none + ": No such file or directory\n");
+}
+
+struct UpdateCli : ConsoleCli {
+    ImageFiles files;
+    std::string image = files.write("pump_APP.s19", "S107100001020304DE\n");
+    UpdateOptions options;
+    UpdateCli() {
+        options.targets = {"127.0.0.1"};
+        options.file = image;
+        options.tick = std::chrono::milliseconds(1);
+    }
+};
+
+TEST(CliUpdate, ATakenPortFailsAtOnceWithTheBindMessage) {
+    auto holder = std::move(UdpSocket::open().value());
+    ASSERT_TRUE(holder.bind(kLoopback, 0).ok());
+    UpdateCli cli;
+    cli.context.updateEndpoints = UpdateEndpoints{kLoopback, holder.localPort().value(), 9};
+    EXPECT_EQ(RunUpdate(cli.options, cli.context), kExitFailed);
+    EXPECT_NE(cli.err.str().find("Error on Bind"), std::string::npos) << cli.err.str();
+    EXPECT_EQ(cli.err.str().find("Timeout"), std::string::npos) << cli.err.str();
+}
+
+TEST(CliUpdate, ASilentModuleIsToldAboutAtEveryRequestSentAgain) {
+    auto silent = std::move(UdpSocket::open().value());
+    ASSERT_TRUE(silent.bind(kLoopback, 0).ok());
+    UpdateCli cli;
+    cli.context.updateEndpoints = UpdateEndpoints{kLoopback, 0, silent.localPort().value()};
+    EXPECT_EQ(RunUpdate(cli.options, cli.context), kExitFailed);
+    const std::string err = cli.err.str();
+    for (const char* told :
+         {"no answer from 127.0.0.1, asking again (1 of 3)\n",
+          "no answer from 127.0.0.1, asking again (3 of 3)\n", "Programming Failed: Timeout"}) {
+        EXPECT_NE(err.find(told), std::string::npos) << err;
+    }
+    EXPECT_EQ(err.find("(4 of 3)"), std::string::npos) << err;
+    // Progress goes with the notices, never into what scripts read.
+    EXPECT_EQ(cli.out.str().find("progress"), std::string::npos) << cli.out.str();
+}
+
+TEST(CliUpdate, ADryRunSaysWhatWouldBeDone) {
+    UpdateCli cli;
+    cli.options.dryRun = true;
+    EXPECT_EQ(RunUpdate(cli.options, cli.context), kExitOk) << cli.err.str();
+    EXPECT_NE(cli.out.str().find("Would update 1 module."), std::string::npos) << cli.out.str();
+    EXPECT_EQ(cli.out.str().find("succeeded"), std::string::npos) << cli.out.str();
+}
+
+TEST(CliUpdate, ANamePrefixThatMatchesNoModuleListsTheNamesThatAnswered) {
+    test::LoopbackModule module(StaticModule(), test::TestLoop());
+    UpdateCli cli;
+    cli.context.endpoints = FerroxEndpoints{kLoopback, 0, kLoopback, module.port()};
+    cli.options.targets.clear();
+    cli.options.all = true;
+    cli.options.namePrefix = "Boiler";
+    cli.options.waitSeconds = 0.5;
+    EXPECT_EQ(RunUpdate(cli.options, cli.context), kExitFailed);
+    EXPECT_NE(cli.err.str().find("No module's name starts with \"Boiler\"; 1 module answered: "
+                                 "\"Pump\"."),
+              std::string::npos)
+        << cli.err.str();
 }
 
 TEST(CliInfo, JsonNamesBaseLengthEndChecksumPlatformAndRecords) {

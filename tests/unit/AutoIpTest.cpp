@@ -2,6 +2,7 @@
 
 #include "config/AutoIp.h"
 #include "support/RecordingPrompt.h"
+#include "support/Replies.h"
 
 namespace lanscope {
 namespace {
@@ -33,6 +34,45 @@ ModuleRecord Record() {
     record.setDns(MakeIpv4(192, 0, 2, 53));
     record.bytes[50] = 0x77;
     return record;
+}
+
+TEST(AutoIpRefusal, OnlyTheOneModuleThatAnswersMayBeGivenAnAddress) {
+    const Ipv4 chosen = MakeIpv4(192, 0, 2, 11);
+    struct Module {
+        MacAddress mac;
+        Ipv4 address;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Module> modules;
+        const char* refusal;  // a part of it; empty: allowed
+    };
+    const Case cases[] = {
+        {"alone", {{test::kMacA, MakeIpv4(169, 254, 3, 4)}}, ""},
+        {"alone, with the address already", {{test::kMacA, chosen}}, ""},
+        {"beside another",
+         {{test::kMacA, MakeIpv4(169, 254, 3, 4)}, {test::kMacB, MakeIpv4(192, 0, 2, 12)}},
+         "2 modules answered"},
+        {"beside the one that has it",
+         {{test::kMacA, MakeIpv4(169, 254, 3, 4)}, {test::kMacB, chosen}},
+         "It would give 192.0.2.11, which 00-00-00-00-00-02 already has."},
+    };
+    for (const Case& c : cases) {
+        ModuleList list;
+        for (const Module& module : c.modules) {
+            AddReply(list, test::MakeReply(module.mac, module.address, "n", "m"), module.address);
+        }
+        std::size_t row = 0;
+        while (list.record(row).mac() != test::kMacA) {
+            ++row;
+        }
+        const std::string refusal = AutoIpRefusal(list, row, chosen);
+        if (std::string(c.refusal).empty()) {
+            EXPECT_EQ(refusal, "") << c.name;
+        } else {
+            EXPECT_NE(refusal.find(c.refusal), std::string::npos) << c.name << ": " << refusal;
+        }
+    }
 }
 
 TEST(AutoIpUpdate, OnYesSendsHostPlusTenWithClassBMaskKeepingTheRest) {

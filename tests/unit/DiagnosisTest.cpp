@@ -94,12 +94,36 @@ TEST(SettingsPlan, ReadsRowsAndSaysWhatIsWrongWithEach) {
     const auto sheet = ReadSettingsPlan("\xEF\xBB\xBFmac,dhcp\r\n02-4c-53-00-00-01,no\r\n,\r\n");
     ASSERT_EQ(sheet.error, "");
     ASSERT_EQ(sheet.rows.size(), 1u);
-    EXPECT_EQ(sheet.rows[0].error, "no settings to write");
+    // "Not DHCP" and nothing else: the module stays as it is.
+    EXPECT_EQ(sheet.rows[0].error, "");
+    EXPECT_TRUE(sheet.rows[0].leaveAsIs);
+
+    const auto mask = ReadSettingsPlan("mac,mask\n02-4c-53-00-00-01,255.0.255.0\n");
+    EXPECT_EQ(mask.rows.at(0).error, "not a network mask (ones, then zeros): \"255.0.255.0\"");
 
     EXPECT_NE(ReadSettingsPlan("mac,ip,color\n").error.find("unknown column \"color\""),
               std::string::npos);
     EXPECT_NE(ReadSettingsPlan("ip,mask\n").error.find("no \"mac\" column"), std::string::npos);
     EXPECT_NE(ReadSettingsPlan("\n# nothing\n").error.find("empty"), std::string::npos);
+}
+
+TEST(SettingsPlan, AListSavedFromTheWindowReadsBack) {
+    const auto plan = ReadSettingsPlan(
+        "mac,address,dhcp,name,name2,record_length,record_address,record_mask,record_gateway,"
+        "record_dns\r\n"
+        "02-4C-53-00-00-01,192.0.2.11,false,Pump,Hall,148,192.0.2.11,255.255.255.0,192.0.2.1,"
+        "192.0.2.53\r\n"
+        "02-4C-53-00-00-02,192.0.2.99,true,Fan,Roof,148,0.0.0.0,255.255.255.0,0.0.0.0,"
+        "0.0.0.0\r\n");
+    ASSERT_EQ(plan.error, "");
+    ASSERT_EQ(plan.rows.size(), 2u);
+    EXPECT_EQ(plan.rows[0].error, "");
+    EXPECT_EQ(plan.rows[0].change.address, MakeIpv4(192, 0, 2, 11));
+    EXPECT_EQ(plan.rows[0].change.mask, MakeIpv4(255, 255, 255, 0));
+    EXPECT_EQ(plan.rows[0].change.dns, MakeIpv4(192, 0, 2, 53));
+    // On DHCP: the address it was given is DHCP's, not a static one.
+    EXPECT_EQ(plan.rows[1].error, "");
+    EXPECT_TRUE(plan.rows[1].change.dhcp);
 }
 
 TEST(SettingsPlan, AWriteChangesOnlyWhatTheRowNames) {
