@@ -32,7 +32,7 @@ mkdir -p "$work/my files"
 cp "$work/image_APP.s19" "$work/my files/image_APP.s19"
 cat > "$work/auto.sh" <<'SCRIPT'
 set -euo pipefail
-source "$here/common.sh"
+source "$INTEGRATION_DIR/common.sh"
 export LANSCOPE_SETTINGS="$work/settings.ini"
 # A name of its own for the one-instance rule, apart from other tests.
 export USER="gui-in-testbed-$$"
@@ -57,7 +57,7 @@ for options in "${cases[@]}"; do
     cmp -s "$work/auto.bin" "$work/image.bin" || fail "$options: the module did not store the image"
 done
 SCRIPT
-export BIN work here
+export BIN work INTEGRATION_DIR="$here"
 "$TESTBED" --modules 1 --module 1 "--fw-duplicate --fw-image-out $work/auto.bin" -- \
     bash "$work/auto.sh"
 echo "PASS"

@@ -70,8 +70,8 @@ done
     fi
     expect_eq "$(jq -r "[.[] | select(.result == \"ok\")] | length" "$work/configure.json")" 8 \
         "modules configured and verified"
-    expect_eq "$(jq -r ".[] | select(.result != \"ok\") | .module" "$work/configure.json")" \
-        02-4c-53-00-00-99 "the row without a module"
+    expect_eq "$(jq -r ".[] | select(.result != \"ok\") | .mac" "$work/configure.json")" \
+        02-4C-53-00-00-99 "the row without a module"
     # With the port taken every module fails at once, not after its time-out.
     python3 -c "import socket, time; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind((\"0.0.0.0\", 20034)); time.sleep(20)" &
     holder=$!

@@ -30,9 +30,12 @@ out() { echo "--fw-image-out $work/received-$1.bin --fw-platform $platform"; }
         cmp "$work/expected.image" "$work/received-$1.bin" || fail "module $1: image differs"
         expect_eq "$(cat "$work/received-$1.bin.restart")" "$2" "module $1: restart request"
     }
-    "$CLI" update 192.0.2.11 "$work/image_APP.s19" > "$work/log1"
+    "$CLI" update 192.0.2.11 "$work/image_APP.s19" > "$work/out1" 2> "$work/log1"
     received_ok 1 1
     grep -q "^progress 100%" "$work/log1" || fail "no progress lines"
+    # What scripts read stays clean of progress.
+    if grep -q "progress" "$work/out1"; then fail "progress on stdout"; fi
+    grep -q "^Update complete" "$work/out1" || fail "no closing line on stdout"
 
     if "$CLI" update 192.0.2.12 "$work/image_APP.s19" < /dev/null 2> "$work/err2"; then
         fail "module 2 took the update without credentials"
@@ -96,7 +99,7 @@ out() { echo "--fw-image-out $work/received-$1.bin --fw-platform $platform"; }
         if [[ -n "$2" ]]; then
             grep -qF "$2" "$work/err" || fail "$1: expected \"$2\", got: $(cat "$work/err")"
         else
-            expect_eq "$(cat "$work/err")" "Update failed." "$1: declined shows no message"
+            expect_eq "$(grep -v "^progress" "$work/err")" "Update failed." "$1: declined shows no message"
         fi
     }
     verdict 192.0.2.11 ""
