@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # The simulated module's web pages over HTTP in the test bed: basic login,
-# the administrator's form, a user's empty form, and submissions recorded.
+# the administrator's form, a user's empty form, submissions recorded, what
+# gets in without an administrator, bodies too long to keep, and pages that
+# stay on the module itself unless asked otherwise.
 source "$(dirname "$0")/common.sh"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 export work
-"$TESTBED" --modules 2 \
-    --module 1 "--http-port 80 --http-admin admin:pw --http-user guest:g --http-post-log $work/posts" \
-    --module 2 "--http-port 80 --http-fault no-rule-frame" \
+"$TESTBED" --modules 4 \
+    --module 1 "--http-port 80 --http-bind 192.0.2.11 --http-admin admin:pw --http-user guest:g --http-post-log $work/posts" \
+    --module 2 "--http-port 80 --http-bind 0.0.0.0 --http-open --http-fault no-rule-frame" \
+    --module 3 "--http-port 80 --http-bind 0.0.0.0" \
+    --module 4 "--http-port 80" \
     -- bash -c '
     set -euo pipefail
     source "'"$here"'/common.sh"
@@ -24,7 +28,24 @@ export work
         fail "the user does not get an empty form"
     curl -s -o /dev/null -u admin:pw -d "ip=10.0.0.1&speed=2" http://192.0.2.11/config.htm
     expect_eq "$(cat "$work/posts")" "ip=10.0.0.1&speed=2" "recorded submission"
+    head -c 70000 /dev/zero | tr "\0" a >"$work/long"
+    expect_eq "$(status -u admin:pw -H "Content-Type: application/octet-stream" \
+        --data-binary @"$work/long" http://192.0.2.11/config.htm)" 413 "a body too long to keep"
+    expect_eq "$(cat "$work/posts")" "ip=10.0.0.1&speed=2" "submissions after the long body"
     curl -s http://192.0.2.12/configframes.htm | grep -q "src=\"status.htm\"" ||
         fail "no frame without a rule"
+    curl -s http://192.0.2.12/config.htm | grep -q "name=\"speed\"" ||
+        fail "open pages do not give the whole form"
+    # Without an administrator or open pages nobody gets in, whatever is sent.
+    for login in "" "-u admin:pw" "-u :" "-u guest:g"; do
+        expect_eq "$(status $login http://192.0.2.13/config.htm)" 401 "no administrator ($login)"
+    done
+    # Module 4 serves on its loopback only: nothing for the workstation.
+    for _ in $(seq 1 50); do
+        grep -q "listening on UDP" "$TESTBED_LOGS/module-4.log" && break
+        sleep 0.1
+    done
+    grep -q "listening on UDP" "$TESTBED_LOGS/module-4.log" || fail "module 4 did not start"
+    expect_eq "$(status http://192.0.2.14/index.htm || true)" 000 "pages of the default address"
 '
 echo "PASS"

@@ -19,6 +19,33 @@ std::string ToLoginError() {
                 "<p>Login required.</p>");
 }
 
+// Text for a double-quoted attribute.
+std::string AttributeText(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}
+
+// What "stopped-load" puts first into the configuration page: a listener
+// that hears the load event before anyone else and lets nobody else hear it.
+const char* const kStopLoad =
+    "<script>window.addEventListener('load', function (event) {"
+    " event.stopImmediatePropagation(); }, true);</script>";
+
 }  // namespace
 
 std::string DecodeBase64(const std::string& text) {
@@ -46,7 +73,7 @@ std::string DecodeBase64(const std::string& text) {
 }
 
 SimWeb::Role SimWeb::roleOf(const std::string& authorization) const {
-    if (m_options.admin.empty()) {
+    if (m_options.open) {
         return Role::Admin;  // no login at all
     }
     const std::string prefix = "Basic ";
@@ -54,7 +81,7 @@ SimWeb::Role SimWeb::roleOf(const std::string& authorization) const {
         return Role::None;
     }
     const std::string credentials = DecodeBase64(authorization.substr(prefix.size()));
-    if (credentials == m_options.admin) {
+    if (!m_options.admin.empty() && credentials == m_options.admin) {
         return Role::Admin;
     }
     if (!m_options.user.empty() && credentials == m_options.user) {
@@ -64,11 +91,31 @@ SimWeb::Role SimWeb::roleOf(const std::string& authorization) const {
 }
 
 std::string SimWeb::configPage(Role role) const {
-    if (m_options.fault == "no-form") {
+    if (has("no-form")) {
         return Page("Configuration", "<p>Nothing to configure.</p>");
     }
-    const std::string name = m_options.fault == "renamed-form" ? "frmOther" : "frmConfig";
-    std::string form = "<form name=\"" + name + "\" method=\"post\" action=\"config.htm\">";
+    const std::string name = has("renamed-form") ? "frmOther" : "frmConfig";
+    std::string form;
+    if (has("stopped-load")) {
+        form += kStopLoad;
+    }
+    if (has("shadowed-names")) {
+        // Named elements stand in for the document's own properties.
+        form +=
+            "<img name=\"forms\" alt=\"\"><img name=\"readyState\" alt=\"\">"
+            "<img name=\"addEventListener\" alt=\"\"><img id=\"addEventListener\" alt=\"\">";
+    }
+    if (has("endless-load")) {
+        form += "<img src=\"endless.png\" alt=\"\">";
+    }
+    form += "<form name=\"" + name + "\" method=\"post\" action=\"config.htm\">";
+    if (has("shadowed-names")) {
+        // ... and in the form, for the form's.
+        form +=
+            "<input type=\"hidden\" name=\"elements\" value=\"e\">"
+            "<input type=\"hidden\" name=\"namedItem\" value=\"n\">"
+            "<input type=\"hidden\" name=\"length\" value=\"l\">";
+    }
     if (role == Role::Admin) {
         form +=
             "<p>IP <input type=\"text\" name=\"ip\" value=\"192.0.2.11\"></p>"
@@ -87,7 +134,7 @@ std::string SimWeb::configPage(Role role) const {
     return Page("Configuration", form);
 }
 
-WebResponse SimWeb::handle(const WebRequest& request) {
+WebResponse SimWeb::handle(const WebRequest& request) const {
     WebResponse response;
     response.headers["Content-Type"] = "text/html; charset=utf-8";
     std::string path = request.path.substr(0, request.path.find('?'));
@@ -98,7 +145,7 @@ WebResponse SimWeb::handle(const WebRequest& request) {
         response.body = Page("Login error", "<p>The user name or password is wrong.</p>");
         return response;
     }
-    if (m_options.fault == "login-error") {
+    if (has("login-error")) {
         response.body = ToLoginError();
         return response;
     }
@@ -106,26 +153,29 @@ WebResponse SimWeb::handle(const WebRequest& request) {
     if (role == Role::None) {
         response.status = 401;
         response.headers["WWW-Authenticate"] = "Basic realm=\"LAN module\"";
-        response.body = ToLoginError();
+        response.body =
+            has("quiet-login") ? Page("Login", "<p>Login required.</p>") : ToLoginError();
         return response;
     }
     if (path == "/index.htm") {
         response.body = Page("LAN module", "<p><a href=\"configframes.htm\">Configuration</a></p>");
     } else if (path == "/configframes.htm") {
-        const std::string second =
-            m_options.fault == "no-rule-frame" ? "status.htm" : "about:blank";
+        std::string second = has("no-rule-frame") ? "status.htm" : "about:blank";
+        if (!m_options.frameUrl.empty()) {
+            second = AttributeText(m_options.frameUrl);
+        }
         response.body =
             "<!DOCTYPE html><html><head><title>Configuration</title></head>"
             "<frameset rows=\"70%,30%\"><frame name=\"main\" src=\"config.htm\">"
             "<frame name=\"side\" src=\"" +
             second + "\"></frameset></html>\n";
     } else if (path == "/config.htm") {
-        if (request.method == "POST") {
-            m_posts.push_back(request.body);
-        }
         response.body = configPage(role);
     } else if (path == "/status.htm") {
         response.body = Page("Status", "<p>Running.</p>");
+    } else if (path == "/endless.png" && has("endless-load")) {
+        response.headers["Content-Type"] = "image/png";
+        response.endless = true;
     } else {
         response.status = 404;
         response.body = Page("Not found", "<p>No such page.</p>");

@@ -1,22 +1,33 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
-#include <vector>
 
 namespace lanscope::sim {
 
 // The module's web pages: an index, a frame page holding the configuration
 // page and an empty frame, the configuration form "frmConfig", and the page a
-// failed login ends on, behind HTTP basic authentication when accounts are
-// set. Pure: a request in, a response out; the HTTP server is elsewhere.
+// failed login ends on, behind HTTP basic authentication. Pure: a request
+// in, a response out; the HTTP server is elsewhere.
 struct WebOptions {
-    std::string admin;  // "user:password" of the administrator; empty: no login
+    // "user:password" of the administrator; without one nobody is, unless the
+    // pages are open.
+    std::string admin;
     std::string user;   // "user:password" of a user who sees an empty form
+    bool open = false;  // no login at all: every visitor is the administrator
+    // What the frame page's second frame shows instead of an empty page (a
+    // page of another host, say).
+    std::string frameUrl;
     // Faults: "login-error" (every page sends the browser to the login-error
     // page), "no-form", "renamed-form", "no-rule-frame" (a frame whose address
-    // the filler has no rule for).
-    std::string fault;
+    // the filler has no rule for), "quiet-login" (a failed login stays on its
+    // answer instead of moving to the login-error page), "shadowed-names"
+    // (page elements named like the document's and the form's own
+    // properties), "stopped-load" (the configuration page keeps its load
+    // event from every other listener), "endless-load" (the configuration page
+    // holds an image that never arrives, so it never finishes loading).
+    std::set<std::string> faults;
 };
 
 struct WebRequest {
@@ -30,24 +41,23 @@ struct WebResponse {
     int status = 200;
     std::map<std::string, std::string> headers;
     std::string body;
+    // Send the headers, then nothing for as long as the client waits.
+    bool endless = false;
 };
 
 class SimWeb {
   public:
     explicit SimWeb(WebOptions options) : m_options(std::move(options)) {}
 
-    WebResponse handle(const WebRequest& request);
-
-    // The bodies of the form submissions, in order.
-    const std::vector<std::string>& posts() const { return m_posts; }
+    WebResponse handle(const WebRequest& request) const;
 
   private:
     enum class Role { None, User, Admin };
     Role roleOf(const std::string& authorization) const;
     std::string configPage(Role role) const;
+    bool has(const char* fault) const { return m_options.faults.count(fault) != 0; }
 
     WebOptions m_options;
-    std::vector<std::string> m_posts;
 };
 
 // Decodes base64 (as in a basic authorization header); nothing on bad input.

@@ -300,17 +300,29 @@ int main(int argc, char** argv) {
                  "Answer the finish with an OK that names the end address, like a data "
                  "acknowledgement");
     std::uint16_t httpPort = 0;
+    // Nothing outside this host reaches the pages unless asked for: in the
+    // test bed's namespaces that is what --http-bind 0.0.0.0 is for.
+    std::string httpBind = "127.0.0.1";
     WebOptions web;
+    std::vector<std::string> faults;
     std::string postLog;
     cli.add_option("--http-port", httpPort, "Serve the module's web pages on this TCP port");
+    cli.add_option("--http-bind", httpBind, "Serve them on this address only (0.0.0.0: all)")
+        ->capture_default_str();
     cli.add_option("--http-admin", web.admin, "USER:PASSWORD of the administrator (basic login)");
     cli.add_option("--http-user", web.user, "USER:PASSWORD of a user who sees an empty form");
-    cli.add_option("--http-fault", web.fault, "Web page fault")
-        ->check(CLI::IsMember({"login-error", "no-form", "renamed-form", "no-rule-frame"}));
+    cli.add_flag("--http-open", web.open, "No login: every visitor is the administrator");
+    cli.add_option("--http-frame", web.frameUrl,
+                   "Show this address in the frame page's second frame");
+    cli.add_option("--http-fault", faults, "Web page faults (comma-separated)")
+        ->delimiter(',')
+        ->check(CLI::IsMember({"login-error", "no-form", "renamed-form", "no-rule-frame",
+                               "quiet-login", "shadowed-names", "stopped-load", "endless-load"}));
     cli.add_option("--http-post-log", postLog, "Append each form submission to this file");
     cli.add_option("--fw-image-out", options.imageOut,
                    "Write the received image here when an update finishes (and FILE.restart)");
     CLI11_PARSE(cli, argc, argv);
+    web.faults.insert(faults.begin(), faults.end());
 
     if (!credentials.empty()) {
         const auto colon = credentials.find(':');
@@ -387,21 +399,37 @@ int main(int argc, char** argv) {
                 response.set_header(name, value);
             }
         }
-        response.set_content(out.body, "text/html; charset=utf-8");
+        const auto type = out.headers.find("Content-Type");
+        if (out.endless) {
+            // Holds one of the server's threads: given up after a minute, so
+            // a page that is never closed does not keep it for good.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+            response.set_chunked_content_provider(
+                type->second, [until](std::size_t, httplib::DataSink& sink) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                    return std::chrono::steady_clock::now() < until && sink.is_writable();
+                });
+        } else {
+            response.set_content(out.body, type->second);
+        }
         if (request.method == "POST" && !postLog.empty()) {
             std::ofstream(postLog, std::ios::app) << request.body << '\n';
         }
         if (options.verbose) {
             std::cerr << "lanscope-module-sim: http " << request.method << ' ' << request.path
-                      << " -> " << out.status << std::endl;
+                      << (in.authorization.empty() ? "" : " (with authorization)") << " -> "
+                      << out.status << std::endl;
         }
     };
     server.Get(".*", serve);
     server.Post(".*", serve);
+    // A module's forms are small; a longer body is refused (413), not kept.
+    server.set_payload_max_length(64 * 1024);
     std::thread http;
     if (httpPort != 0) {
-        if (!server.bind_to_port("0.0.0.0", httpPort)) {
-            std::cerr << "lanscope-module-sim: TCP port " << httpPort << " is not free\n";
+        if (!server.bind_to_port(httpBind, httpPort)) {
+            std::cerr << "lanscope-module-sim: cannot serve on " << httpBind << " TCP port "
+                      << httpPort << '\n';
             return 1;
         }
         http = std::thread([&server] { server.listen_after_bind(); });
