@@ -19,6 +19,10 @@ bool ReadInputLine(std::string& line, bool hidden);
 // The name of the user running the program; empty when unknown.
 std::string CurrentUserName();
 
+// Whether the program runs with the superuser's rights (real or effective
+// user root); never on Windows, where an administrator is another matter.
+bool RunsAsSuperuser();
+
 // Reads 8-bit texts that are not UTF-8 (module names, file names) in the
 // system's code page: the active one on Windows; elsewhere the core's
 // Windows-1252 stays.

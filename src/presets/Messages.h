@@ -32,5 +32,9 @@ inline constexpr const char* kPresetsLoaded =
     "Your presets have been loaded. However, you must verify the values and press 'Submit' "
     "before they will take affect.";
 inline constexpr const char* kMissingFieldsIntro = "\n\nUnable to find the following fields:\n\n";
+// Said instead of starting a browser engine that would end the program.
+inline constexpr const char* kBrowserRefusesRoot =
+    "The web browser that writes presets does not run with the rights of root. Please start "
+    "the program as an ordinary user to write presets.";
 
 }  // namespace lanscope::messages

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QAuthenticator>
 #include <QCheckBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QJsonArray>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
@@ -20,6 +22,7 @@
 #include <QWebEngineView>
 
 #include "common/Text.h"
+#include "platform/Console.h"
 #include "platform/EightBitText.h"
 #include "presets/Messages.h"
 #include "settings/SettingsStore.h"
@@ -31,8 +34,24 @@ namespace {
 
 constexpr int kAborted = -3;  // a load that a newer navigation replaced
 
+// How long after its content a document whose load never ends is taken as
+// complete: long enough for the pages' own load-time scripts on a slow
+// module, well inside a quiet run's deadline.
+constexpr int kLoadFallbackMilliseconds = 3000;
+
 QString Caption() {
     return QApplication::applicationName();
+}
+
+// Preset names and values as the pages get them: in the active code page on
+// Windows, where the files are written; elsewhere UTF-8, read as
+// Windows-1252 where it is not (a file brought over from Windows).
+QString PresetText(const std::string& text) {
+#ifdef _WIN32
+    return FromEightBit(text);
+#else
+    return QString::fromStdString(EightBitToUtf8(text));
+#endif
 }
 
 // A JavaScript expression that evaluates to `value`: the JSON text handed to
@@ -52,20 +71,52 @@ QString JsonArgument(const QJsonValue& value) {
     return QStringLiteral("JSON.parse(") + QString::fromUtf8(literal) + QLatin1Char(')');
 }
 
-// Finds the document of the completed frame (by its address) below `w`.
-const char* const kFindDocument = R"JS(
-function lanscopeFind(w, url) {
-  try { if (w.location.href === url) { return w.document; } } catch (e) {}
-  for (var i = 0; i < w.frames.length; ++i) {
-    var found = lanscopeFind(w.frames[i], url);
-    if (found) { return found; }
-  }
-  return null;
+// One text as a JavaScript expression.
+QString TextArgument(const QString& text) {
+    return JsonArgument(QJsonArray{text}) + QStringLiteral("[0]");
 }
-function lanscopeFirst(item) {
-  return item && item.length !== undefined && !item.tagName ? item[0] : item;
+
+// A page script of the resources: a function expression to be called.
+QString PageScript(const char* name) {
+    QFile file(QStringLiteral(":/presets/") + QLatin1String(name));
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll());
 }
-)JS";
+
+// What the engine is told about its sandbox in this process.
+BrowserEngineStart CurrentEngineStart() {
+    BrowserEngineStart start;
+    start.superuser = RunsAsSuperuser();
+    start.sandboxDisabled = qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX");
+    if (qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS")) {
+        start.chromiumFlags = qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").toStdString();
+    }
+    for (const QString& argument : QCoreApplication::arguments()) {
+        start.arguments.push_back(argument.toStdString());
+    }
+    return start;
+}
+
+FormFiller::Cause CauseOf(QWebEnginePage::NavigationType type) {
+    switch (type) {
+        case QWebEnginePage::NavigationTypeRedirect:
+            return FormFiller::Cause::Redirect;
+        case QWebEnginePage::NavigationTypeLinkClicked:
+        case QWebEnginePage::NavigationTypeFormSubmitted:
+        case QWebEnginePage::NavigationTypeBackForward:
+        case QWebEnginePage::NavigationTypeReload:
+            return FormFiller::Cause::User;
+        default:
+            return FormFiller::Cause::Page;
+    }
+}
+
+QJsonObject AnswerOf(const QVariant& result) {
+    if (result.typeId() != QMetaType::QString) {
+        return {};
+    }
+    return QJsonDocument::fromJson(result.toString().toUtf8()).object();
+}
 
 }  // namespace
 
@@ -79,7 +130,7 @@ class FillerPage : public QWebEnginePage {
 
   protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool) override {
-        return m_window->onBeforeNavigate(url, type == NavigationTypeRedirect);
+        return m_window->onBeforeNavigate(url, CauseOf(type));
     }
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
                                   const QString&) override {
@@ -111,35 +162,49 @@ CPresetsDlg::CPresetsDlg(std::string ipAddress, std::string presetsFile, bool qu
     if (m_bQuiet) {
         setAttribute(Qt::WA_DontShowOnScreen);
     }
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    QMetaObject::invokeMethod(this, &CPresetsDlg::initialise, Qt::QueuedConnection);
+    // Started where it would refuse, the engine ends the whole program at
+    // once: it is not started at all, and initialise() says why.
+    m_engineRefused = BrowserEngineRefuses(CurrentEngineStart());
+    if (m_engineRefused) {
+        return;
+    }
     // Off the record and its own: a failed login is not remembered into the
     // next window.
     m_profile = new QWebEngineProfile(this);
     m_page = new FillerPage(m_profile, this);
     m_token = QStringLiteral("lanscope-document-complete-%1:")
                   .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
-    QWebEngineScript ready;
-    ready.setName(QStringLiteral("lanscope-document-complete"));
-    ready.setInjectionPoint(QWebEngineScript::DocumentReady);
-    ready.setRunsOnSubFrames(true);
+    QWebEngineScript complete;
+    complete.setName(QStringLiteral("lanscope-document-complete"));
+    // From the start of every document, so that its listeners come first.
+    complete.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    complete.setRunsOnSubFrames(true);
     // In a world of its own: the page's scripts can neither silence the
     // reports nor see the token to fake one.
-    ready.setWorldId(QWebEngineScript::ApplicationWorld);
-    ready.setSourceCode(
-        QStringLiteral("(function(){var token=%1;function report(){console.log(token+"
-                       "location.href);}if(document.readyState==='complete'){report();}"
-                       "else{window.addEventListener('load',report);}})();")
-            .arg(JsonArgument(QJsonArray{m_token}) + QStringLiteral("[0]")));
-    m_page->scripts().insert(ready);
+    complete.setWorldId(QWebEngineScript::ApplicationWorld);
+    complete.setSourceCode(
+        PageScript("DocumentComplete.js") +
+        QStringLiteral("(%1, %2);")
+            .arg(TextArgument(m_token), QString::number(kLoadFallbackMilliseconds)));
+    m_page->scripts().insert(complete);
     connect(m_page, &QWebEnginePage::authenticationRequired, this,
-            [this](const QUrl&, QAuthenticator* authenticator) {
+            [this](const QUrl& url, QAuthenticator* authenticator) {
+                // What is typed for the module is for the module: a frame of
+                // another host, or a page the module sends the browser to,
+                // gets a cancelled login and nobody is asked.
                 std::string user;
                 std::string password;
-                if (m_closing || !m_credentials.askCredentials(user, password)) {
+                if (m_closing ||
+                    !m_filler.isModuleAddress(url.toString(QUrl::RemoveUserInfo).toStdString()) ||
+                    !m_credentials.askCredentials(user, password)) {
                     *authenticator = QAuthenticator();  // no credentials: the login fails
                     return;
                 }
-                authenticator->setUser(QString::fromStdString(user));
-                authenticator->setPassword(QString::fromStdString(password));
+                authenticator->setUser(FromEightBit(user));
+                authenticator->setPassword(FromEightBit(password));
             });
     connect(m_page, &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo& info) {
@@ -154,13 +219,15 @@ CPresetsDlg::CPresetsDlg(std::string ipAddress, std::string presetsFile, bool qu
                         Qt::QueuedConnection);
                 }
             });
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this, [this] {
+        // The page is dead: nothing more will load or complete in it.
+        QMetaObject::invokeMethod(
+            this, [this] { exitWith(m_filler.loadFailed().message); }, Qt::QueuedConnection);
+    });
     m_browser = new QWebEngineView(this);
     m_browser->setObjectName(QStringLiteral("browser"));
     m_browser->setPage(m_page);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
     layout->addWidget(m_browser);
-    QMetaObject::invokeMethod(this, &CPresetsDlg::initialise, Qt::QueuedConnection);
 }
 
 CPresetsDlg::~CPresetsDlg() {
@@ -196,6 +263,13 @@ bool CPresetsDlg::LoadPresets() {
 }
 
 void CPresetsDlg::initialise() {
+    if (m_engineRefused) {
+        m_prompt.message(messages::kBrowserRefusesRoot, Caption().toStdString(),
+                         PromptIcon::Exclamation);
+        hide();
+        exitWith(nullptr);
+        return;
+    }
     if (m_strIPAddress.empty()) {
         m_prompt.message(messages::kNoIpAddress, Caption().toStdString(), PromptIcon::Exclamation);
         hide();
@@ -207,6 +281,11 @@ void CPresetsDlg::initialise() {
         exitWith(nullptr);
         return;
     }
+    if (m_bQuiet) {
+        // Nobody can close a window that never shows.
+        QTimer::singleShot(m_quietDeadline, this,
+                           [this] { exitWith(m_filler.loadFailed().message); });
+    }
     navigate(m_filler.indexUrl());
 }
 
@@ -216,11 +295,12 @@ void CPresetsDlg::navigate(const std::string& url) {
     }
 }
 
-bool CPresetsDlg::onBeforeNavigate(const QUrl& url, bool serverRedirect) {
+bool CPresetsDlg::onBeforeNavigate(const QUrl& url, FormFiller::Cause cause) {
     if (m_closing) {
         return false;
     }
-    const auto next = m_filler.beforeNavigate(url.toString().toStdString(), serverRedirect);
+    ++m_navigations;
+    const auto next = m_filler.beforeNavigate(url.toString().toStdString(), cause);
     switch (next.action) {
         case FormFiller::Navigation::Action::Proceed:
             return true;
@@ -257,37 +337,37 @@ void CPresetsDlg::onDocumentComplete(const QString& url) {
     }
     QJsonArray names;
     for (const tagField& field : m_Fields) {
-        names.append(QString::fromStdString(EightBitToUtf8(field.strName)));
+        names.append(PresetText(field.strName));
     }
-    const QString script =
-        QString::fromLatin1(kFindDocument) +
-        QStringLiteral(
-            "(function(url, names){var doc=lanscopeFind(window, url);"
-            "var report={documentFound:!!doc, formFound:false, elementCount:0, elements:[]};"
-            "if(!doc||!doc.forms){return JSON.stringify(report);}"
-            "var form=doc.forms.namedItem('frmConfig');"
-            "if(!(form instanceof doc.defaultView.HTMLFormElement)){return JSON.stringify(report);}"
-            "report.formFound=true; report.elementCount=form.elements.length;"
-            "names.forEach(function(name){var el=lanscopeFirst(form.elements.namedItem(name));"
-            "report.elements.push(el?{exists:true,type:String(el.type),"
-            "options:el.options?el.options.length:0}:{exists:false,type:'',options:0});});"
-            "return JSON.stringify(report);})(%1, %2);")
-            .arg(JsonArgument(QJsonArray{url}) + QStringLiteral("[0]"), JsonArgument(names));
-    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                          [this, url](const QVariant& result) {
-                              m_inspectedUrl = url;
-                              onFormInspected(result);
-                          });
+    m_inspectedUrl = url;
+    const int navigations = m_navigations;
+    runFormScript(QStringLiteral("inspect"), names, [this, navigations](const QVariant& result) {
+        onFormInspected(result, navigations);
+    });
 }
 
-void CPresetsDlg::onFormInspected(const QVariant& result) {
-    if (m_closing || !result.isValid()) {
+void CPresetsDlg::runFormScript(const QString& operation, const QJsonArray& data,
+                                std::function<void(const QVariant&)> done) {
+    static const QString script = PageScript("ConfigForm.js");
+    m_page->runJavaScript(script + QStringLiteral("(%1, %2, %3);")
+                                       .arg(TextArgument(operation), TextArgument(m_inspectedUrl),
+                                            JsonArgument(data)),
+                          QWebEngineScript::ApplicationWorld, std::move(done));
+}
+
+FormFiller::Reached CPresetsDlg::reachedOf(const QJsonObject& answer, int navigations) const {
+    const auto reached = FormFiller::ReachedFromWord(
+        answer.value(QStringLiteral("reached")).toString().toStdString());
+    return reached ? *reached : FormFiller::Unanswered(navigations != m_navigations);
+}
+
+void CPresetsDlg::onFormInspected(const QVariant& result, int navigations) {
+    if (m_closing) {
         return;
     }
-    const QJsonObject report = QJsonDocument::fromJson(result.toString().toUtf8()).object();
+    const QJsonObject report = AnswerOf(result);
     FormFiller::FormReport form;
-    form.documentFound = report.value(QStringLiteral("documentFound")).toBool();
-    form.formFound = report.value(QStringLiteral("formFound")).toBool();
+    form.reached = reachedOf(report, navigations);
     form.elementCount = report.value(QStringLiteral("elementCount")).toInt();
     for (const QJsonValue& element : report.value(QStringLiteral("elements")).toArray()) {
         const QJsonObject info = element.toObject();
@@ -306,43 +386,38 @@ void CPresetsDlg::onFormInspected(const QVariant& result) {
     QJsonArray writes;
     for (const auto& write : step.writes) {
         writes.append(QJsonObject{
-            {QStringLiteral("name"), QString::fromStdString(EightBitToUtf8(write.name))},
+            {QStringLiteral("name"), PresetText(write.name)},
             {QStringLiteral("index"), write.kind == FormFiller::Write::Kind::SelectedIndex},
-            {QStringLiteral("value"), QString::fromStdString(EightBitToUtf8(write.value))}});
+            {QStringLiteral("value"), PresetText(write.value)}});
     }
-    // Properties, not attributes: an attribute only changes the default a
-    // form is reset to. No change or input events fire.
-    const QString script =
-        QString::fromLatin1(kFindDocument) +
-        QStringLiteral(
-            "(function(url, writes){var doc=lanscopeFind(window, url);"
-            "var form=doc&&doc.forms.namedItem('frmConfig'); if(!form){return false;}"
-            "writes.forEach(function(w){var el=lanscopeFirst(form.elements.namedItem(w.name));"
-            "if(!el){return;} if(w.index){el.selectedIndex=parseInt(w.value,10);}"
-            "else{el.value=w.value;}}); return true;})(%1, %2);")
-            .arg(JsonArgument(QJsonArray{m_inspectedUrl}) + QStringLiteral("[0]"),
-                 JsonArgument(writes));
-    const std::string summary = step.summary;
-    m_page->runJavaScript(
-        script, QWebEngineScript::ApplicationWorld, [this, summary](const QVariant& written) {
-            if (m_closing) {
-                return;
-            }
-            if (!written.toBool()) {
-                // The page was replaced before the values went in: the next
-                // completed form gets them.
-                m_state.formFilled = false;
-                return;
-            }
-            emit formFilled();
-            if (m_bQuiet) {
-                // Nobody can see, check or submit a window that never shows;
-                // it is done once the form is filled.
-                exitWith(nullptr);
-                return;
-            }
-            m_prompt.message(summary, Caption().toStdString(), PromptIcon::Exclamation);
-        });
+    const int writtenAfter = m_navigations;
+    runFormScript(QStringLiteral("write"), writes,
+                  [this, writtenAfter, summary = step.summary](const QVariant& written) {
+                      onFormWritten(written, writtenAfter, summary);
+                  });
+}
+
+void CPresetsDlg::onFormWritten(const QVariant& result, int navigations,
+                                const std::string& summary) {
+    if (m_closing) {
+        return;
+    }
+    const auto written = m_filler.formWritten(reachedOf(AnswerOf(result), navigations));
+    if (written.action == FormFiller::Written::Action::Fail) {
+        exitWith(written.message);
+        return;
+    }
+    if (written.action == FormFiller::Written::Action::Retry) {
+        return;  // the next completed form gets the values
+    }
+    emit formFilled();
+    if (m_bQuiet) {
+        // Nobody can see, check or submit a window that never shows; it is
+        // done once the form is filled.
+        exitWith(nullptr);
+        return;
+    }
+    m_prompt.message(summary, Caption().toStdString(), PromptIcon::Exclamation);
 }
 
 void CPresetsDlg::exitWith(const char* message) {
@@ -416,7 +491,7 @@ CPresetsConfigDlg::CPresetsConfigDlg(const std::string& line, Prompt& prompt,
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     m_strFileName = m_settings.LoadPresetsFile();
-    m_fileLabel->setText(QString::fromStdString(EightBitToUtf8(m_strFileName)));
+    m_fileLabel->setText(FromEightBit(m_strFileName));
 }
 
 void CPresetsConfigDlg::onSelectFile() {

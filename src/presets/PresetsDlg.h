@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +15,8 @@
 #include "update/UpdateRun.h"
 
 class QCheckBox;
+class QJsonArray;
+class QJsonObject;
 class QLabel;
 class QUrl;
 class QWebEngineView;
@@ -41,7 +45,10 @@ class CPresetsDlg : public QDialog {
     void done(int result) override;
 
   public:
+    // The embedded browser; none when the engine could not be started here.
     QWebEngineView* browser() const { return m_browser; }
+    // How long a quiet run may take before it gives up; before exec().
+    void setQuietDeadline(std::chrono::milliseconds deadline) { m_quietDeadline = deadline; }
 
     std::vector<tagField> m_Fields;
     std::string m_strIPAddress;
@@ -56,9 +63,13 @@ class CPresetsDlg : public QDialog {
     friend class FillerPage;
 
     void initialise();
-    bool onBeforeNavigate(const QUrl& url, bool serverRedirect);
+    bool onBeforeNavigate(const QUrl& url, FormFiller::Cause cause);
     void onDocumentComplete(const QString& url);
-    void onFormInspected(const QVariant& result);
+    void onFormInspected(const QVariant& result, int navigations);
+    void onFormWritten(const QVariant& result, int navigations, const std::string& summary);
+    FormFiller::Reached reachedOf(const QJsonObject& answer, int navigations) const;
+    void runFormScript(const QString& operation, const QJsonArray& data,
+                       std::function<void(const QVariant&)> done);
     void exitWith(const char* message);
     void navigate(const std::string& url);
 
@@ -72,7 +83,12 @@ class CPresetsDlg : public QDialog {
     QString m_token;
     QString m_inspectedUrl;
     bool m_closing = false;
+    bool m_engineRefused = false;
     int m_pendingRedirects = 0;
+    // Navigations asked for so far: a look into a page that fails after
+    // another one has begun was overtaken, not refused.
+    int m_navigations = 0;
+    std::chrono::milliseconds m_quietDeadline = FormFiller::kQuietDeadline;
 };
 
 // "Presets Configuration": the preset file to write into the module of a

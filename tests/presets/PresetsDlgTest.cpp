@@ -2,17 +2,24 @@
 // test bed (tests/integration/presets_in_testbed.sh starts it there).
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QAuthenticator>
 #include <QFile>
 #include <QLineEdit>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <chrono>
+#include <csignal>
 #include <fstream>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
 
+#include "platform/Console.h"
+#include "presets/Messages.h"
 #include "presets/PresetsDlg.h"
 #include "support/GuiSupport.h"
 #include "update/PassDlg.h"
@@ -53,6 +60,33 @@ std::string WritePreset(QTemporaryDir& dir, const std::string& text) {
     const std::string path = dir.filePath(QStringLiteral("test.prs")).toStdString();
     std::ofstream(path, std::ios::binary) << text;
     return path;
+}
+
+// What the page's own form holds now, as JSON (read in the page's world).
+nlohmann::json ReadForm(CPresetsDlg& window, const char* expression) {
+    QVariant held;
+    bool read = false;
+    window.browser()->page()->runJavaScript(QString::fromLatin1(expression),
+                                            [&](const QVariant& value) {
+                                                held = value;
+                                                read = true;
+                                            });
+    if (!test::WaitUntil([&] { return read; })) {
+        return {};
+    }
+    return nlohmann::json::parse(held.toString().toStdString(), nullptr, false);
+}
+
+// A simulated module's log in the test bed, or nothing outside it.
+std::string ModuleLog(int module) {
+    const QString logs = qEnvironmentVariable("TESTBED_LOGS");
+    if (logs.isEmpty()) {
+        return {};
+    }
+    std::ifstream file(QStringLiteral("%1/module-%2.log").arg(logs).arg(module).toStdString());
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 const std::string kInjection = "'\";</script><img src=x onerror=alert(1)>\u2028";
@@ -154,6 +188,202 @@ TEST(PresetsInTestbed, QuietModeFillsAndClosesWithoutTheSummary) {
     EXPECT_EQ(RunWindow(window), QDialog::Rejected);  // closes by itself once filled
     EXPECT_TRUE(filled);
     EXPECT_TRUE(prompt.shown.empty());
+}
+
+TEST(PresetsInTestbed, TheCredentialsGoToTheModuleAloneNotToAFrameOfAnotherHost) {
+    QTemporaryDir dir;
+    test::RecordingPrompt prompt;
+    ScriptedLogin login("admin", "pw");
+    PresetsRunState state;
+    // Module 5's frame page shows a page of module 6, which asks for a login.
+    CPresetsDlg window("192.0.2.15", WritePreset(dir, "ip = 10.0.0.5\n"), false, prompt, login,
+                       nullptr, state);
+    // Heard after the window's own handler: what it answered.
+    std::vector<std::pair<QString, bool>> challenges;
+    QObject::connect(window.browser()->page(), &QWebEnginePage::authenticationRequired,
+                     [&](const QUrl& url, QAuthenticator* authenticator) {
+                         challenges.emplace_back(url.host(), !authenticator->isNull());
+                     });
+    bool filled = false;
+    QObject::connect(&window, &CPresetsDlg::formFilled, [&] { filled = true; });
+    const auto foreignAsked = [&] {
+        return std::any_of(challenges.begin(), challenges.end(),
+                           [](const auto& c) { return c.first == "192.0.2.16"; });
+    };
+    RunWindow(window, [&] { return filled && foreignAsked(); });
+    EXPECT_TRUE(filled);
+    ASSERT_TRUE(foreignAsked());
+    for (const auto& [host, answered] : challenges) {
+        EXPECT_EQ(answered, host == "192.0.2.15") << host.toStdString();
+    }
+    EXPECT_GE(login.asked, 1);
+    EXPECT_EQ(static_cast<std::size_t>(login.asked),
+              std::count_if(challenges.begin(), challenges.end(),
+                            [](const auto& c) { return c.first == "192.0.2.15"; }));
+    // What module 6 itself saw: asked for its page, never with a login.
+    const std::string seen = ModuleLog(6);
+    if (!seen.empty()) {
+        EXPECT_NE(seen.find("http GET /config.htm -> 401"), std::string::npos) << seen;
+        EXPECT_EQ(seen.find("with authorization"), std::string::npos) << seen;
+    }
+}
+
+TEST(PresetsInTestbed, PagesThatHideTheirFormOrTheirLoadAreFilledAllTheSame) {
+    QTemporaryDir dir;
+    const std::string preset = WritePreset(dir, "ip = 10.0.0.7\nspeed = 1\n");
+    const struct {
+        const char* address;
+        const char* page;
+    } cases[] = {
+        {"192.0.2.17", "elements named forms, readyState, elements, namedItem"},
+        {"192.0.2.18", "a load event kept from every other listener"},
+        {"192.0.2.19", "an image that never arrives, so no load event at all"},
+    };
+    for (const auto& c : cases) {
+        test::RecordingPrompt prompt;
+        ScriptedLogin login("", "");
+        PresetsRunState state;
+        CPresetsDlg window(c.address, preset, false, prompt, login, nullptr, state);
+        bool filled = false;
+        QObject::connect(&window, &CPresetsDlg::formFilled, [&] { filled = true; });
+        RunWindow(window, [&] {
+            if (!filled || prompt.shown.empty()) {
+                return false;
+            }
+            const auto form =
+                ReadForm(window,
+                         "(function(){var d=window.frames[0].document;"
+                         "return JSON.stringify({ip:d.querySelector('[name=ip]').value,"
+                         "speed:d.querySelector('[name=speed]').selectedIndex});})()");
+            EXPECT_EQ(form, nlohmann::json::parse(R"({"ip":"10.0.0.7","speed":1})")) << c.page;
+            return true;
+        });
+        EXPECT_TRUE(filled) << c.page;
+        if (prompt.shown.size() != 1u) {
+            ADD_FAILURE() << c.page << ": " << prompt.shown.size() << " messages";
+            continue;
+        }
+        EXPECT_EQ(prompt.shown[0].text, messages::kPresetsLoaded) << c.page;
+    }
+}
+
+TEST(PresetsInTestbed, TheUsersOwnLinksNeverEndTheWindow) {
+    QTemporaryDir dir;
+    test::RecordingPrompt prompt;
+    ScriptedLogin login("admin", "pw");
+    PresetsRunState state;
+    CPresetsDlg window("192.0.2.11", WritePreset(dir, "ip = 10.0.0.1\n"), false, prompt, login,
+                       nullptr, state);
+    QWebEnginePage* page = window.browser()->page();
+    int loads = 0;
+    QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool ok) { loads += ok ? 1 : 0; });
+    int followed = 0;
+    bool open = false;
+    QTimer::singleShot(0, &window, [&] {
+        if (!test::WaitUntil([&] { return !prompt.shown.empty(); }, std::chrono::seconds(20))) {
+            return;
+        }
+        // More links than the pages' own redirects may take; each one leads
+        // off the form and is sent back to the frame page.
+        for (; followed <= FormFiller::kMaxRedirects; ++followed) {
+            const int before = loads;
+            page->runJavaScript(
+                QStringLiteral("var a=document.createElement('a'); a.href='/status.htm';"
+                               "document.documentElement.appendChild(a); a.click();"));
+            if (!test::WaitUntil([&] { return loads > before || !window.isVisible(); },
+                                 std::chrono::seconds(10)) ||
+                !window.isVisible()) {
+                return;
+            }
+        }
+        open = true;
+        window.reject();
+    });
+    RunWindow(window);
+    EXPECT_EQ(followed, FormFiller::kMaxRedirects + 1);
+    EXPECT_TRUE(open);
+    ASSERT_EQ(prompt.shown.size(), 1u)  // the summary alone
+        << (prompt.shown.empty() ? std::string() : prompt.shown.back().text);
+}
+
+TEST(PresetsInTestbed, ARendererThatEndsEndsTheWindowWithTheAccessibilityMessage) {
+    QTemporaryDir dir;
+    test::RecordingPrompt prompt;
+    ScriptedLogin login("admin", "pw");
+    PresetsRunState state;
+    CPresetsDlg window("192.0.2.11", WritePreset(dir, "ip = 10.0.0.1\n"), false, prompt, login,
+                       nullptr, state);
+    bool killed = false;
+    const int result = RunWindow(window, [&] {
+        if (!killed && !prompt.shown.empty()) {
+            killed = ::kill(static_cast<pid_t>(window.browser()->page()->renderProcessPid()),
+                            SIGKILL) == 0;
+        }
+        return false;
+    });
+    EXPECT_TRUE(killed);
+    EXPECT_EQ(result, QDialog::Rejected);
+    ASSERT_EQ(prompt.shown.size(), 2u);
+    EXPECT_EQ(prompt.shown[1].text, messages::kNotAccessible);
+}
+
+TEST(PresetsInTestbed, AQuietRunWhosePageNeverCompletesGivesUp) {
+    QTemporaryDir dir;
+    QTcpServer silent;  // takes the connection, never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    test::RecordingPrompt prompt;
+    ScriptedLogin login("", "");
+    PresetsRunState state;
+    CPresetsDlg window("127.0.0.1:" + std::to_string(silent.serverPort()),
+                       WritePreset(dir, "ip = 10.0.0.1\n"), true, prompt, login, nullptr, state);
+    window.setQuietDeadline(std::chrono::milliseconds(500));
+    EXPECT_EQ(RunWindow(window), QDialog::Rejected);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, messages::kNotAccessible);
+}
+
+// Sets or clears an environment variable for one scope.
+class EnvironmentOverride {
+  public:
+    EnvironmentOverride(const char* name, const char* value)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
+        if (value == nullptr) {
+            qunsetenv(name);
+        } else {
+            qputenv(name, value);
+        }
+    }
+    ~EnvironmentOverride() {
+        if (m_had) {
+            qputenv(m_name, m_old);
+        } else {
+            qunsetenv(m_name);
+        }
+    }
+
+  private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
+TEST(PresetsWindow, AsRootWithTheSandboxOnItSaysWhyInsteadOfEndingTheProgram) {
+    if (!RunsAsSuperuser()) {
+        GTEST_SKIP() << "only the superuser meets the refusal";
+    }
+    // As the product runs: nothing tells the engine to do without its sandbox.
+    EnvironmentOverride sandbox("QTWEBENGINE_DISABLE_SANDBOX", nullptr);
+    EnvironmentOverride flags("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    QTemporaryDir dir;
+    test::RecordingPrompt prompt;
+    ScriptedLogin login("", "");
+    PresetsRunState state;
+    CPresetsDlg window("192.0.2.11", WritePreset(dir, "ip = 10.0.0.1\n"), false, prompt, login,
+                       nullptr, state);
+    EXPECT_EQ(window.browser(), nullptr);
+    EXPECT_EQ(RunWindow(window), QDialog::Rejected);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, messages::kBrowserRefusesRoot);
 }
 
 struct NoFiles : FileChooser {

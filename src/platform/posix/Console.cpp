@@ -45,6 +45,10 @@ std::string CurrentUserName() {
     return entry != nullptr && entry->pw_name != nullptr ? entry->pw_name : "";
 }
 
+bool RunsAsSuperuser() {
+    return getuid() == 0 || geteuid() == 0;
+}
+
 void UseSystemCodePage() {}
 
 void UseUtf8Console() {}

@@ -92,6 +92,10 @@ std::string CurrentUserName() {
     return FromWide(name, CP_UTF8);
 }
 
+bool RunsAsSuperuser() {
+    return false;
+}
+
 namespace {
 
 std::wstring FromActiveCodePage(std::string_view bytes) {
