@@ -37,13 +37,15 @@ int RunPresetCheck(const PresetCheckOptions& options, CliContext& context) {
         context.out << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         return kExitOk;
     }
+    // A preset file is anybody's text: what it holds is shown, never acted
+    // on by the terminal.
     for (const tagField& field : fields) {
-        context.out << EightBitToUtf8(field.strName) << " = " << EightBitToUtf8(field.strValue)
-                    << '\n';
+        context.out << EscapeControlCharacters(EightBitToUtf8(field.strName)) << " = "
+                    << EscapeControlCharacters(EightBitToUtf8(field.strValue)) << '\n';
     }
     for (const auto& [line, content] : questions) {
-        context.err << "line " << line << ": \"" << content << "\" would ask \""
-                    << messages::kPresetFormatQuestion << "\"\n";
+        context.err << "line " << line << ": \"" << EscapeControlCharacters(content)
+                    << "\" would ask \"" << messages::kPresetFormatQuestion << "\"\n";
     }
     context.out << fields.size() << (fields.size() == 1 ? " field" : " fields") << ", "
                 << questions.size() << (questions.size() == 1 ? " question" : " questions") << '\n';

@@ -122,6 +122,36 @@ std::string EightBitToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string EscapeControlCharacters(std::string_view utf8) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<std::uint8_t>(utf8[i]);
+        if (b == '\t') {
+            out += "\\t";
+        } else if (b == '\r') {
+            out += "\\r";
+        } else if (b == '\n') {
+            out += "\\n";
+        } else if (b < 0x20 || b == 0x7F) {
+            out += "\\x";
+            out.push_back(kHex[b >> 4]);
+            out.push_back(kHex[b & 0xF]);
+        } else if (b == 0xC2 && i + 1 < utf8.size() &&
+                   static_cast<std::uint8_t>(utf8[i + 1]) >= 0x80 &&
+                   static_cast<std::uint8_t>(utf8[i + 1]) < 0xA0) {
+            const auto c1 = static_cast<std::uint8_t>(utf8[++i]);
+            out += "\\u00";
+            out.push_back(kHex[c1 >> 4]);
+            out.push_back(kHex[c1 & 0xF]);
+        } else {
+            out.push_back(static_cast<char>(b));
+        }
+    }
+    return out;
+}
+
 std::string EightBitFieldsToUtf8(std::string_view line, char separator) {
     std::string out;
     for (std::size_t start = 0;;) {

@@ -35,6 +35,12 @@ std::filesystem::path FileSystemPath(const std::string& name);
 // (a list line's names may each be in another encoding).
 std::string EightBitFieldsToUtf8(std::string_view line, char separator);
 
+// UTF-8 text as a terminal should get it from a file it did not write:
+// control characters, which a terminal acts on instead of showing (C0, DEL
+// and C1: colours, cursor moves, titles), become escapes ("\t", "\r",
+// "\x1b", "\u009b"); everything else stays as it is.
+std::string EscapeControlCharacters(std::string_view utf8);
+
 // How many characters UTF-8 text holds (a byte that starts no well-formed
 // sequence counts as one).
 std::size_t CountCharacters(std::string_view utf8);

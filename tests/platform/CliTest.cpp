@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "platform/ConsoleCredentials.h"
 #include "platform/ConsolePrompt.h"
+#include "presets/Messages.h"
 #include "support/LoopWait.h"
 #include "support/LoopbackModule.h"
 #include "support/RecordingPrompt.h"
@@ -504,6 +505,22 @@ TEST(CliPresetCheck, PrintsTheFieldsAsWrittenAndTheLinesItWouldAskAbout) {
     ConsoleCli missing;
     EXPECT_EQ(RunPresetCheck({files.dir.string(), false}, missing.context), kExitFailed);
     EXPECT_NE(missing.err.str().find("file access error"), std::string::npos);
+}
+
+TEST(CliPresetCheck, ShowsTheControlCharactersOfAFileInsteadOfSendingThemToTheTerminal) {
+    ImageFiles files;
+    const std::string in =
+        files.write("evil.prs", "\x1b]0;owned\x07title = \x1b[2Jcleared\tend\r\nbell\x07 line\n");
+    ConsoleCli cli;
+    ASSERT_EQ(RunPresetCheck({in, false}, cli.context), kExitOk) << cli.err.str();
+    EXPECT_EQ(cli.out.str(),
+              "\\x1b]0;owned\\x07title = \\x1b[2Jcleared\\tend\n1 field, 1 question\n");
+    EXPECT_EQ(cli.err.str(), "line 2: \"bell\\x07 line\" would ask \"" +
+                                 std::string(messages::kPresetFormatQuestion) + "\"\n");
+    // The JSON report holds the text itself, escaped as JSON does.
+    ConsoleCli json;
+    ASSERT_EQ(RunPresetCheck({in, true}, json.context), kExitOk);
+    EXPECT_EQ(nlohmann::json::parse(json.out.str())["fields"][0]["value"], "\x1b[2Jcleared\tend");
 }
 
 }  // namespace

@@ -59,6 +59,27 @@ TEST(EightBitText, CutsAndCountsWholeCharacters) {
     EXPECT_EQ(CutCharacters(text, 79), text);
 }
 
+TEST(EightBitText, ControlCharactersBecomeEscapesForATerminal) {
+    const struct {
+        std::string text;
+        std::string shown;
+    } cases[] = {
+        {"plain text, = and \\ stay", "plain text, = and \\ stay"},
+        {"a\tb\rc\nd", "a\\tb\\rc\\nd"},
+        {"\x1b[31mred\x1b]0;title\x07", "\\x1b[31mred\\x1b]0;title\\x07"},
+        {std::string("nul\0end", 7), "nul\\x00end"},
+        {"del\x7f", "del\\x7f"},
+        {"csi\xC2\x9B"
+         "2J, nel\xC2\x85",
+         "csi\\u009b2J, nel\\u0085"},                                      // C1 as UTF-8
+        {"\xC2\xA0\xC3\xA4\xE2\x82\xAC", "\xC2\xA0\xC3\xA4\xE2\x82\xAC"},  // no-break space, ä, €
+        {"cut\xC2", "cut\xC2"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EscapeControlCharacters(c.text), c.shown) << c.shown;
+    }
+}
+
 TEST(LanInterfaces, OnlyUpRunningBroadcastInterfacesWithAddressResolutionCount) {
     const auto make = [](const char* name, bool up, bool running, bool broadcast, bool loopback,
                          bool noArp) {
