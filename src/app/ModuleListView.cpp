@@ -28,6 +28,9 @@ ModuleListView::ModuleListView(QTreeView& view, ModuleList& list,
       m_model(new ModuleListModel(list, this)),
       m_lineTip(std::move(lineTip)),
       m_areaTip(std::move(areaTip)) {
+    // The stretched last column never gets narrower than its first width:
+    // keep that small, so the first name can take what the second leaves.
+    m_view.header()->setDefaultSectionSize(4 * m_view.fontMetrics().averageCharWidth());
     m_view.setModel(m_model);
     m_view.header()->setStretchLastSection(true);
     m_view.header()->setSectionsMovable(false);
@@ -120,8 +123,9 @@ void ModuleListView::fitNameColumns() {
     // its own; when both do not fit they share the room by what they need.
     const int room = m_view.viewport()->width() - m_view.columnWidth(0) - m_view.columnWidth(1) -
                      m_view.columnWidth(2);
-    const QAbstractItemView& view = m_view;  // where the size hints are public
-    const int first = std::max(view.sizeHintForColumn(3), m_nameMinimum);
+    const QAbstractItemView& view = m_view;                   // where the size hints are public
+    const int gap = m_view.fontMetrics().averageCharWidth();  // between a name and the next
+    const int first = std::max(view.sizeHintForColumn(3) + gap, m_nameMinimum);
     const int second = std::max(view.sizeHintForColumn(4), 1);
     int width = first;
     if (first + second > room) {

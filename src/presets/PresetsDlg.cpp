@@ -448,6 +448,7 @@ CPresetsConfigDlg::CPresetsConfigDlg(const std::string& line, Prompt& prompt,
     m_fileLabel = new QLabel(group);
     m_fileLabel->setObjectName(QStringLiteral("fileName"));
     m_fileLabel->setWordWrap(true);
+    m_fileLabel->setTextFormat(Qt::PlainText);  // a file name, never markup
     auto* select = new QPushButton(QStringLiteral("Select File..."), group);
     select->setObjectName(QStringLiteral("selectFileButton"));
     auto* write = new QPushButton(QStringLiteral("&Write Presets"), group);
@@ -462,9 +463,6 @@ CPresetsConfigDlg::CPresetsConfigDlg(const std::string& line, Prompt& prompt,
     cancel->setObjectName(QStringLiteral("cancelButton"));
     auto* help = new QPushButton(QStringLiteral("&Help"), group);
     help->setVisible(false);
-    for (QPushButton* button : {select, write, cancel, help}) {
-        button->setAutoDefault(false);
-    }
     auto* left = new QVBoxLayout;
     auto* fileRow = new QHBoxLayout;
     fileRow->addWidget(fileCaption);

@@ -5,7 +5,9 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeView>
 #include <filesystem>
@@ -230,6 +232,16 @@ TEST(ModulePicker, ListsRepliesSearchesAgainAndGivesTheChosenAddress) {
     reply(test::kMacA, MakeIpv4(192, 0, 2, 11));
     reply(test::kMacB, MakeIpv4(192, 0, 2, 12));
     ASSERT_TRUE(test::WaitUntil([&] { return list->model()->rowCount() == 2; }));
+    // Names too long for the picker's width share it, and both stay in view.
+    (void)w.peer.sendTo(
+        test::MakeReply(test::kMacC, 1, "Boiler room controller, north wing", "Simulated module"),
+        kLoopback, picker.discovery().socket()->localPort());
+    ASSERT_TRUE(test::WaitUntil([&] { return list->model()->rowCount() == 3; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return list->header()->length() == list->viewport()->width() &&
+               list->horizontalScrollBar()->maximum() == 0;
+    })) << list->header()->length()
+        << " in " << list->viewport()->width();
     test::Click(&picker, "searchAgainButton");
     EXPECT_EQ(list->model()->rowCount(), 0);
     EXPECT_TRUE(test::WaitUntil([&] { return requests() == 1; }));

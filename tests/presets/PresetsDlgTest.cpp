@@ -22,6 +22,7 @@
 #include "presets/Messages.h"
 #include "presets/PresetsDlg.h"
 #include "support/GuiSupport.h"
+#include "support/KeyboardWalk.h"
 #include "update/PassDlg.h"
 
 namespace lanscope {
@@ -419,6 +420,15 @@ TEST(PresetsWindow, TakesTheAddressFromTheLineAndRemembersTheChosenFile) {
     ASSERT_EQ(shared.prompt.shown.size(), 1u);
     EXPECT_EQ(shared.prompt.shown[0].text, "No IP address given. Failing.");
     test::Screenshot(&noAddress, "presets-window");
+}
+
+TEST(PresetsWindow, EnterPressesTheFocusedButton) {
+    test::GuiServices shared;
+    NoFiles files;
+    ScriptedLogin login("", "");
+    CPresetsConfigDlg window("[02-4c-53-00-00-01]\t192.0.2.11\t\tn\tx", shared.prompt,
+                             shared.settings, files, login);
+    test::ExpectEnterPressesTheFocusedButton(window, "presets window");
 }
 
 }  // namespace

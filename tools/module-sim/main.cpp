@@ -25,6 +25,7 @@
 #include "SimFirmware.h"
 #include "SimModule.h"
 #include "SimWeb.h"
+#include "app/Version.h"
 #include "platform/Broadcast.h"
 #include "platform/PollLoop.h"
 #include "platform/UdpSocket.h"
@@ -241,6 +242,8 @@ int main(int argc, char** argv) {
         "writes like the real hardware.",
         "lanscope-module-sim"};
     cli.allow_windows_style_options(false);  // "/path" is a file name, not an option
+    cli.set_version_flag("--version",
+                         std::string("lanscope-module-sim ") + lanscope::version::kProductVersion);
     // The test bed names every module; options given after its own win.
     cli.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     std::string mac = "02-4c-53-00-00-01";
