@@ -72,9 +72,12 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
     connect(m_ui->helpButton, &QPushButton::clicked, this, &CLanscopeDlg::onHelpClicked);
     connect(m_ui->updateSoftwareButton, &QPushButton::clicked, this,
             &CLanscopeDlg::onUpdateSoftwareClicked);
-    // Hidden unless the settings ask for it (ShowPresets = 1).
-    m_ui->presetsButton->setVisible(m_services.settings.LoadSetting(setting_names::kShowPresets) !=
-                                    0);
+    // Hidden unless the settings ask for it (ShowPresets = 1) and the
+    // program has the presets window (a build without the browser engine
+    // has none).
+    m_ui->presetsButton->setVisible(m_services.openPresets &&
+                                    m_services.settings.LoadSetting(setting_names::kShowPresets) !=
+                                        0);
     connect(m_ui->presetsButton, &QPushButton::clicked, this, [this] {
         if (m_services.openPresets) {
             m_services.openPresets(this, moduleList().selectedText());

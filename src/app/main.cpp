@@ -20,7 +20,9 @@
 #include "platform/HugePages.h"
 #include "platform/QtFileChooser.h"
 #include "platform/SingleInstance.h"
+#ifdef LANSCOPE_WITH_PRESETS
 #include "presets/PresetsDlg.h"
+#endif
 #include "settings/SettingsFactory.h"
 #include "update/AutoUpdateDlg.h"
 #include "update/AutoUpdateOptions.h"
@@ -105,12 +107,14 @@ int main(int argc, char** argv) {
     GuiPrompt prompt;
     DesktopUrlOpener urlOpener;
     AppServices services{prompt, settings, urlOpener, HostIpv4Addresses};
+#ifdef LANSCOPE_WITH_PRESETS
     PassDlgCredentials credentials;
     services.openPresets = [&](QWidget* owner, const std::string& line) {
         CPresetsConfigDlg presets(line, prompt, settings, FilesOrDesktop(nullptr), credentials,
                                   owner);
         presets.exec();
     };
+#endif
 
     // Any command-line text opens the software update window instead of the
     // module list, as the program's main window.

@@ -107,6 +107,22 @@ TEST(MainWindow, NameColumnsShareTheWidthByWhatTheyHold) {
     }));
 }
 
+TEST(MainWindow, PresetsShowOnlyWhenAskedForAndBuiltIn) {
+    test::GuiServices shared;
+    shared.services.endpoints = FerroxEndpoints{kLoopback, 0, kLoopback, 9};
+    const auto presetsShown = [&] {
+        CLanscopeDlg window(shared.services);
+        window.show();
+        return window.findChild<QPushButton*>(QStringLiteral("presetsButton"))->isVisible();
+    };
+    EXPECT_FALSE(presetsShown());
+    shared.settings.SaveSetting("ShowPresets", 1);
+    // A program built without the browser engine has no presets window.
+    EXPECT_FALSE(presetsShown());
+    shared.services.openPresets = [](QWidget*, const std::string&) {};
+    EXPECT_TRUE(presetsShown());
+}
+
 TEST(MainWindow, SearchKeepsOnlyTheLineThatWasRepeated) {
     MainWindow w;
     w.reply(test::kMacA, "a");

@@ -88,6 +88,16 @@ TEST(CliSet, ChangesOnlyTheNamedSettingsAndVerifies) {
     EXPECT_EQ(record.dns(), MakeIpv4(127, 0, 0, 53));
 }
 
+// The settings of a file, written and verified, reported as JSON.
+ConfigureOptions ConfigureFrom(const std::filesystem::path& file) {
+    ConfigureOptions options;
+    options.file = file.string();
+    options.waitSeconds = 1;
+    options.verifySeconds = 5;
+    options.json = true;
+    return options;
+}
+
 TEST(CliConfigure, WritesEachRowAndReportsTheRowsWithoutAModule) {
     test::LoopbackModule module(StaticModule(), test::TestLoop());
     Cli cli(module.port());
@@ -97,11 +107,7 @@ TEST(CliConfigure, WritesEachRowAndReportsTheRowsWithoutAModule) {
                            "02-4c-53-00-00-01,127.0.0.9,\n"
                            "02-4c-53-00-00-77,127.0.0.9,\n"
                            "nonsense,,\n";
-    ConfigureOptions options;
-    options.file = file.string();
-    options.waitSeconds = 1;
-    options.verifySeconds = 5;
-    options.json = true;
+    ConfigureOptions options = ConfigureFrom(file);
     EXPECT_EQ(RunConfigure(options, cli.context), kExitFailed) << cli.err.str();
     std::filesystem::remove(file);
     EXPECT_EQ(module.module().record().gateway(), MakeIpv4(127, 0, 0, 9));
@@ -191,11 +197,7 @@ TEST(CliConfigure, ReadsASavedListAndSkipsRowsThatChangeNothing) {
            "record_gateway,record_dns\r\n"
            "02-4C-53-00-00-01,127.0.0.1,false,Pump,Hall,148,127.0.0.1,255.0.0.0,127.0.0.9,"
            "127.0.0.53\r\n";
-    ConfigureOptions options;
-    options.file = file.string();
-    options.waitSeconds = 1;
-    options.verifySeconds = 5;
-    options.json = true;
+    ConfigureOptions options = ConfigureFrom(file);
     EXPECT_EQ(RunConfigure(options, cli.context), kExitOk) << cli.err.str();
     EXPECT_EQ(module.module().record().gateway(), MakeIpv4(127, 0, 0, 9));
     auto report = nlohmann::json::parse(cli.out.str());
