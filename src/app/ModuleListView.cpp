@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QTextDocument>
 #include <QToolTip>
 #include <QTreeView>
 #include <algorithm>
@@ -155,6 +156,10 @@ bool ModuleListView::eventFilter(QObject* watched, QEvent* event) {
         if (index.isValid()) {
             const std::string text = m_lineTip(m_list.text(static_cast<std::size_t>(index.row())));
             tip = QString::fromStdString(CutCharacters(EightBitToUtf8(text), kToolTipLimit));
+            // A module's name is shown as it is, never read as markup.
+            if (Qt::mightBeRichText(tip)) {
+                tip = Qt::convertFromPlainText(tip, Qt::WhiteSpaceNormal);
+            }
         }
         if (tip.isEmpty()) {
             QToolTip::hideText();

@@ -68,15 +68,33 @@ constexpr const char* kUsage =
     "  --help       show this text\n"
     "  --version    show the version\n";
 
+// A window program on Windows has no console of its own: what it prints for
+// --help goes to the console it was started from, unless its output is
+// redirected anyway.
+void PrintToStartingConsole() {
+#ifdef Q_OS_WIN
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((output == nullptr || output == INVALID_HANDLE_VALUE) &&
+        AttachConsole(ATTACH_PARENT_PROCESS)) {
+        (void)std::freopen("CONOUT$", "w", stdout);
+    }
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Exactly one of these alone: they are no options of the update window.
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    const bool help = argc == 2 && std::strcmp(argv[1], "--help") == 0;
+    const bool version = argc == 2 && std::strcmp(argv[1], "--version") == 0;
+    if (help || version) {
+        PrintToStartingConsole();
+    }
+    if (help) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    if (version) {
         std::printf("lanscope %s\n", version::kProductVersion);
         return 0;
     }

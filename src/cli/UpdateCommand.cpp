@@ -101,13 +101,6 @@ UpdateRunSettings SettingsFor(Ipv4 module, const UpdateOptions& options) {
 
 // One module, with a progress bar and a line on the outcome.
 int UpdateOne(Ipv4 module, const UpdateOptions& options, CliContext& context) {
-    // The port first: without it nothing could answer, and the run would
-    // only wait for its time-out.
-    FerroxUpdateSocket port(context.prompt, context.loop, kCaption, context.updateEndpoints);
-    if (!port.isListening()) {
-        context.err << "Update failed.\n";
-        return kExitFailed;
-    }
     ConsoleCredentials credentials(context.err, options.user, options.password);
     const UpdateRunSettings settings = SettingsFor(module, options);
     UpdateSession session(settings, context.prompt, credentials, kCaption, SteadyMilliseconds,
@@ -128,11 +121,16 @@ int UpdateOne(Ipv4 module, const UpdateOptions& options, CliContext& context) {
             progress.show(session.progress());
         }
     };
-    UpdateLoop driver(session, context.prompt, context.loop, kCaption, port, options.tick);
+    UpdateLoop driver(session, context.prompt, context.loop, kCaption, context.updateEndpoints,
+                      options.tick);
     if (driver.open() == UpdateOutcome::Running) {
         progress.show(0);
         transferStart = std::chrono::steady_clock::now();
-        driver.begin();
+        // Without the port nothing could answer: the run would only wait
+        // for its time-out.
+        if (!driver.begin()) {
+            session.cancel();
+        }
         context.loop.runUntil(EventLoop::kForever,
                               [&] { return session.outcome() != UpdateOutcome::Running; });
     }

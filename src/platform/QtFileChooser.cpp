@@ -36,11 +36,16 @@ std::optional<std::string> QtFileChooser::chooseImageFile(const std::string& ini
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::ReadOnly);
-    // Letters in both cases: file names are matched exactly on Linux, and
-    // these files come from Windows machines in any case. The user sees the
-    // plain pattern: the dialog shows the text before the last parentheses.
+#ifdef Q_OS_WIN
+    // Windows matches names in any case, and its own dialog knows no [].
+    dialog.setNameFilter(QStringLiteral("Application Files (*_APP.s19)"));
+#else
+    // Letters in both cases: file names are matched exactly here, and these
+    // files come from Windows machines in any case. The user sees the plain
+    // pattern: the dialog shows the text before the last parentheses.
     dialog.setNameFilter(QStringLiteral("Application Files (*_APP.s19) (*_[Aa][Pp][Pp].[Ss]19)"));
     dialog.setOption(QFileDialog::HideNameFilterDetails);
+#endif
     dialog.setDirectory(Folder(initialPath));
     return Run(dialog);
 }

@@ -92,11 +92,27 @@ void AppendArgument(std::string& line, std::string_view argument,
     while (at < argument.size()) {
         const bool fileOption =
             argument[at] == '-' && at + 1 < argument.size() && Lower(argument[at + 1]) == 'f';
-        if (fileOption) {
-            const std::string rest(TrimSpace(argument.substr(at + 2)));
-            if (HasSpace(rest) && isFile && isFile(rest)) {
-                append(FileOption(argument.substr(at + 1, 1), rest));
-                return;
+        if (fileOption && isFile) {
+            // A file name may hold blanks and even " -A"-like parts: the
+            // longest stretch up to an option that names an existing file.
+            std::vector<std::size_t> ends;
+            for (std::size_t end = NextOption(argument, at);; end = NextOption(argument, end)) {
+                ends.push_back(end);
+                if (end >= argument.size()) {
+                    break;
+                }
+            }
+            bool named = false;
+            for (auto end = ends.rbegin(); end != ends.rend() && !named; ++end) {
+                const std::string name(TrimSpace(argument.substr(at + 2, *end - at - 2)));
+                if (HasSpace(name) && isFile(name)) {
+                    append(FileOption(argument.substr(at + 1, 1), name));
+                    at = *end;
+                    named = true;
+                }
+            }
+            if (named) {
+                continue;
             }
         }
         const std::size_t next = NextOption(argument, at);

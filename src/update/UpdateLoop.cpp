@@ -41,9 +41,9 @@ UpdateOutcome UpdateLoop::open() {
     return m_session.outcome();
 }
 
-void UpdateLoop::begin() {
+bool UpdateLoop::begin() {
     if (m_session.outcome() != UpdateOutcome::Running || m_transport) {
-        return;
+        return m_transport != nullptr;
     }
     m_tick = m_loop.startTimer(m_tickInterval, true, [this] { m_session.onTick(); });
     auto sink = [this](std::span<const std::uint8_t> reply) { m_session.onReply(reply); };
@@ -51,10 +51,13 @@ void UpdateLoop::begin() {
     if (m_shared != nullptr) {
         m_transport = m_shared->attach(module, std::move(sink));
     } else {
-        m_transport = std::make_unique<FerroxUpdateSocket>(std::move(sink), module, m_prompt,
-                                                           m_loop, m_caption, m_endpoints);
+        auto own = std::make_unique<FerroxUpdateSocket>(std::move(sink), module, m_prompt, m_loop,
+                                                        m_caption, m_endpoints);
+        m_listening = own->isListening();
+        m_transport = std::move(own);
     }
     m_session.beginTransfer(*m_transport);
+    return m_shared != nullptr ? m_shared->isListening() : m_listening;
 }
 
 void UpdateLoop::stop() {

@@ -31,8 +31,10 @@ class UpdateLoop {
     // Loads the image, and writes the image file when asked to. Running: call
     // begin.
     UpdateOutcome open();
-    // Opens the update socket and sends the first request.
-    void begin();
+    // Opens the update socket and sends the first request. False when the
+    // socket could not be bound (the prompt has said why): nothing can
+    // answer then, and the run is cancelled rather than left to time out.
+    bool begin();
     void stop();
 
   private:
@@ -46,6 +48,7 @@ class UpdateLoop {
     std::unique_ptr<EventLoop::Registration> m_wakeUp;
     FerroxUpdateSocket* m_shared = nullptr;
     std::unique_ptr<UpdateTransport> m_transport;
+    bool m_listening = false;
 };
 
 }  // namespace lanscope

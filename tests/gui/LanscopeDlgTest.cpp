@@ -452,6 +452,11 @@ TEST(MainWindow, ListToolTipShowsTheSecondNameCutTo79Characters) {
     };
     EXPECT_EQ(tipAt(center(0)), "short");
     EXPECT_EQ(tipAt(center(1)).toStdString(), longName.substr(0, 79));
+    // Markup in a name is shown, not followed.
+    w.reply(test::kMacC, "c", "<b>Update complete</b>");
+    ASSERT_TRUE(w.waitForLines(3));
+    const QString marked = tipAt(center(1));
+    EXPECT_TRUE(marked.contains("&lt;b&gt;Update complete&lt;/b&gt;")) << marked.toStdString();
     EXPECT_EQ(tipAt(QPoint(5, w.list()->viewport()->height() - 3)),
               "List of LAN cards on current network");
     EXPECT_EQ(w.button("exitButton")->toolTip(), "Exit this program");

@@ -111,6 +111,7 @@ TEST(AutoUpdateOptions, ArgumentsJoinToWhatWasTyped) {
         {{"-F" + blanks + " -I 192.0.2.11 -A"}, blanks, module, true},
         // A file that exists wins over an option look-alike inside its name.
         {{"-F" + dashed, "-I192.0.2.11"}, dashed, module, false},
+        {{"-F" + dashed + " -I192.0.2.11 -A"}, dashed, module, true},
         // Quotes typed for the window itself are left as they are.
         {{"-F\"" + blanks + "\"", "-A"}, blanks, std::nullopt, true},
         {{"-I192.0.2.11"}, std::nullopt, module, false},
