@@ -35,6 +35,9 @@ struct CliContext {
     // This computer's addresses, for automatic address selection.
     std::function<std::vector<Ipv4>()> hostAddresses;
     UpdateEndpoints updateEndpoints{};
+    // Whether a device other than the modules already has an address (none
+    // is asked when empty).
+    std::function<bool(Ipv4)> addressAnswers{};
 };
 
 struct DiscoverOptions {

@@ -179,9 +179,11 @@ int RunDoctor(const DoctorOptions& options, CliContext& context) {
                 << ", outside every interface's subnet: ";
             // auto-ip only where it would go ahead: one module, one address
             // of this computer, and the address it gives free.
-            const bool autoIp =
-                hostAddresses.size() == 1 &&
-                AutoIpRefusal(list, row, AutoIpAddressFor(*hostAddresses.begin())).empty();
+            const Ipv4 chosen =
+                hostAddresses.empty() ? 0 : AutoIpAddressFor(*hostAddresses.begin());
+            const bool autoIp = hostAddresses.size() == 1 &&
+                                AutoIpRefusal(list, row, chosen).empty() &&
+                                !(context.addressAnswers && context.addressAnswers(chosen));
             if (autoIp) {
                 out << "give it an address beside this computer's (lanscope-cli auto-ip " << mac
                     << ")";

@@ -8,6 +8,7 @@
 
 #include "app/Version.h"
 #include "cli/Commands.h"
+#include "platform/AddressProbe.h"
 #include "platform/Console.h"
 #include "platform/ConsolePrompt.h"
 #include "platform/HostInterfaces.h"
@@ -243,6 +244,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     ConsolePrompt prompt(err, assumeYes);
     PollLoop loop;
     CliContext context{out, err, prompt, loop, {}, HostIpv4Addresses};
+    context.addressAnswers = [](Ipv4 address) {
+        return AddressAnswers(address, std::chrono::seconds(1));
+    };
     if (*discoverCommand) {
         return RunDiscover(discover, context);
     }

@@ -57,8 +57,17 @@ int RunSet(const SetOptions& options, CliContext& context) {
     if (options.mode == SetMode::AutoIp) {
         const auto hosts = context.hostAddresses ? context.hostAddresses() : std::vector<Ipv4>{};
         if (hosts.size() == 1) {
-            const std::string refusal =
-                AutoIpRefusal(session.list(), row, AutoIpAddressFor(hosts.front()));
+            const Ipv4 chosen = AutoIpAddressFor(hosts.front());
+            std::string refusal = AutoIpRefusal(session.list(), row, chosen);
+            // Something that is no module may have it as well (unless it is
+            // this module's already).
+            Ipv4 answeredFrom = 0;
+            (void)ParseIpv4Strict(AddressColumn(session.list().text(row)), answeredFrom);
+            if (refusal.empty() && answeredFrom != chosen && record.address() != chosen &&
+                context.addressAnswers && context.addressAnswers(chosen)) {
+                refusal = "Another device on this network already has " + FormatIpv4(chosen) +
+                          ", the address automatic address selection would give.";
+            }
             if (!refusal.empty()) {
                 context.err << refusal << "\nNothing was sent. Give the module a free address "
                             << "of this network instead: lanscope-cli set " << FormatMacPlain(*mac)

@@ -15,6 +15,20 @@ export CLI
         "192.0.2.11 255.255.0.0" "module after auto-ip"
 '
 
+# A device that is no module has this computer's address + 10 already: the
+# one module that answers does not get it.
+"$TESTBED" --modules 1 --address 1 192.0.2.30 --extra 1 'ip addr add 192.0.2.11/24 dev eth0' -- bash -c '
+    set -euo pipefail
+    source "'"$here"'/common.sh"
+    set +e
+    message=$("$CLI" --yes auto-ip 02-4c-53-00-00-01 --wait 1 2>&1 >/dev/null)
+    rc=$?
+    set -e
+    expect_eq "$rc" 1 "exit code of auto-ip onto a taken address"
+    grep -qF "Another device on this network already has 192.0.2.11" <<<"$message" \
+        || fail "auto-ip: no clash in: $message"
+'
+
 # Beside other modules, this computer's address + 10 (192.0.2.11) is module
 # 1's: auto-ip refuses and says why; set refuses a taken address unless forced.
 "$TESTBED" --modules 3 -- bash -c '

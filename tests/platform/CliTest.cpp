@@ -154,8 +154,26 @@ TEST(CliSet, AutoIpNeedsAYesAndOneHostAddress) {
         EXPECT_EQ(RunSet(options, cli.context), kExitFailed);
         EXPECT_EQ(cli.prompt.shown.at(0).caption, "Auto IP Update");
     }
+    {
+        // Another device has this computer's address + 10 already.
+        Cli cli(module.port());
+        cli.context.hostAddresses = [] { return std::vector<Ipv4>{MakeIpv4(127, 0, 0, 5)}; };
+        std::vector<Ipv4> asked;
+        cli.context.addressAnswers = [&](Ipv4 address) {
+            asked.push_back(address);
+            return true;
+        };
+        cli.prompt.answers = {true};
+        EXPECT_EQ(RunSet(options, cli.context), kExitFailed);
+        EXPECT_EQ(asked, std::vector<Ipv4>{MakeIpv4(127, 0, 0, 15)});
+        EXPECT_NE(cli.err.str().find("Another device on this network already has 127.0.0.15"),
+                  std::string::npos)
+            << cli.err.str();
+        EXPECT_EQ(module.module().record().address(), kLoopback);
+    }
     Cli cli(module.port());
     cli.context.hostAddresses = [] { return std::vector<Ipv4>{MakeIpv4(127, 0, 0, 5)}; };
+    cli.context.addressAnswers = [](Ipv4) { return false; };
     cli.prompt.answers = {true};
     EXPECT_EQ(RunSet(options, cli.context), kExitOk) << cli.err.str();
     EXPECT_EQ(module.module().record().address(), MakeIpv4(127, 0, 0, 15));
