@@ -97,7 +97,10 @@ BrowserEngineStart CurrentEngineStart() {
     return start;
 }
 
-FormFiller::Cause CauseOf(QWebEnginePage::NavigationType type) {
+// A click on a link, a form sent, back, forward or reload: the user's own
+// only right after the user's own input in the browser, since a page's script
+// can click a link or send a form as well (the browser names them alike).
+FormFiller::Cause CauseOf(QWebEnginePage::NavigationType type, bool afterUserInput) {
     switch (type) {
         case QWebEnginePage::NavigationTypeRedirect:
             return FormFiller::Cause::Redirect;
@@ -105,7 +108,7 @@ FormFiller::Cause CauseOf(QWebEnginePage::NavigationType type) {
         case QWebEnginePage::NavigationTypeFormSubmitted:
         case QWebEnginePage::NavigationTypeBackForward:
         case QWebEnginePage::NavigationTypeReload:
-            return FormFiller::Cause::User;
+            return afterUserInput ? FormFiller::Cause::User : FormFiller::Cause::Page;
         default:
             return FormFiller::Cause::Page;
     }
@@ -130,7 +133,7 @@ class FillerPage : public QWebEnginePage {
 
   protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool) override {
-        return m_window->onBeforeNavigate(url, CauseOf(type));
+        return m_window->onBeforeNavigate(url, CauseOf(type, m_window->afterUserInput()));
     }
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
                                   const QString&) override {
@@ -159,6 +162,8 @@ CPresetsDlg::CPresetsDlg(std::string ipAddress, std::string presetsFile, bool qu
       m_filler(m_strIPAddress, state) {
     setWindowTitle(QString::fromLatin1(messages::kPresetsTitle));
     resize(860, 540);
+    // The browser's input widgets come and go with its pages: watch them all.
+    QCoreApplication::instance()->installEventFilter(this);
     if (m_bQuiet) {
         setAttribute(Qt::WA_DontShowOnScreen);
     }
@@ -230,7 +235,25 @@ CPresetsDlg::CPresetsDlg(std::string ipAddress, std::string presetsFile, bool qu
     layout->addWidget(m_browser);
 }
 
+bool CPresetsDlg::afterUserInput() const {
+    return m_lastUserInput && std::chrono::steady_clock::now() - *m_lastUserInput < kUserInputReach;
+}
+
+bool CPresetsDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Input the system delivers (not made up by a page) to the browser.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::MouseButtonPress || type == QEvent::KeyPress) && event->spontaneous() &&
+        m_browser != nullptr) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget != nullptr && (widget == m_browser || m_browser->isAncestorOf(widget))) {
+            m_lastUserInput = std::chrono::steady_clock::now();
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 CPresetsDlg::~CPresetsDlg() {
+    QCoreApplication::instance()->removeEventFilter(this);
     // Deleting the page answers its pending scripts with empty results; none
     // of them may act on a window that is going.
     m_closing = true;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,10 +60,15 @@ class CPresetsDlg : public QDialog {
     // The form has been written (before the summary shows).
     void formFilled();
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     friend class FillerPage;
 
     void initialise();
+    // Whether the user clicked or typed in the browser just now.
+    bool afterUserInput() const;
     bool onBeforeNavigate(const QUrl& url, FormFiller::Cause cause);
     void onDocumentComplete(const QString& url);
     void onFormInspected(const QVariant& result, int navigations);
@@ -89,6 +95,9 @@ class CPresetsDlg : public QDialog {
     // another one has begun was overtaken, not refused.
     int m_navigations = 0;
     std::chrono::milliseconds m_quietDeadline = FormFiller::kQuietDeadline;
+    // A navigation this soon after the user's input is the user's.
+    static constexpr std::chrono::milliseconds kUserInputReach{2000};
+    std::optional<std::chrono::steady_clock::time_point> m_lastUserInput;
 };
 
 // "Presets Configuration": the preset file to write into the module of a

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEnginePage>
@@ -268,7 +269,16 @@ TEST(PresetsInTestbed, PagesThatHideTheirFormOrTheirLoadAreFilledAllTheSame) {
     }
 }
 
-TEST(PresetsInTestbed, TheUsersOwnLinksNeverEndTheWindow) {
+// Links followed after the form was filled: `byUser` with the user's own
+// key press in the browser before each (then none counts), else by the page's
+// script alone (each counts, so a page cannot loop for ever). How many were
+// followed before the window ended, and what it showed.
+struct LinksFollowed {
+    int followed = 0;
+    bool open = false;
+    std::vector<std::string> shown;
+};
+LinksFollowed FollowLinks(bool byUser) {
     QTemporaryDir dir;
     test::RecordingPrompt prompt;
     ScriptedLogin login("admin", "pw");
@@ -278,16 +288,21 @@ TEST(PresetsInTestbed, TheUsersOwnLinksNeverEndTheWindow) {
     QWebEnginePage* page = window.browser()->page();
     int loads = 0;
     QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool ok) { loads += ok ? 1 : 0; });
-    int followed = 0;
-    bool open = false;
+    LinksFollowed result;
     QTimer::singleShot(0, &window, [&] {
         if (!test::WaitUntil([&] { return !prompt.shown.empty(); }, std::chrono::seconds(20))) {
             return;
         }
         // More links than the pages' own redirects may take; each one leads
         // off the form and is sent back to the frame page.
-        for (; followed <= FormFiller::kMaxRedirects; ++followed) {
+        for (; result.followed <= FormFiller::kMaxRedirects; ++result.followed) {
             const int before = loads;
+            if (byUser) {
+                QWidget* input = window.browser()->focusProxy() != nullptr
+                                     ? window.browser()->focusProxy()
+                                     : window.browser();
+                QTest::keyClick(input, Qt::Key_Shift);
+            }
             page->runJavaScript(
                 QStringLiteral("var a=document.createElement('a'); a.href='/status.htm';"
                                "document.documentElement.appendChild(a); a.click();"));
@@ -297,14 +312,28 @@ TEST(PresetsInTestbed, TheUsersOwnLinksNeverEndTheWindow) {
                 return;
             }
         }
-        open = true;
+        result.open = true;
         window.reject();
     });
     RunWindow(window);
-    EXPECT_EQ(followed, FormFiller::kMaxRedirects + 1);
-    EXPECT_TRUE(open);
-    ASSERT_EQ(prompt.shown.size(), 1u)  // the summary alone
-        << (prompt.shown.empty() ? std::string() : prompt.shown.back().text);
+    for (const auto& shown : prompt.shown) {
+        result.shown.push_back(shown.text);
+    }
+    return result;
+}
+
+TEST(PresetsInTestbed, TheUsersOwnLinksNeverEndTheWindow) {
+    const LinksFollowed links = FollowLinks(true);
+    EXPECT_EQ(links.followed, FormFiller::kMaxRedirects + 1);
+    EXPECT_TRUE(links.open);
+    EXPECT_EQ(links.shown.size(), 1u);  // the summary alone
+}
+
+TEST(PresetsInTestbed, APageThatFollowsLinksByItselfReachesTheLimit) {
+    const LinksFollowed links = FollowLinks(false);
+    EXPECT_FALSE(links.open);
+    EXPECT_LE(links.followed, FormFiller::kMaxRedirects);
+    ASSERT_EQ(links.shown.size(), 2u);  // the summary, then why the window ended
 }
 
 TEST(PresetsInTestbed, ARendererThatEndsEndsTheWindowWithTheAccessibilityMessage) {
