@@ -64,7 +64,9 @@ if(TARGET lanscope)
         install(FILES ${dist}/icons/lanscope.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
     endif()
-    if(WIN32)
+    if(WIN32 AND NOT MSVC)
+        include(${CMAKE_CURRENT_LIST_DIR}/WindowsQtDeploy.cmake)
+    elseif(WIN32)
         # The Qt libraries, plugins and the browser engine beside the program.
         get_target_property(qmake Qt6::qmake IMPORTED_LOCATION)
         get_filename_component(qt_bin ${qmake} DIRECTORY)
@@ -89,6 +91,8 @@ set(CPACK_PACKAGE_INSTALL_DIRECTORY Lanscope)
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
+    # CMake's installer script, made 64-bit and with the right folder for PATH.
+    list(PREPEND CMAKE_MODULE_PATH ${PROJECT_SOURCE_DIR}/cmake/nsis)
     set(CPACK_GENERATOR NSIS)
     if(TARGET lanscope)
         set(CPACK_PACKAGE_FILE_NAME "lanscope-${PROJECT_VERSION}-win64")

@@ -237,6 +237,13 @@ TEST(ModulePicker, ListsRepliesSearchesAgainAndGivesTheChosenAddress) {
         test::MakeReply(test::kMacC, 1, "Boiler room controller, north wing", "Simulated module"),
         kLoopback, picker.discovery().socket()->localPort());
     ASSERT_TRUE(test::WaitUntil([&] { return list->model()->rowCount() == 3; }));
+    // (The picker as wide as the columns before the names, and as much more
+    // as the names need in all, whatever the fonts.)
+    const QFontMetrics metrics = list->fontMetrics();
+    picker.resize(picker.width() - list->viewport()->width() + list->columnWidth(0) +
+                      list->columnWidth(1) + list->columnWidth(2) +
+                      metrics.horizontalAdvance(QStringLiteral("Boiler room controller, north")),
+                  picker.height());
     EXPECT_TRUE(QTest::qWaitFor([&] {
         return list->header()->length() == list->viewport()->width() &&
                list->horizontalScrollBar()->maximum() == 0;

@@ -90,21 +90,28 @@ TEST(MainWindow, NameColumnsShareTheWidthByWhatTheyHold) {
     w.reply(test::kMacA, longName.toStdString(), "Hall");
     ASSERT_TRUE(w.waitForLines(1));
     QTreeView* list = w.list();
-    const int needed = list->fontMetrics().horizontalAdvance(longName);
+    const QFontMetrics metrics = list->fontMetrics();
+    const int needed = metrics.horizontalAdvance(longName);
+    // The window's width around the list, and the columns before the names
+    // (both as wide as the system's fonts make them).
+    const int around = w.window->width() - list->viewport()->width();
+    const int before = list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2);
     // Wide enough for both: the first name is not cut.
-    w.window->resize(900, w.window->height());
+    w.window->resize(around + before + needed + metrics.horizontalAdvance("Hall") * 3,
+                     w.window->height());
     EXPECT_TRUE(QTest::qWaitFor([&] { return list->columnWidth(3) > needed; }))
         << list->columnWidth(3) << " for " << needed;
     test::Screenshot(w.window.get(), QStringLiteral("list-names"));
     // Too narrow for both: the second name keeps a share of its own.
     w.reply(test::kMacB, "Pump", std::string(80, 'W'));
     ASSERT_TRUE(w.waitForLines(2));
-    w.window->resize(500, w.window->height());
+    w.window->resize(around + before + needed, w.window->height());
     EXPECT_TRUE(QTest::qWaitFor([&] {
-        const int room = list->viewport()->width() - list->columnWidth(0) - list->columnWidth(1) -
-                         list->columnWidth(2);
-        return list->columnWidth(3) < room && list->columnWidth(3) < needed;
-    }));
+        const int room = list->viewport()->width() - before;
+        return list->columnWidth(3) < room && list->columnWidth(3) < needed &&
+               list->horizontalScrollBar()->maximum() == 0;
+    })) << list->columnWidth(3)
+        << " of " << list->viewport()->width() - before;
 }
 
 TEST(MainWindow, PresetsShowOnlyWhenAskedForAndBuiltIn) {

@@ -84,13 +84,14 @@ export SHOTS="${LANSCOPE_SCREENSHOTS:-}"
     expect_eq "$(sort <<<"$lines" | grep . | paste -sd" ")" \
         "192.0.2.11 192.0.2.13 192.0.2.140 192.0.2.142" "modules of both segments in the list"
 
-    # Always on Top through the system menu, three times: the window stays.
-    expect_eq "$(poke menu 32 | tr -d "\r")" "Always on Top unchecked" "the system menu item"
+    # Always on Top through the system menu (its item 32), three times: the
+    # window stays and stays on top each other time. (Wine does not hand one
+    # program the system menu of another, so the item'"'"'s check mark is not
+    # read here.)
     for expected in 1 0 1; do
         poke syscommand 32 || fail "the window went away after Always on Top"
         expect_eq "$(poke topmost | tr -d "\r")" "$expected" "stays on top"
     done
-    expect_eq "$(poke menu 32 | tr -d "\r")" "Always on Top checked" "the item after three choices"
     kill -0 "$first" || fail "the program ended"
     shot windows-always-on-top
 

@@ -4,6 +4,8 @@
 //   window-poke TITLE wait SECONDS     until a window of that title exists
 //   window-poke TITLE syscommand N     choose item N of its system menu
 //   window-poke TITLE menu N           print item N's text and "checked"/"unchecked"
+//                                      (on Windows; wine keeps another program's
+//                                      system menu from it)
 //   window-poke TITLE topmost          print 1 when it stays on top, else 0
 //   window-poke TITLE close            ask it to close (as its close box does)
 //
