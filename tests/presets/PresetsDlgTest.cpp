@@ -91,6 +91,21 @@ std::string ModuleLog(int module) {
     return text.str();
 }
 
+// One form-filling window on a preset of its own, with what it needs around
+// it: the prompt it shows its messages in, the login it is given.
+struct FillerRun {
+    QTemporaryDir dir;
+    test::RecordingPrompt prompt;
+    ScriptedLogin login;
+    PresetsRunState state;
+    std::unique_ptr<CPresetsDlg> window;
+    FillerRun(const std::string& address, const std::string& preset, bool quiet = false,
+              std::string user = "admin", std::string password = "pw")
+        : login(std::move(user), std::move(password)),
+          window(std::make_unique<CPresetsDlg>(address, WritePreset(dir, preset), quiet, prompt,
+                                               login, nullptr, state)) {}
+};
+
 const std::string kInjection = "'\";</script><img src=x onerror=alert(1)>\u2028";
 
 TEST(PresetsInTestbed, FillsTheFormAsDataAndListsWhatItCouldNotWrite) {
@@ -179,12 +194,9 @@ TEST(PresetsInTestbed, LoginFailuresAndFormFaultsEndWithTheirMessages) {
 }
 
 TEST(PresetsInTestbed, QuietModeFillsAndClosesWithoutTheSummary) {
-    QTemporaryDir dir;
-    test::RecordingPrompt prompt;
-    ScriptedLogin login("admin", "pw");
-    PresetsRunState state;
-    CPresetsDlg window("192.0.2.11", WritePreset(dir, "ip = 10.0.0.9\n"), true, prompt, login,
-                       nullptr, state);
+    FillerRun run("192.0.2.11", "ip = 10.0.0.9\n", true);
+    CPresetsDlg& window = *run.window;
+    test::RecordingPrompt& prompt = run.prompt;
     bool filled = false;
     QObject::connect(&window, &CPresetsDlg::formFilled, [&] { filled = true; });
     EXPECT_EQ(RunWindow(window), QDialog::Rejected);  // closes by itself once filled
@@ -193,13 +205,9 @@ TEST(PresetsInTestbed, QuietModeFillsAndClosesWithoutTheSummary) {
 }
 
 TEST(PresetsInTestbed, TheCredentialsGoToTheModuleAloneNotToAFrameOfAnotherHost) {
-    QTemporaryDir dir;
-    test::RecordingPrompt prompt;
-    ScriptedLogin login("admin", "pw");
-    PresetsRunState state;
     // Module 5's frame page shows a page of module 6, which asks for a login.
-    CPresetsDlg window("192.0.2.15", WritePreset(dir, "ip = 10.0.0.5\n"), false, prompt, login,
-                       nullptr, state);
+    FillerRun run("192.0.2.15", "ip = 10.0.0.5\n");
+    CPresetsDlg& window = *run.window;
     // Heard after the window's own handler: what it answered.
     std::vector<std::pair<QString, bool>> challenges;
     QObject::connect(window.browser()->page(), &QWebEnginePage::authenticationRequired,
@@ -218,8 +226,8 @@ TEST(PresetsInTestbed, TheCredentialsGoToTheModuleAloneNotToAFrameOfAnotherHost)
     for (const auto& [host, answered] : challenges) {
         EXPECT_EQ(answered, host == "192.0.2.15") << host.toStdString();
     }
-    EXPECT_GE(login.asked, 1);
-    EXPECT_EQ(static_cast<std::size_t>(login.asked),
+    EXPECT_GE(run.login.asked, 1);
+    EXPECT_EQ(static_cast<std::size_t>(run.login.asked),
               std::count_if(challenges.begin(), challenges.end(),
                             [](const auto& c) { return c.first == "192.0.2.15"; }));
     // What module 6 itself saw: asked for its page, never with a login.
@@ -279,12 +287,9 @@ struct LinksFollowed {
     std::vector<std::string> shown;
 };
 LinksFollowed FollowLinks(bool byUser) {
-    QTemporaryDir dir;
-    test::RecordingPrompt prompt;
-    ScriptedLogin login("admin", "pw");
-    PresetsRunState state;
-    CPresetsDlg window("192.0.2.11", WritePreset(dir, "ip = 10.0.0.1\n"), false, prompt, login,
-                       nullptr, state);
+    FillerRun run("192.0.2.11", "ip = 10.0.0.1\n");
+    CPresetsDlg& window = *run.window;
+    test::RecordingPrompt& prompt = run.prompt;
     QWebEnginePage* page = window.browser()->page();
     int loads = 0;
     QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool ok) { loads += ok ? 1 : 0; });
@@ -337,12 +342,9 @@ TEST(PresetsInTestbed, APageThatFollowsLinksByItselfReachesTheLimit) {
 }
 
 TEST(PresetsInTestbed, ARendererThatEndsEndsTheWindowWithTheAccessibilityMessage) {
-    QTemporaryDir dir;
-    test::RecordingPrompt prompt;
-    ScriptedLogin login("admin", "pw");
-    PresetsRunState state;
-    CPresetsDlg window("192.0.2.11", WritePreset(dir, "ip = 10.0.0.1\n"), false, prompt, login,
-                       nullptr, state);
+    FillerRun run("192.0.2.11", "ip = 10.0.0.1\n");
+    CPresetsDlg& window = *run.window;
+    test::RecordingPrompt& prompt = run.prompt;
     bool killed = false;
     const int result = RunWindow(window, [&] {
         if (!killed && !prompt.shown.empty()) {
@@ -404,12 +406,9 @@ TEST(PresetsWindow, AsRootWithTheSandboxOnItSaysWhyInsteadOfEndingTheProgram) {
     // As the product runs: nothing tells the engine to do without its sandbox.
     EnvironmentOverride sandbox("QTWEBENGINE_DISABLE_SANDBOX", nullptr);
     EnvironmentOverride flags("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    QTemporaryDir dir;
-    test::RecordingPrompt prompt;
-    ScriptedLogin login("", "");
-    PresetsRunState state;
-    CPresetsDlg window("192.0.2.11", WritePreset(dir, "ip = 10.0.0.1\n"), false, prompt, login,
-                       nullptr, state);
+    FillerRun run("192.0.2.11", "ip = 10.0.0.1\n", false, "", "");
+    CPresetsDlg& window = *run.window;
+    test::RecordingPrompt& prompt = run.prompt;
     EXPECT_EQ(window.browser(), nullptr);
     EXPECT_EQ(RunWindow(window), QDialog::Rejected);
     ASSERT_EQ(prompt.shown.size(), 1u);
