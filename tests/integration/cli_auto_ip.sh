@@ -20,11 +20,7 @@ export CLI
 "$TESTBED" --modules 1 --address 1 192.0.2.30 --extra 1 'ip addr add 192.0.2.11/24 dev eth0' -- bash -c '
     set -euo pipefail
     source "'"$here"'/common.sh"
-    set +e
-    message=$("$CLI" --yes auto-ip 02-4c-53-00-00-01 --wait 1 2>&1 >/dev/null)
-    rc=$?
-    set -e
-    expect_eq "$rc" 1 "exit code of auto-ip onto a taken address"
+    expect_exit 1 "auto-ip onto a taken address" "$CLI" --yes auto-ip 02-4c-53-00-00-01 --wait 1
     grep -qF "Another device on this network already has 192.0.2.11" <<<"$message" \
         || fail "auto-ip: no clash in: $message"
 '
@@ -34,19 +30,11 @@ export CLI
 "$TESTBED" --modules 3 -- bash -c '
     set -euo pipefail
     source "'"$here"'/common.sh"
-    set +e
-    message=$("$CLI" --yes auto-ip 02-4c-53-00-00-02 --wait 1 2>&1 >/dev/null)
-    rc=$?
-    set -e
-    expect_eq "$rc" 1 "exit code of auto-ip beside other modules"
+    expect_exit 1 "auto-ip beside other modules" "$CLI" --yes auto-ip 02-4c-53-00-00-02 --wait 1
     grep -qF "3 modules answered" <<<"$message" || fail "auto-ip: no count in: $message"
     grep -qF "It would give 192.0.2.11, which 02-4C-53-00-00-01 already has" <<<"$message" \
         || fail "auto-ip: no clash in: $message"
-    set +e
-    message=$("$CLI" set 02-4c-53-00-00-03 --ip 192.0.2.12 --wait 1 2>&1 >/dev/null)
-    rc=$?
-    set -e
-    expect_eq "$rc" 1 "exit code of set with a taken address"
+    expect_exit 1 "set with a taken address" "$CLI" set 02-4c-53-00-00-03 --ip 192.0.2.12 --wait 1
     grep -qF "192.0.2.12 is taken by the module 02-4C-53-00-00-02" <<<"$message" \
         || fail "set: no clash in: $message"
     list=$("$CLI" discover --json --wait 1)

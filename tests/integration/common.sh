@@ -9,6 +9,17 @@ CLI="$BIN/lanscope-cli"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 expect_eq() { [[ "$1" == "$2" ]] || fail "$3: expected '$2', got '$1'"; }
+# Runs COMMAND..., which must end with EXIT-CODE; what it said on stderr is
+# left in $message.
+expect_exit() {  # EXIT-CODE WHAT COMMAND...
+    local code="$1" what="$2" rc
+    shift 2
+    set +e
+    message=$("$@" 2>&1 >/dev/null)
+    rc=$?
+    set -e
+    expect_eq "$rc" "$code" "exit code of $what"
+}
 
 # A random 256 KiB image at BASE as $work/image.bin and as the S-record file
 # $work/image_APP.s19 with a header line; sets `platform` to that line's text.
