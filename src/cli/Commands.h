@@ -10,6 +10,7 @@
 #include "common/Ipv4.h"
 #include "common/Prompt.h"
 #include "discovery/FerroxSocket.h"
+#include "history/History.h"
 #include "platform/EventLoop.h"
 #include "update/FerroxUpdateSocket.h"
 
@@ -38,6 +39,11 @@ struct CliContext {
     // Whether a device other than the modules already has an address (none
     // is asked when empty).
     std::function<bool(Ipv4)> addressAnswers{};
+    // Where the commands record what they did to the modules (RecordHistory);
+    // null with --no-history, and where a test does not look.
+    HistorySink* history = nullptr;
+    // The service history the history command reads.
+    std::string historyFile{};
 };
 
 struct DiscoverOptions {
@@ -126,6 +132,18 @@ struct PresetCheckOptions {
 // Reads a preset file as the presets window would and prints the fields it
 // would write (references followed) and the lines it would ask about.
 int RunPresetCheck(const PresetCheckOptions& options, CliContext& context);
+
+struct HistoryOptions {
+    std::string mac;  // as typed; empty: every module
+    std::optional<Ipv4> address;
+    std::string since;   // a date or a time (ParseHistoryTime); empty: from the start
+    std::string action;  // update, settings or save; empty: every action
+    bool json = false;
+    bool csv = false;
+};
+// Prints the service history: a table, JSON or CSV. Lines of the file that
+// cannot be read are told on stderr and do not stop the others.
+int RunHistory(const HistoryOptions& options, CliContext& context);
 
 // Parses the command line and runs the command it names.
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/Csv.h"
 #include "common/Text.h"
 #include "discovery/Datagrams.h"
 
@@ -42,20 +43,6 @@ Fields FieldsOf(const ModuleList& list, std::size_t row) {
     fields.gateway = FormatIpv4(record.gateway());
     fields.dns = FormatIpv4(record.dns());
     return fields;
-}
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (const char c : text) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + "\"";
 }
 
 }  // namespace

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "common/Result.h"
+#include "history/History.h"
+
+namespace lanscope {
+
+// The service history's file, as the operating system keeps it. Paths are
+// UTF-8 on every system (Windows' wide names, not its code page, so a user
+// folder with any name works).
+
+// Appends one whole line (its '\n' included) so that several programs at
+// once and a power loss leave only whole lines behind: the folder is made
+// when missing, the file opened for appending and locked, the line written
+// with one call and flushed to the disk before the lock is let go. A line
+// cut short by a full disk is taken back, and a line cut by an earlier power
+// loss is ended first, so the next event is never glued to a damaged one.
+// The error names the file and the system's reason.
+Result<void> AppendHistoryLine(const std::string& path, std::string_view line);
+
+// Reads a history file under a shared lock (so a line being appended is not
+// seen half written), in blocks through the core's reader. A file that does
+// not exist yet reads as an empty history.
+Result<HistoryReading> ReadHistoryFile(const std::string& path);
+
+// This user's history file (LANSCOPE_HISTORY, or the user's data folder);
+// empty when the environment names no place for it.
+std::string ThisUsersHistoryFile();
+
+// The computer's name as the system gives it; empty when unknown.
+std::string ComputerName();
+
+}  // namespace lanscope

@@ -1,0 +1,190 @@
+#include "history/HistoryReport.h"
+
+#include <sstream>
+#include <unordered_map>
+
+#include "common/Csv.h"
+#include "history/HistoryJson.h"
+
+namespace lanscope {
+
+namespace {
+
+std::string NetworkText(const HistoryNetwork& network) {
+    if (network.dhcp) {
+        return "DHCP";
+    }
+    return "ip " + network.ip + " mask " + network.mask + " gateway " + network.gateway + " dns " +
+           network.dns;
+}
+
+std::string SecondsText(double seconds) {
+    std::ostringstream text;
+    text << seconds;
+    return text.str();
+}
+
+}  // namespace
+
+std::vector<HistoryRow> JoinHistory(std::vector<HistoryEvent> events) {
+    std::vector<HistoryRow> rows;
+    rows.reserve(events.size());
+    // Started events still waiting for their outcome, by id.
+    std::unordered_map<std::string, std::size_t> open;
+    for (HistoryEvent& event : events) {
+        if (event.result == HistoryResult::Started) {
+            if (!event.id.empty()) {
+                open[event.id] = rows.size();
+            }
+            rows.push_back({std::move(event), {}});
+            continue;
+        }
+        const auto started = event.id.empty() ? open.end() : open.find(event.id);
+        if (started == open.end()) {
+            rows.push_back({std::move(event), {}});
+            continue;
+        }
+        HistoryRow& row = rows[started->second];
+        row.started = std::move(row.event.time);
+        row.event = std::move(event);
+        open.erase(started);
+    }
+    return rows;
+}
+
+bool MatchesHistoryFilter(const HistoryRow& row, const HistoryFilter& filter) {
+    const HistoryEvent& event = row.event;
+    if (filter.action && event.action != *filter.action) {
+        return false;
+    }
+    if (filter.mac && ParseMac(event.module.mac) != filter.mac) {
+        return false;
+    }
+    if (filter.address) {
+        Ipv4 address = 0;
+        if (!ParseIpv4Strict(event.module.address, address) || address != *filter.address) {
+            return false;
+        }
+    }
+    if (filter.since) {
+        const auto time = ParseHistoryTime(row.time());
+        if (!time || *time < *filter.since) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<HistoryRow> FilterHistory(std::vector<HistoryRow> rows, const HistoryFilter& filter) {
+    std::erase_if(rows, [&](const HistoryRow& row) { return !MatchesHistoryFilter(row, filter); });
+    return rows;
+}
+
+std::string HistoryRowResult(const HistoryRow& row) {
+    return row.hasOutcome() ? std::string(HistoryResultName(row.event.result))
+                            : std::string("no outcome recorded");
+}
+
+std::vector<std::string> HistoryTableHeader() {
+    return {"Time", "Module", "Action", "Result", "Image / settings"};
+}
+
+std::vector<std::string> HistoryTableRow(const HistoryRow& row) {
+    const HistoryEvent& event = row.event;
+    std::string module = event.module.mac;
+    if (!event.module.address.empty()) {
+        module += module.empty() ? event.module.address : " " + event.module.address;
+    }
+    std::string detail;
+    if (event.action == HistoryAction::Update && event.update) {
+        detail = HistoryHex32(event.update->checksum);
+    } else if (event.action == HistoryAction::Save && event.save) {
+        detail = HistoryHex32(event.save->checksum);
+    } else if (event.action == HistoryAction::Settings && event.settings) {
+        detail = NetworkText(event.settings->after);
+        if (event.settings->verified) {
+            detail += *event.settings->verified == HistoryVerified::Verified ? ", verified"
+                                                                             : ", not verified";
+        }
+    }
+    return {row.time(), module, std::string(HistoryActionName(event.action)), HistoryRowResult(row),
+            detail};
+}
+
+std::string HistoryJson(const std::vector<HistoryRow>& rows) {
+    std::string text = "[";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const HistoryRow& row = rows[i];
+        auto object = HistoryEventJson(row.event);
+        object["time"] = row.time();
+        if (row.hasOutcome()) {
+            object["finished"] = row.event.time;
+        }
+        text += i == 0 ? "\n" : ",\n";
+        text += object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    }
+    return text + "\n]\n";
+}
+
+std::string HistoryCsv(const std::vector<HistoryRow>& rows) {
+    std::string csv =
+        "time,finished,mac,address,name,name2,action,result,message,file,source,target,base,"
+        "length,checksum,platform,restart,ack_bytes,seconds,before_dhcp,before_ip,before_mask,"
+        "before_gateway,before_dns,after_dhcp,after_ip,after_mask,after_gateway,after_dns,"
+        "verified,host,user,program,id\r\n";
+    auto network = [](const std::optional<HistorySettings>& settings, bool after) {
+        if (!settings) {
+            return std::string(",,,,");
+        }
+        const HistoryNetwork& n = after ? settings->after : settings->before;
+        return std::string(n.dhcp ? "true" : "false") + "," + CsvField(n.ip) + "," +
+               CsvField(n.mask) + "," + CsvField(n.gateway) + "," + CsvField(n.dns);
+    };
+    for (const HistoryRow& row : rows) {
+        const HistoryEvent& e = row.event;
+        std::string file;
+        std::string source;
+        std::string target;
+        std::string base;
+        std::string length;
+        std::string checksum;
+        std::string platform;
+        std::string restart;
+        std::string ackBytes;
+        std::string seconds;
+        if (e.update) {
+            file = e.update->file;
+            base = HistoryHex32(e.update->base);
+            length = std::to_string(e.update->length);
+            checksum = HistoryHex32(e.update->checksum);
+            platform = e.update->platform;
+            restart = e.update->restart ? "true" : "false";
+            ackBytes = std::to_string(e.update->ackBytes);
+            seconds = SecondsText(e.update->seconds);
+        } else if (e.save) {
+            source = e.save->source;
+            target = e.save->target;
+            base = HistoryHex32(e.save->base);
+            length = std::to_string(e.save->length);
+            checksum = HistoryHex32(e.save->checksum);
+        }
+        std::string verified;
+        if (e.settings && e.settings->verified) {
+            verified =
+                *e.settings->verified == HistoryVerified::Verified ? "verified" : "not verified";
+        }
+        csv += CsvField(row.time()) + "," + CsvField(row.hasOutcome() ? e.time : "") + "," +
+               CsvField(e.module.mac) + "," + CsvField(e.module.address) + "," +
+               CsvField(e.module.name) + "," + CsvField(e.module.name2) + "," +
+               std::string(HistoryActionName(e.action)) + "," + HistoryRowResult(row) + "," +
+               CsvField(e.message) + "," + CsvField(file) + "," + CsvField(source) + "," +
+               CsvField(target) + "," + base + "," + length + "," + checksum + "," +
+               CsvField(platform) + "," + restart + "," + ackBytes + "," + seconds + "," +
+               network(e.settings, false) + "," + network(e.settings, true) + "," + verified + "," +
+               CsvField(e.host) + "," + CsvField(e.user) + "," + CsvField(e.program) + "," +
+               CsvField(e.id) + "\r\n";
+    }
+    return csv;
+}
+
+}  // namespace lanscope

@@ -1,0 +1,207 @@
+#include "history/HistoryFile.h"
+
+#include <windows.h>
+
+#include <array>
+#include <filesystem>
+#include <system_error>
+
+namespace lanscope {
+
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    if (wide.empty()) {
+        return {};
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
+                        nullptr, nullptr);
+    return utf8;
+}
+
+Error SystemError(const std::string& what, const std::string& path, DWORD code) {
+    return Error{static_cast<int>(code),
+                 "cannot " + what + " the service history " + path + ": " +
+                     std::system_category().message(static_cast<int>(code))};
+}
+
+// Closes the file (and so lets go of its lock) on every way out.
+class FileHandle {
+  public:
+    explicit FileHandle(HANDLE handle) noexcept : m_handle(handle) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (m_handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(m_handle);
+        }
+    }
+    HANDLE get() const noexcept { return m_handle; }
+
+  private:
+    HANDLE m_handle;
+};
+
+OVERLAPPED At(std::uint64_t offset) {
+    OVERLAPPED overlapped{};
+    overlapped.Offset = static_cast<DWORD>(offset);
+    overlapped.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return overlapped;
+}
+
+// The whole file, as every writer and reader locks it.
+bool LockWhole(HANDLE file, DWORD flags) {
+    OVERLAPPED from = At(0);
+    return LockFileEx(file, flags, 0, MAXDWORD, MAXDWORD, &from) != 0;
+}
+
+void UnlockWhole(HANDLE file) {
+    OVERLAPPED from = At(0);
+    UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &from);
+}
+
+std::string Environment(const wchar_t* name) {
+    std::array<wchar_t, 32768> value{};
+    const DWORD size =
+        GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+    if (size == 0 || size >= value.size()) {
+        return {};
+    }
+    return Utf8(std::wstring(value.data(), size));
+}
+
+}  // namespace
+
+Result<void> AppendHistoryLine(const std::string& path, std::string_view line) {
+    const std::filesystem::path file(Wide(path));
+    if (file.has_parent_path()) {
+        std::error_code made;
+        std::filesystem::create_directories(file.parent_path(), made);
+        if (made) {
+            return Error{made.value(), "cannot make the folder of the service history " + path +
+                                           ": " + made.message()};
+        }
+    }
+    // Written at the end found under the lock, which every writer takes, so
+    // a cut write can be taken back.
+    FileHandle handle(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (handle.get() == INVALID_HANDLE_VALUE) {
+        return SystemError("open", path, GetLastError());
+    }
+    if (!LockWhole(handle.get(), LOCKFILE_EXCLUSIVE_LOCK)) {
+        return SystemError("lock", path, GetLastError());
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handle.get(), &size)) {
+        const DWORD code = GetLastError();
+        UnlockWhole(handle.get());
+        return SystemError("read", path, code);
+    }
+    const auto before = static_cast<std::uint64_t>(size.QuadPart);
+    std::string text;
+    text.reserve(line.size() + 2);
+    if (before > 0) {
+        char last = '\n';
+        DWORD read = 0;
+        OVERLAPPED at = At(before - 1);
+        if (ReadFile(handle.get(), &last, 1, &read, &at) && read == 1 && last != '\n') {
+            text += '\n';  // the line a power loss cut stays a line of its own
+        }
+    }
+    text += line;
+    if (text.back() != '\n') {
+        text += '\n';
+    }
+    DWORD written = 0;
+    OVERLAPPED end = At(before);
+    const BOOL wrote =
+        WriteFile(handle.get(), text.data(), static_cast<DWORD>(text.size()), &written, &end);
+    if (!wrote || written != text.size()) {
+        const DWORD code = wrote ? ERROR_DISK_FULL : GetLastError();
+        Error error = SystemError("write", path, code);
+        // Whatever part reached the file would join the next event's line.
+        FILE_END_OF_FILE_INFO takeBack{};
+        takeBack.EndOfFile.QuadPart = static_cast<LONGLONG>(before);
+        if (written > 0 && !SetFileInformationByHandle(handle.get(), FileEndOfFileInfo, &takeBack,
+                                                       sizeof takeBack)) {
+            error.text += " (part of the line stays in the file)";
+        }
+        UnlockWhole(handle.get());
+        return error;
+    }
+    if (!FlushFileBuffers(handle.get())) {
+        const DWORD code = GetLastError();
+        UnlockWhole(handle.get());
+        return SystemError("write", path, code);
+    }
+    UnlockWhole(handle.get());
+    return {};
+}
+
+Result<HistoryReading> ReadHistoryFile(const std::string& path) {
+    FileHandle handle(CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (handle.get() == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+            return HistoryReading{};
+        }
+        return SystemError("open", path, code);
+    }
+    if (!LockWhole(handle.get(), 0)) {
+        return SystemError("lock", path, GetLastError());
+    }
+    HistoryReader reader;
+    std::array<char, 1 << 16> block;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(handle.get(), block.data(), static_cast<DWORD>(block.size()), &got,
+                      nullptr)) {
+            const DWORD code = GetLastError();
+            UnlockWhole(handle.get());
+            return SystemError("read", path, code);
+        }
+        if (got == 0) {
+            break;
+        }
+        reader.feed(std::string_view(block.data(), got));
+    }
+    UnlockWhole(handle.get());
+    return reader.finish();
+}
+
+std::string ThisUsersHistoryFile() {
+    HistoryEnvironment environment;
+    environment.history = Environment(L"LANSCOPE_HISTORY");
+    environment.localAppData = Environment(L"LOCALAPPDATA");
+    return HistoryFilePath(environment, HistorySystem::Windows);
+}
+
+std::string ComputerName() {
+    std::array<wchar_t, 256> name{};
+    DWORD size = static_cast<DWORD>(name.size());
+    if (!GetComputerNameExW(ComputerNameDnsHostname, name.data(), &size) &&
+        !GetComputerNameW(name.data(), &(size = static_cast<DWORD>(name.size())))) {
+        return {};
+    }
+    return Utf8(std::wstring(name.data(), size));
+}
+
+}  // namespace lanscope
