@@ -1,4 +1,4 @@
-# The product's names, in one place for the about box (app/Version.h) and the
+# The product's names, in one place for the about box (common/Version.h) and the
 # Windows version resources of every program.
 set(LANSCOPE_PRODUCT_NAME "Korvane Network Utility")
 set(LANSCOPE_COMPANY_NAME "Korvane")

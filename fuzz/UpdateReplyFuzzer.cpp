@@ -38,10 +38,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         "S1131010101112131415161718191A1B1C1D1E1F54\n";
     lanscope::ByteBuffer block(text.begin(), text.end());
     block.push_back(0);
-    std::string platform;
-    auto loaded = lanscope::DecodeSRecordImage(std::move(block), platform);
-    g_image = std::get<lanscope::UpdateImage>(std::move(loaded));
-    g_image.platform = platform;
+    g_image = lanscope::DecodeSRecordImage(std::move(block)).value();
     return 0;
 }
 

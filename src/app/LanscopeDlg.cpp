@@ -8,17 +8,17 @@
 #include <QTimer>
 #include <fstream>
 
-#include "app/AboutBox.h"
-#include "app/LanscopeHelpDlg.h"
 #include "app/Messages.h"
-#include "app/ModuleListView.h"
-#include "app/WindowStacking.h"
 #include "config/LanscopeConfigDlg.h"
 #include "discovery/ListExport.h"
 #include "platform/QtEventLoop.h"
-#include "platform/QtFileChooser.h"
 #include "ui_LanscopeDlg.h"
 #include "update/AutoUpdateDlg.h"
+#include "widgets/AboutBox.h"
+#include "widgets/LanscopeHelpDlg.h"
+#include "widgets/ModuleListView.h"
+#include "widgets/QtFileChooser.h"
+#include "widgets/WindowStacking.h"
 
 namespace lanscope {
 

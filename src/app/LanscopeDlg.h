@@ -4,10 +4,10 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/Services.h"
-#include "app/WindowStacking.h"
 #include "discovery/DiscoverySession.h"
 #include "discovery/Thread.h"
+#include "widgets/Services.h"
+#include "widgets/WindowStacking.h"
 
 class QAction;
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "widgets/Messages.h"
+
 // The application's own texts, as users of the modules' tools know them.
 namespace lanscope::messages {
 
@@ -10,9 +12,6 @@ namespace lanscope::messages {
 inline constexpr const char* kNoModuleHint =
     "No module answered. Run lanscope-cli doctor for a diagnosis.";
 
-inline constexpr const char* kMainTitle = "Korvane Network Utility 0.1d";
-inline constexpr const char* kAboutMenuText = "&About Lanscope...";
-inline constexpr const char* kAlwaysOnTopText = "Always on Top";
 inline constexpr const char* kSocketsFailed = "Windows sockets initialization failed.";
 inline constexpr const char* kNotEnoughMemory =
     "Not enough memory available to complete this task.";

@@ -10,16 +10,16 @@
 
 #include "app/LanscopeDlg.h"
 #include "app/Messages.h"
-#include "app/Version.h"
+#include "app/SingleInstance.h"
 #include "common/Text.h"
+#include "common/Version.h"
 #include "platform/Console.h"
-#include "platform/DesktopUrlOpener.h"
-#include "platform/EightBitText.h"
-#include "platform/GuiPrompt.h"
 #include "platform/HostInterfaces.h"
 #include "platform/HugePages.h"
-#include "platform/QtFileChooser.h"
-#include "platform/SingleInstance.h"
+#include "widgets/DesktopUrlOpener.h"
+#include "widgets/EightBitText.h"
+#include "widgets/GuiPrompt.h"
+#include "widgets/QtFileChooser.h"
 #ifdef LANSCOPE_WITH_PRESETS
 #include "presets/PresetsDlg.h"
 #endif

@@ -21,9 +21,9 @@ std::string Hex(std::uint64_t value, int digits = 8) {
 }  // namespace
 
 int RunConvert(const ConvertOptions& options, CliContext& context) {
-    auto image = LoadSRecordImage(NativePath(options.input), context.prompt, kCaption,
-                                  LoadMessages::Detailed);
+    auto image = LoadSRecordImage(NativePath(options.input), LoadMessages::Detailed);
     if (!image) {
+        ShowLoadFailure(image.error(), context.prompt, kCaption);
         return kExitFailed;
     }
     if (auto saved = SaveImageFile(NativePath(options.output), *image, options.description);
@@ -37,9 +37,9 @@ int RunConvert(const ConvertOptions& options, CliContext& context) {
 }
 
 int RunInfo(const InfoOptions& options, CliContext& context) {
-    auto image = LoadSRecordImage(NativePath(options.input), context.prompt, kCaption,
-                                  LoadMessages::Detailed);
+    auto image = LoadSRecordImage(NativePath(options.input), LoadMessages::Detailed);
     if (!image) {
+        ShowLoadFailure(image.error(), context.prompt, kCaption);
         return kExitFailed;
     }
     const auto& counts = image->recordCounts;

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "app/Version.h"
+#include "common/Version.h"
 #include "cli/Commands.h"
 #include "platform/AddressProbe.h"
 #include "platform/Console.h"

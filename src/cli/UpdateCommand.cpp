@@ -9,7 +9,6 @@
 #include "platform/Console.h"
 #include "platform/ConsoleCredentials.h"
 #include "platform/NativePath.h"
-#include "update/UpdateLoop.h"
 #include "update/UpdateSession.h"
 
 namespace lanscope::cli {
@@ -103,8 +102,8 @@ UpdateRunSettings SettingsFor(Ipv4 module, const UpdateOptions& options) {
 int UpdateOne(Ipv4 module, const UpdateOptions& options, CliContext& context) {
     ConsoleCredentials credentials(context.err, options.user, options.password);
     const UpdateRunSettings settings = SettingsFor(module, options);
-    UpdateSession session(settings, context.prompt, credentials, kCaption, SteadyMilliseconds,
-                          NativePath);
+    UpdateSession session(settings, context.prompt, credentials, context.loop, kCaption,
+                          context.updateEndpoints, options.tick);
 
     ProgressPrinter progress(ProgressOf(context));
     ResendNotices resends(module);
@@ -121,20 +120,17 @@ int UpdateOne(Ipv4 module, const UpdateOptions& options, CliContext& context) {
             progress.show(session.progress());
         }
     };
-    UpdateLoop driver(session, context.prompt, context.loop, kCaption, context.updateEndpoints,
-                      options.tick);
-    if (driver.open() == UpdateOutcome::Running) {
+    if (session.start() == UpdateOutcome::Running) {
         progress.show(0);
         transferStart = std::chrono::steady_clock::now();
         // Without the port nothing could answer: the run would only wait
         // for its time-out.
-        if (!driver.begin()) {
+        if (!session.listening()) {
             session.cancel();
         }
         context.loop.runUntil(EventLoop::kForever,
                               [&] { return session.outcome() != UpdateOutcome::Running; });
     }
-    driver.stop();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart).count();
     progress.end();
@@ -181,9 +177,8 @@ struct Job {
         FerroxUpdateSocket& port)
         : prompt(context.prompt, FormatIpv4(target.address)),
           credentials(context.err, options.user, options.password),
-          session(SettingsFor(target.address, options), prompt, credentials, kCaption,
-                  SteadyMilliseconds, NativePath),
-          loop(session, prompt, context.loop, kCaption, port, options.tick),
+          session(SettingsFor(target.address, options), prompt, credentials, context.loop, kCaption,
+                  port, options.tick),
           resends(target.address) {
         result.target = target;
     }
@@ -191,7 +186,6 @@ struct Job {
     ModulePrompt prompt;
     ConsoleCredentials credentials;
     UpdateSession session;
-    UpdateLoop loop;
     ResendNotices resends;
     ModuleResult result;
     std::chrono::steady_clock::time_point started;
@@ -226,7 +220,6 @@ int UpdateMany(const std::vector<Target>& targets, const UpdateOptions& options,
     std::size_t running = 0;
     const auto finish = [&](Job& job) {
         job.finished = true;
-        job.loop.stop();
         --running;
         ModuleResult& result = job.result;
         result.ok = job.session.outcome() == UpdateOutcome::Ok;
@@ -272,9 +265,7 @@ int UpdateMany(const std::vector<Target>& targets, const UpdateOptions& options,
                          << "%" << std::endl;
             }
         };
-        if (job.loop.open() == UpdateOutcome::Running) {
-            job.loop.begin();
-        }
+        job.session.start();
         if (job.session.outcome() != UpdateOutcome::Running && !job.finished) {
             finish(job);
         }
@@ -302,16 +293,16 @@ int ShowPlan(const std::vector<Target>& targets, const UpdateOptions& options,
              CliContext& context) {
     std::vector<ModuleResult> plan;
     const UpdateRunSettings settings = SettingsFor(0, options);
-    ConsoleCredentials noCredentials(context.err, std::nullopt, std::nullopt);
-    UpdateSession check(settings, context.prompt, noCredentials, kCaption, SteadyMilliseconds,
-                        NativePath);
-    // Only the image file is read: open() loads it and stops before any send.
-    const bool loaded = check.open() == UpdateOutcome::Running && check.image();
+    auto image = LoadSRecordImage(NativePath(settings.imageFile), settings.loadMessages);
+    if (!image) {
+        ShowLoadFailure(image.error(), context.prompt, kCaption);
+    }
+    const bool loaded = image.ok();
     for (const Target& target : targets) {
         ModuleResult entry;
         entry.target = target;
         entry.ok = loaded;
-        entry.bytes = loaded ? check.image()->length : 0;
+        entry.bytes = loaded ? image->length : 0;
         entry.message =
             loaded ? std::string("would update") + (options.noRestart ? "" : " and restart")
                    : "the image file cannot be loaded";

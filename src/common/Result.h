@@ -13,13 +13,25 @@ struct Error {
     std::string text;
 };
 
-// A value or the error that prevented it. clang 14 (the fuzz build) has no
-// std::expected, so the core carries this small stand-in.
-template <class T>
+// How the program reports that something failed, in one shape:
+// - an operation that can fail returns Result<T, E>: the value, or the error
+//   that prevented it (Error unless the failure carries more, as a file
+//   loader's messages do);
+// - it does not show the failure itself: the caller decides how (a message
+//   box, a line on stderr, a row of a report);
+// - a parser of an address or a number returns std::optional: there is only
+//   one way for it to fail.
+// Not failures, and so not in this shape: the per-row errors of a settings
+// plan and the actions of the form filler (data the caller works through),
+// and the discovery thread's exception, whose form the threads share.
+//
+// clang 14 (the fuzz build) has no std::expected, so the core carries this
+// small stand-in.
+template <class T, class E = Error>
 class [[nodiscard]] Result {
   public:
     Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    Result(Error error) : m_state(std::in_place_index<1>, std::move(error)) {}
+    Result(E error) : m_state(std::in_place_index<1>, std::move(error)) {}
 
     bool ok() const noexcept { return m_state.index() == 0; }
     explicit operator bool() const noexcept { return ok(); }
@@ -32,25 +44,25 @@ class [[nodiscard]] Result {
     T& operator*() & { return value(); }
     const T& operator*() const& { return value(); }
 
-    const Error& error() const { return std::get<1>(m_state); }
+    const E& error() const { return std::get<1>(m_state); }
 
   private:
-    std::variant<T, Error> m_state;
+    std::variant<T, E> m_state;
 };
 
-template <>
-class [[nodiscard]] Result<void> {
+template <class E>
+class [[nodiscard]] Result<void, E> {
   public:
     Result() = default;
-    Result(Error error) : m_failed(true), m_error(std::move(error)) {}
+    Result(E error) : m_failed(true), m_error(std::move(error)) {}
 
     bool ok() const noexcept { return !m_failed; }
     explicit operator bool() const noexcept { return ok(); }
-    const Error& error() const { return m_error; }
+    const E& error() const { return m_error; }
 
   private:
     bool m_failed = false;
-    Error m_error;
+    E m_error{};
 };
 
 }  // namespace lanscope

@@ -8,15 +8,9 @@
 #include "common/Prompt.h"
 #include "discovery/Datagrams.h"
 #include "discovery/ModuleList.h"
+#include "discovery/Senders.h"
 
 namespace lanscope {
-
-// Sends configuration writes; implemented by the discovery socket.
-class ConfigurationSender {
-  public:
-    virtual ~ConfigurationSender() = default;
-    virtual void sendConfiguration(const ModuleRecord& record) = 0;
-};
 
 // The address a directly cabled module gets beside this computer's a.b.c.d:
 // a.b.c.(d+10), or a.b.c.(d-10) where d+10 would reach 255.

@@ -3,11 +3,11 @@
 #include <QShortcut>
 #include <QTreeView>
 
-#include "app/ModuleListModel.h"
-#include "app/ModuleListView.h"
 #include "config/Messages.h"
 #include "platform/QtEventLoop.h"
 #include "ui_IdFindDlg.h"
+#include "widgets/ModuleListModel.h"
+#include "widgets/ModuleListView.h"
 
 namespace lanscope {
 

@@ -2,9 +2,9 @@
 
 #include <QShortcut>
 
-#include "app/LanscopeHelpDlg.h"
 #include "config/Messages.h"
 #include "ui_LanscopeConfigDlg.h"
+#include "widgets/LanscopeHelpDlg.h"
 
 namespace lanscope {
 

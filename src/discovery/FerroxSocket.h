@@ -8,9 +8,9 @@
 
 #include "common/Prompt.h"
 #include "common/Result.h"
-#include "config/AutoIp.h"
 #include "discovery/Datagrams.h"
 #include "discovery/ModuleList.h"
+#include "discovery/Senders.h"
 #include "discovery/Thread.h"
 #include "platform/EventLoop.h"
 #include "platform/UdpSocket.h"

@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "discovery/Senders.h"
+
 namespace lanscope {
 
 class CThread;
@@ -137,13 +139,6 @@ class CThread {
     bool m_eventSet = false;
 
     std::deque<std::uint32_t> m_queue;
-};
-
-// Sends discovery requests; implemented by the discovery socket.
-class DiscoveryRequestSender {
-  public:
-    virtual ~DiscoveryRequestSender() = default;
-    virtual void sendDiscoveryRequest() = 0;
 };
 
 // Sends one discovery request after it is started and one more each time it is

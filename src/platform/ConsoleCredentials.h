@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "update/UpdateRun.h"
+#include "common/CredentialsSource.h"
 
 namespace lanscope {
 

@@ -21,12 +21,12 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
+#include "common/FileChooser.h"
 #include "common/Text.h"
 #include "platform/Console.h"
-#include "platform/EightBitText.h"
 #include "presets/Messages.h"
 #include "settings/SettingsStore.h"
-#include "update/FileChooser.h"
+#include "widgets/EightBitText.h"
 
 namespace lanscope {
 

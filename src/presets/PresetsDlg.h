@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "common/CredentialsSource.h"
+#include "common/FileChooser.h"
 #include "common/Prompt.h"
 #include "presets/FormFiller.h"
 #include "presets/PresetFile.h"
 #include "settings/SettingsStore.h"
-#include "update/FileChooser.h"
-#include "update/UpdateRun.h"
 
 class QCheckBox;
 class QJsonArray;

@@ -5,18 +5,18 @@
 #include <QShortcut>
 #include <filesystem>
 
-#include "app/AboutBox.h"
-#include "app/LanscopeHelpDlg.h"
-#include "app/Messages.h"
 #include "config/IdFindDlg.h"
-#include "platform/EightBitText.h"
 #include "platform/NativePath.h"
-#include "platform/QtFileChooser.h"
 #include "ui_AutoUpdateDlg.h"
 #include "update/AutoUpdateOptions.h"
 #include "update/Messages.h"
 #include "update/PassDlg.h"
 #include "update/UpdateDlg.h"
+#include "widgets/AboutBox.h"
+#include "widgets/EightBitText.h"
+#include "widgets/LanscopeHelpDlg.h"
+#include "widgets/Messages.h"
+#include "widgets/QtFileChooser.h"
 
 namespace lanscope {
 

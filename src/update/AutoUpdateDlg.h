@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "app/Services.h"
-#include "app/WindowStacking.h"
+#include "widgets/Services.h"
+#include "widgets/WindowStacking.h"
 
 namespace Ui {
 class CAutoUpdateDlg;

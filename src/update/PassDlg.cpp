@@ -2,8 +2,8 @@
 
 #include <QApplication>
 
-#include "platform/EightBitText.h"
 #include "ui_PassDlg.h"
+#include "widgets/EightBitText.h"
 
 namespace lanscope {
 

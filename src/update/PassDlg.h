@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "update/UpdateRun.h"
+#include "common/CredentialsSource.h"
 
 namespace Ui {
 class CPassDlg;

@@ -103,8 +103,7 @@ std::uint32_t ImageChecksum(std::span<const std::uint8_t> image) {
                                       columns[3]);
 }
 
-std::variant<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text, std::string& platform) {
-    platform.clear();
+Result<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text) {
     if (text.empty()) {
         text.push_back(0);
     }
@@ -125,7 +124,7 @@ std::variant<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text, std::
             pos = end;  // no line end: no platform, nothing more to read
         } else {
             const auto count = std::min<std::size_t>(lineEnd - (buffer + 2), kPlatformLimit);
-            platform.assign(reinterpret_cast<const char*>(buffer) + 2, count);
+            image.platform.assign(reinterpret_cast<const char*>(buffer) + 2, count);
             pos = static_cast<std::size_t>(lineEnd - buffer) + 1;
             line += *lineEnd == '\n' ? 1 : 0;
         }

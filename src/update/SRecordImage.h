@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <variant>
 #include <vector>
 
+#include "common/Result.h"
 #include "update/ByteBuffer.h"
 
 namespace lanscope {
@@ -39,11 +39,12 @@ struct LoadFailure {
 
 // Decodes S-record text in place: `text` is the whole file plus one byte (the
 // text ends at its first zero byte) and becomes the image's block, so a load
-// needs no second buffer of image size. `platform` receives the header line.
+// needs no second buffer of image size; the header line becomes the
+// platform text.
 // Records S1-S4 carry data in ascending order (gaps are zero-filled), S5-S8
 // are checked and passed over, S0 and S9 are never records, every record's
 // checksum and hexadecimal digits are checked.
-std::variant<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text, std::string& platform);
+Result<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text);
 
 // The sum of the image read as big-endian 32-bit words from its first byte;
 // bytes beyond the image count as zero.

@@ -21,21 +21,20 @@ std::string WithoutLineEnd(std::string text) {
 
 }  // namespace
 
-std::optional<UpdateImage> LoadSRecordImage(const std::string& fileName, Prompt& prompt,
-                                            const std::string& caption, LoadMessages detail) {
+Result<UpdateImage, LoadFailure> LoadSRecordImage(const std::string& fileName,
+                                                  LoadMessages detail) {
     const bool detailed = detail == LoadMessages::Detailed;
     const auto cannotRead = [&](int error) {
         std::string text = messages::kFailedToOpen;
         if (detailed) {
             text += "\n" + fileName + ": " + std::generic_category().message(error);
         }
-        prompt.message(text, caption, PromptIcon::Exclamation);
+        return LoadFailure{{std::move(text)}};
     };
     errno = 0;
     std::FILE* file = std::fopen(fileName.c_str(), "rb");
     if (file == nullptr) {
-        cannotRead(errno);
-        return std::nullopt;
+        return cannotRead(errno);
     }
     ByteBuffer text;
     bool readOk = true;
@@ -59,26 +58,24 @@ std::optional<UpdateImage> LoadSRecordImage(const std::string& fileName, Prompt&
     const int readError = errno;
     std::fclose(file);
     if (!readOk) {
-        cannotRead(readError != 0 ? readError : EIO);
-        return std::nullopt;
+        return cannotRead(readError != 0 ? readError : EIO);
     }
     text.back() = 0;
 
-    std::string platform;
-    auto result = DecodeSRecordImage(std::move(text), platform);
-    if (auto* failure = std::get_if<LoadFailure>(&result)) {
-        for (std::size_t i = 0; i < failure->messages.size(); ++i) {
-            std::string message = failure->messages[i];
-            if (detailed && i == 0 && failure->line != 0) {
-                message = WithoutLineEnd(message) + " (line " + std::to_string(failure->line) + ")";
-            }
-            prompt.message(message, caption, PromptIcon::Exclamation);
-        }
-        return std::nullopt;
+    auto result = DecodeSRecordImage(std::move(text));
+    if (!result && detailed && result.error().line != 0) {
+        LoadFailure failure = result.error();
+        failure.messages.front() = WithoutLineEnd(failure.messages.front()) + " (line " +
+                                   std::to_string(failure.line) + ")";
+        return failure;
     }
-    auto image = std::get<UpdateImage>(std::move(result));
-    image.platform = std::move(platform);
-    return image;
+    return result;
+}
+
+void ShowLoadFailure(const LoadFailure& failure, Prompt& prompt, const std::string& caption) {
+    for (const std::string& message : failure.messages) {
+        prompt.message(message, caption, PromptIcon::Exclamation);
+    }
 }
 
 }  // namespace lanscope

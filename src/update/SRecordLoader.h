@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "common/Prompt.h"
@@ -14,10 +13,12 @@ namespace lanscope {
 // record whose message does not name it.
 enum class LoadMessages { AsKnown, Detailed };
 
-// Reads the file and loads it; every failure is shown through the prompt
-// (captioned `caption`) and gives nothing.
-std::optional<UpdateImage> LoadSRecordImage(const std::string& fileName, Prompt& prompt,
-                                            const std::string& caption,
-                                            LoadMessages detail = LoadMessages::AsKnown);
+// Reads the file and loads it.
+Result<UpdateImage, LoadFailure> LoadSRecordImage(const std::string& fileName,
+                                                  LoadMessages detail = LoadMessages::AsKnown);
+
+// Shows a failure's messages one after the other, as the loader's users saw
+// them.
+void ShowLoadFailure(const LoadFailure& failure, Prompt& prompt, const std::string& caption);
 
 }  // namespace lanscope

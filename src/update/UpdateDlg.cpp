@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <chrono>
 
-#include "platform/NativePath.h"
 #include "platform/QtEventLoop.h"
 #include "ui_UpdateDlg.h"
 
@@ -13,10 +12,8 @@ CUpdateDlg::CUpdateDlg(UpdateRunSettings settings, Prompt& prompt, CredentialsSo
                        QWidget* parent, UpdateEndpoints endpoints, std::chrono::milliseconds tick)
     : QDialog(parent),
       m_ui(std::make_unique<Ui::CUpdateDlg>()),
-      m_session(std::move(settings), prompt, credentials,
-                QApplication::applicationName().toStdString(), SteadyMilliseconds, NativePath),
-      m_loop(m_session, prompt, QtEventLoop::instance(),
-             QApplication::applicationName().toStdString(), endpoints, tick) {
+      m_session(std::move(settings), prompt, credentials, QtEventLoop::instance(),
+                QApplication::applicationName().toStdString(), endpoints, tick) {
     m_ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &CUpdateDlg::reject);
@@ -38,9 +35,7 @@ void CUpdateDlg::showEvent(QShowEvent* event) {
     }
     m_opened = true;
     m_ui->progress->setValue(0);
-    if (m_loop.open() == UpdateOutcome::Running) {
-        m_loop.begin();
-    }  // a run that ended has asked to close already
+    m_session.start();  // a run that ended has asked to close already
 }
 
 void CUpdateDlg::onChanged() {
@@ -48,7 +43,6 @@ void CUpdateDlg::onChanged() {
     if (m_session.outcome() == UpdateOutcome::Running) {
         return;
     }
-    m_loop.stop();
     // Posted: the run may be inside a reply from the socket right now.
     const bool ok = m_session.outcome() == UpdateOutcome::Ok;
     QMetaObject::invokeMethod(

@@ -5,7 +5,6 @@
 #include <functional>
 #include <memory>
 
-#include "update/UpdateLoop.h"
 #include "update/UpdateSession.h"
 
 namespace Ui {
@@ -40,7 +39,6 @@ class CUpdateDlg : public QDialog {
 
     std::unique_ptr<Ui::CUpdateDlg> m_ui;
     UpdateSession m_session;
-    UpdateLoop m_loop;
     bool m_opened = false;
 };
 

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "common/CredentialsSource.h"
 #include "common/Ipv4.h"
 #include "common/Prompt.h"
 #include "update/SRecordImage.h"
@@ -18,13 +19,6 @@ class UpdateTransport {
   public:
     virtual ~UpdateTransport() = default;
     virtual void sendRequest(std::span<const std::uint8_t> datagram) = 0;
-};
-
-// Asks the user for a user name and password; false when they cancel.
-class CredentialsSource {
-  public:
-    virtual ~CredentialsSource() = default;
-    virtual bool askCredentials(std::string& user, std::string& password) = 0;
 };
 
 enum class UpdateState {

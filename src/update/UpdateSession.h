@@ -1,53 +1,53 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
 
-#include "common/Ipv4.h"
+#include "common/CredentialsSource.h"
 #include "common/Prompt.h"
-#include "update/SRecordImage.h"
-#include "update/SRecordLoader.h"
+#include "platform/EventLoop.h"
+#include "update/FerroxUpdateSocket.h"
+#include "update/PrepareUpdate.h"
 #include "update/UpdateRun.h"
 
 namespace lanscope {
 
-struct UpdateRunSettings {
-    std::string imageFile;
-    Ipv4 moduleAddress = 0;
-    bool restart = false;
-    std::string description;
-    bool saveToFile = false;
-    std::string saveFile;
-    LoadMessages loadMessages = LoadMessages::AsKnown;
-};
+// A millisecond count for the run's transfer ids and timing.
+std::uint32_t SteadyMilliseconds();
 
-// One update as the user asked for it, the same for every front end: loads
-// the image file, then writes the image file, or runs the update protocol
-// with the module through a transport the front end opens. The front end
-// feeds it replies, one-second ticks and the wake-ups it asks for.
+// One update as the user asked for it, from the image file to the wire, the
+// same for the window and the command line: prepares the image (and with
+// "save to file" writes it, which ends the work), then runs the update
+// protocol with the module over an update socket, with the event loop's
+// one-second tick and the wake-ups the run asks for.
 class UpdateSession {
   public:
     UpdateSession(UpdateRunSettings settings, Prompt& prompt, CredentialsSource& credentials,
-                  std::string caption, std::function<std::uint32_t()> millisecondClock,
-                  std::function<std::string(const std::string&)> nativePath = {});
+                  EventLoop& loop, std::string caption, UpdateEndpoints endpoints = {},
+                  std::chrono::milliseconds tick = std::chrono::seconds(1));
+    // A run beside others on one socket (which must outlive the session).
+    UpdateSession(UpdateRunSettings settings, Prompt& prompt, CredentialsSource& credentials,
+                  EventLoop& loop, std::string caption, FerroxUpdateSocket& shared,
+                  std::chrono::milliseconds tick);
+    ~UpdateSession();
+    UpdateSession(const UpdateSession&) = delete;
+    UpdateSession& operator=(const UpdateSession&) = delete;
 
-    // Loads the image; with "save to file" writes it and ends. Running means
-    // the front end opens the transport and calls beginTransfer.
-    UpdateOutcome open();
-    void beginTransfer(UpdateTransport& transport);
-    void onReply(std::span<const std::uint8_t> datagram);
-    void onTick();
-    void onWake();
+    // Prepares the image and, for an update, opens the socket and sends the
+    // first request. A failure has been shown when this returns.
+    UpdateOutcome start();
+    // Whether the update socket could be bound (the prompt has said why not):
+    // without it nothing can answer.
+    bool listening() const { return m_listening; }
     void cancel();
 
-    // Told after every change the view may show: progress or outcome.
+    // Told after every change the view may show: progress, a request sent
+    // again, the outcome.
     std::function<void()> changed;
-    // Asks the front end to call onWake after the given milliseconds.
-    std::function<void(std::uint32_t)> wakeAfter;
 
     const UpdateRunSettings& settings() const { return m_settings; }
     UpdateOutcome outcome() const { return m_run ? m_run->outcome() : m_outcome; }
@@ -58,16 +58,26 @@ class UpdateSession {
 
   private:
     void end(UpdateOutcome outcome);
+    void onRunChanged();
+    void stop();
 
     UpdateRunSettings m_settings;
     Prompt& m_prompt;
     CredentialsSource& m_credentials;
+    EventLoop& m_loop;
     std::string m_caption;
-    std::function<std::uint32_t()> m_clock;
-    std::function<std::string(const std::string&)> m_nativePath;
+    UpdateEndpoints m_endpoints;
+    std::chrono::milliseconds m_tickInterval;
+    FerroxUpdateSocket* m_shared = nullptr;
     std::optional<UpdateImage> m_image;
-    std::unique_ptr<UpdateRun> m_run;
     UpdateOutcome m_outcome = UpdateOutcome::Running;
+    bool m_started = false;
+    bool m_listening = false;
+    // Declared after the run: they call into it, so they go first.
+    std::unique_ptr<UpdateRun> m_run;
+    std::unique_ptr<UpdateTransport> m_transport;
+    std::unique_ptr<EventLoop::Registration> m_tick;
+    std::unique_ptr<EventLoop::Registration> m_wakeUp;
 };
 
 }  // namespace lanscope

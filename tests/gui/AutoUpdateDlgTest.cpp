@@ -15,11 +15,11 @@
 
 #include "app/LanscopeDlg.h"
 #include "config/IdFindDlg.h"
-#include "config/IpAddressEdit.h"
-#include "platform/QtFileChooser.h"
 #include "support/GuiSupport.h"
 #include "support/Replies.h"
 #include "update/AutoUpdateDlg.h"
+#include "widgets/IpAddressEdit.h"
+#include "widgets/QtFileChooser.h"
 
 namespace lanscope {
 namespace {

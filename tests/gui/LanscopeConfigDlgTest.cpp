@@ -3,10 +3,10 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "config/IpAddressEdit.h"
 #include "config/LanscopeConfigDlg.h"
 #include "support/GuiSupport.h"
 #include "support/Replies.h"
+#include "widgets/IpAddressEdit.h"
 
 namespace lanscope {
 namespace {

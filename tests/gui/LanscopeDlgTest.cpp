@@ -17,14 +17,14 @@
 #include <nlohmann/json.hpp>
 
 #include "app/LanscopeDlg.h"
-#include "app/LanscopeHelpDlg.h"
 #include "app/Messages.h"
-#include "config/IpAddressEdit.h"
 #include "config/LanscopeConfigDlg.h"
-#include "platform/GuiPrompt.h"
 #include "support/GuiSupport.h"
 #include "support/Replies.h"
 #include "update/Messages.h"
+#include "widgets/GuiPrompt.h"
+#include "widgets/IpAddressEdit.h"
+#include "widgets/LanscopeHelpDlg.h"
 
 namespace lanscope {
 namespace {

@@ -5,10 +5,10 @@
 #include <QTest>
 
 #include "app/LanscopeDlg.h"
-#include "config/IpAddressEdit.h"
 #include "platform/HostInterfaces.h"
 #include "support/GuiSupport.h"
 #include "update/AutoUpdateDlg.h"
+#include "widgets/IpAddressEdit.h"
 
 namespace lanscope {
 namespace {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Services.h"
 #include "settings/IniSettingsBackend.h"
 #include "support/RecordingPrompt.h"
 #include "support/Wait.h"
+#include "widgets/Services.h"
 
 namespace lanscope::test {
 

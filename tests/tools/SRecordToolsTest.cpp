@@ -8,7 +8,6 @@
 #include <fstream>
 #include <random>
 
-#include "support/RecordingPrompt.h"
 #include "update/SRecordImage.h"
 #include "update/SRecordLoader.h"
 
@@ -58,9 +57,8 @@ class SRecordTools : public testing::Test {
             expected.push_back(0);
         }
 
-        test::RecordingPrompt prompt;
-        const auto image = LoadSRecordImage(srec, prompt, "test");
-        ASSERT_TRUE(image) << (prompt.shown.empty() ? "" : prompt.shown[0].text);
+        const auto image = LoadSRecordImage(srec);
+        ASSERT_TRUE(image) << (image ? "" : image.error().messages.at(0));
         EXPECT_EQ(image->base, base);
         ASSERT_EQ(image->length, expected.size());
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), image->block.begin()))
@@ -123,8 +121,7 @@ TEST_F(SRecordTools, LowerCaseDigitsAndHeaderPlatform) {
     std::ifstream file(upper);
     std::string firstLine;
     std::getline(file, firstLine);
-    test::RecordingPrompt prompt;
-    const auto image = LoadSRecordImage(upper, prompt, "test");
+    const auto image = LoadSRecordImage(upper);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->platform, firstLine.substr(2, firstLine.find_first_of("\r\n") - 2));
 }
@@ -145,8 +142,7 @@ TEST_F(SRecordTools, CountRecordsAndDataAfterTheTerminationRecord) {
     Run("cat '" + first + "' '" + second + "' > '" + both + "'");
     Run("grep -q '^S9' '" + first + "' && grep -q '^S5' '" + first + "'");
 
-    test::RecordingPrompt prompt;
-    const auto image = LoadSRecordImage(both, prompt, "test");
+    const auto image = LoadSRecordImage(both);
     ASSERT_TRUE(image);
     ASSERT_EQ(image->length, 5000u);
     EXPECT_EQ(std::vector<std::uint8_t>(image->block.begin(), image->block.begin() + 3000),

@@ -52,33 +52,24 @@ std::vector<std::uint8_t> Bytes(std::size_t count, std::uint8_t first = 1) {
     return bytes;
 }
 
-std::variant<UpdateImage, LoadFailure> Decode(const std::string& text,
-                                              std::string* platformOut = nullptr) {
+Result<UpdateImage, LoadFailure> Decode(const std::string& text) {
     ByteBuffer block(text.begin(), text.end());
     block.push_back(0);
-    std::string platform;
-    auto result = DecodeSRecordImage(std::move(block), platform);
-    if (platformOut) {
-        *platformOut = platform;
-    }
-    return result;
+    return DecodeSRecordImage(std::move(block));
 }
 
 UpdateImage Image(const std::string& text) {
     auto result = Decode(text);
-    if (auto* failure = std::get_if<LoadFailure>(&result)) {
-        ADD_FAILURE() << "load failed: " << failure->messages.at(0);
+    if (!result) {
+        ADD_FAILURE() << "load failed: " << result.error().messages.at(0);
         return {};
     }
-    return std::get<UpdateImage>(std::move(result));
+    return std::move(result).value();
 }
 
 std::vector<std::string> Messages(const std::string& text) {
     auto result = Decode(text);
-    if (auto* failure = std::get_if<LoadFailure>(&result)) {
-        return failure->messages;
-    }
-    return {};
+    return result ? std::vector<std::string>{} : result.error().messages;
 }
 
 std::vector<std::uint8_t> Content(const UpdateImage& image) {
@@ -146,19 +137,14 @@ TEST(SRecordImage, SmallGapIsZeroFilled) {
 }
 
 TEST(SRecordImage, HeaderLineSetsThePlatformTextAsItStands) {
-    std::string platform;
-    Decode("S00600004844521B\n" + S1(0, Bytes(4)), &platform);
-    EXPECT_EQ(platform, "0600004844521B");
-    Decode("S0" + std::string(100, 'A') + "\r" + S1(0, Bytes(4)), &platform);
-    EXPECT_EQ(platform, std::string(79, 'A'));
+    EXPECT_EQ(Image("S00600004844521B\n" + S1(0, Bytes(4))).platform, "0600004844521B");
+    EXPECT_EQ(Image("S0" + std::string(100, 'A') + "\r" + S1(0, Bytes(4))).platform,
+              std::string(79, 'A'));
     // No line end: no platform, nothing read, so no image either.
     EXPECT_EQ(Messages("S00600004844521B"),
               std::vector<std::string>{"The file holds no data record (S1, S2, S3 or S4)."});
-    Decode("S00600004844521B", &platform);
-    EXPECT_EQ(platform, "");
     // An S0 that is not at the start is not a header.
-    Decode(S1(0, Bytes(4)) + "S00600004844521B\n", &platform);
-    EXPECT_EQ(platform, "");
+    EXPECT_EQ(Image(S1(0, Bytes(4)) + "S00600004844521B\n").platform, "");
 }
 
 struct FailureCase {
@@ -362,7 +348,9 @@ TEST(SaveImageFile, ReplacesAFileKeepingItsPermissionsAndWritesThroughALink) {
 
 TEST(LoadSRecordImage, ShowsEachMessageAndCarriesThePlatform) {
     test::RecordingPrompt prompt;
-    EXPECT_FALSE(LoadSRecordImage("/nonexistent/file_APP.s19", prompt, "lanscope"));
+    const auto missing = LoadSRecordImage("/nonexistent/file_APP.s19");
+    ASSERT_FALSE(missing);
+    ShowLoadFailure(missing.error(), prompt, "lanscope");
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_EQ(prompt.shown[0].text, "Failed to open file");
     EXPECT_EQ(prompt.shown[0].caption, "lanscope");
@@ -373,7 +361,9 @@ TEST(LoadSRecordImage, ShowsEachMessageAndCarriesThePlatform) {
         file << "S0030000FC\n" << kChangedChecksumDigit;
     }
     prompt.shown.clear();
-    EXPECT_FALSE(LoadSRecordImage(path.string(), prompt, "lanscope"));
+    const auto damaged = LoadSRecordImage(path.string());
+    ASSERT_FALSE(damaged);
+    ShowLoadFailure(damaged.error(), prompt, "lanscope");
     ASSERT_EQ(prompt.shown.size(), 2u);
     EXPECT_EQ(prompt.shown[1].text, "S record checksum error \n");
 
@@ -381,10 +371,8 @@ TEST(LoadSRecordImage, ShowsEachMessageAndCarriesThePlatform) {
         std::ofstream file(path, std::ios::binary);
         file << "S0030000FC\n" << S1(0x40, Bytes(4));
     }
-    prompt.shown.clear();
-    const auto image = LoadSRecordImage(path.string(), prompt, "lanscope");
+    const auto image = LoadSRecordImage(path.string());
     ASSERT_TRUE(image);
-    EXPECT_TRUE(prompt.shown.empty());
     EXPECT_EQ(image->platform, "030000FC");
     std::filesystem::remove(path);
 }

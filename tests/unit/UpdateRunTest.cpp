@@ -6,8 +6,8 @@
 #include <random>
 
 #include "support/RecordingPrompt.h"
+#include "update/PrepareUpdate.h"
 #include "update/UpdateRun.h"
-#include "update/UpdateSession.h"
 
 namespace lanscope {
 namespace {
@@ -456,47 +456,44 @@ TEST(UpdateRun, CancelSendsNothingMore) {
     EXPECT_TRUE(r.prompt.shown.empty());
 }
 
-TEST(UpdateSession, SaveToFileWritesTheImageFileAndSendsNothing) {
+TEST(PrepareUpdate, SaveToFileWritesTheImageFileAndAFailedWriteIsAFailure) {
     const std::string file = WriteImage(300, 0x2000);
     const std::string out = file + ".bin";
-    test::RecordingPrompt prompt;
-    ScriptedCredentials credentials;
     UpdateRunSettings settings;
     settings.imageFile = file;
     settings.saveToFile = true;
     settings.saveFile = out;
     settings.description = "Pump (PC42) 1.05";
-    UpdateSession session(settings, prompt, credentials, "lanscope", [] { return 1u; });
-    EXPECT_EQ(session.open(), UpdateOutcome::Ok);
-    EXPECT_EQ(session.run(), nullptr);
+    const auto saved = PrepareUpdate(settings);
+    ASSERT_TRUE(saved.ok());
+    EXPECT_TRUE(saved->saved);
     EXPECT_EQ(fs::file_size(out), 400u);
     fs::remove(out);
 
     settings.saveFile = "/nonexistent-folder/x.bin";
-    UpdateSession failing(settings, prompt, credentials, "lanscope", [] { return 1u; });
-    EXPECT_EQ(failing.open(), UpdateOutcome::Cancel);
-    ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_NE(prompt.shown[0].text.find("Cannot write the image file"), std::string::npos);
+    const auto failing = PrepareUpdate(settings);
+    ASSERT_FALSE(failing.ok());
+    ASSERT_EQ(failing.error().messages.size(), 1u);
+    EXPECT_NE(failing.error().messages[0].find("Cannot write the image file"), std::string::npos);
     fs::remove(file);
 }
 
-TEST(UpdateSession, LoadsTheFileForTheRunAndAFileThatDoesNotLoadEndsWithCancel) {
-    test::RecordingPrompt prompt;
-    ScriptedCredentials credentials;
+TEST(PrepareUpdate, LoadsTheFileThroughTheNativeNameAndAFileThatDoesNotLoadFails) {
     UpdateRunSettings settings;
     settings.imageFile = "/nonexistent/x_APP.s19";
-    UpdateSession missing(settings, prompt, credentials, "lanscope", [] { return 1u; });
-    EXPECT_EQ(missing.open(), UpdateOutcome::Cancel);
-    ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_EQ(prompt.shown[0].text, "Failed to open file");
+    const auto missing = PrepareUpdate(settings);
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error().messages, std::vector<std::string>{"Failed to open file"});
 
-    settings.imageFile = WriteImage(100, 0x1000, "LM42");
-    UpdateSession loaded(settings, prompt, credentials, "lanscope", [] { return 1u; });
-    EXPECT_EQ(loaded.open(), UpdateOutcome::Running);
-    ASSERT_NE(loaded.run(), nullptr);
-    EXPECT_EQ(loaded.run()->image().bytes().size(), 100u);
-    EXPECT_EQ(loaded.run()->image().platform, "LM42");
-    fs::remove(settings.imageFile);
+    const std::string file = WriteImage(100, 0x1000, "LM42");
+    settings.imageFile = "as typed";
+    const auto loaded = PrepareUpdate(
+        settings, [&](const std::string& name) { return name == "as typed" ? file : name; });
+    ASSERT_TRUE(loaded.ok());
+    EXPECT_FALSE(loaded->saved);
+    EXPECT_EQ(loaded->image.bytes().size(), 100u);
+    EXPECT_EQ(loaded->image.platform, "LM42");
+    fs::remove(file);
 }
 
 TEST(UpdateProtocol, RequestsHaveTheirExactLengthsAndFields) {

@@ -25,7 +25,7 @@
 #include "SimFirmware.h"
 #include "SimModule.h"
 #include "SimWeb.h"
-#include "app/Version.h"
+#include "common/Version.h"
 #include "platform/Broadcast.h"
 #include "platform/PollLoop.h"
 #include "platform/UdpSocket.h"

@@ -1,4 +1,4 @@
-#include "app/LanscopeHelpDlg.h"
+#include "widgets/LanscopeHelpDlg.h"
 
 #include <QKeyEvent>
 

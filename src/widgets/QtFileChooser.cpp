@@ -1,10 +1,10 @@
-#include "platform/QtFileChooser.h"
+#include "widgets/QtFileChooser.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "platform/EightBitText.h"
+#include "widgets/EightBitText.h"
 
 namespace lanscope {
 

@@ -1,4 +1,4 @@
-#include "config/IpAddressEdit.h"
+#include "widgets/IpAddressEdit.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

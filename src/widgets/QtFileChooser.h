@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/FileChooser.h"
+#include "common/FileChooser.h"
 
 namespace lanscope {
 

@@ -1,4 +1,4 @@
-#include "platform/DesktopUrlOpener.h"
+#include "widgets/DesktopUrlOpener.h"
 
 #include <QDesktopServices>
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "app/ModuleListModel.h"
+#include "widgets/ModuleListModel.h"
 
 #include "common/Text.h"
 

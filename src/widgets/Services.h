@@ -4,13 +4,13 @@
 #include <functional>
 #include <vector>
 
+#include "common/FileChooser.h"
 #include "common/Ipv4.h"
 #include "common/Prompt.h"
 #include "common/UrlOpener.h"
 #include "discovery/FerroxSocket.h"
 #include "settings/SettingsStore.h"
 #include "update/FerroxUpdateSocket.h"
-#include "update/FileChooser.h"
 
 class QWidget;
 

@@ -1,6 +1,6 @@
-#include "app/VersionInfo.h"
+#include "widgets/VersionInfo.h"
 
-#include "app/Version.h"
+#include "common/Version.h"
 
 namespace lanscope {
 

@@ -1,7 +1,7 @@
-#include "app/AboutBox.h"
+#include "widgets/AboutBox.h"
 
-#include "app/VersionInfo.h"
 #include "ui_AboutBox.h"
+#include "widgets/VersionInfo.h"
 
 namespace lanscope {
 

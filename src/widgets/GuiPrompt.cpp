@@ -1,4 +1,4 @@
-#include "platform/GuiPrompt.h"
+#include "widgets/GuiPrompt.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "app/ModuleListView.h"
+#include "widgets/ModuleListView.h"
 
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/ModuleListModel.h"
 #include "common/Text.h"
+#include "widgets/ModuleListModel.h"
 
 namespace lanscope {
 

@@ -1,4 +1,4 @@
-#include "app/WindowStacking.h"
+#include "widgets/WindowStacking.h"
 
 #include <QAction>
 #include <QDialog>
@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <QWindow>
 
-#include "app/Messages.h"
+#include "widgets/Messages.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
