@@ -8,7 +8,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const auto plan = lanscope::ReadSettingsPlan(text);
-    for (const lanscope::SettingsRow& row : plan.rows) {
+    if (!plan) {
+        return 0;
+    }
+    for (const lanscope::SettingsRow& row : plan->rows) {
         const auto& change = row.change;
         const bool any =
             change.dhcp || change.address || change.mask || change.gateway || change.dns;

@@ -31,9 +31,7 @@ Target TargetOf(const ModuleList& list, std::size_t row, const std::string& give
     target.mac = list.record(row).mac();
     target.name = EightBitToUtf8(columns.name);
     // The address it answered from: a module on DHCP reports none of its own.
-    if (!ParseIpv4Strict(columns.address, target.address)) {
-        target.address = list.record(row).address();
-    }
+    target.address = ParseIpv4Strict(columns.address).value_or(list.record(row).address());
     return target;
 }
 
@@ -46,7 +44,8 @@ std::optional<std::vector<Target>> ResolveTargets(const TargetRequest& request,
     for (const std::string& name : request.names) {
         Target target;
         target.given = name;
-        if (ParseIpv4Strict(name, target.address)) {
+        if (const auto address = ParseIpv4Strict(name)) {
+            target.address = *address;
             targets.push_back(std::move(target));
         } else if (const auto mac = ParseMac(name)) {
             target.mac = *mac;

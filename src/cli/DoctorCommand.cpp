@@ -172,8 +172,8 @@ int RunDoctor(const DoctorOptions& options, CliContext& context) {
     }
     for (std::size_t row = 0; row < list.size(); ++row) {
         const auto columns = SplitListLine(list.text(row));
-        Ipv4 address = 0;
-        if (ParseIpv4Strict(columns.address, address) && !InAnySubnet(address, lan)) {
+        const auto address = ParseIpv4Strict(columns.address);
+        if (address && !InAnySubnet(*address, lan)) {
             const std::string mac = FormatMacPlain(list.record(row).mac());
             out << "  " << mac << " answered from " << columns.address
                 << ", outside every interface's subnet: ";

@@ -25,11 +25,11 @@ CLI::Option* AddAddressOption(CLI::App& command, const std::string& name,
         .add_option_function<std::string>(
             name,
             [&target, name](const std::string& text) {
-                Ipv4 value = 0;
-                if (!ParseIpv4Strict(text, value)) {
+                const auto value = ParseIpv4Strict(text);
+                if (!value) {
                     throw CLI::ValidationError(name, "not an IPv4 address: " + text);
                 }
-                target = value;
+                target = *value;
             },
             help)
         ->type_name("A.B.C.D");

@@ -61,8 +61,8 @@ int RunSet(const SetOptions& options, CliContext& context) {
             std::string refusal = AutoIpRefusal(session.list(), row, chosen);
             // Something that is no module may have it as well (unless it is
             // this module's already).
-            Ipv4 answeredFrom = 0;
-            (void)ParseIpv4Strict(AddressColumn(session.list().text(row)), answeredFrom);
+            const Ipv4 answeredFrom =
+                ParseIpv4Strict(AddressColumn(session.list().text(row))).value_or(0);
             if (refusal.empty() && answeredFrom != chosen && record.address() != chosen &&
                 context.addressAnswers && context.addressAnswers(chosen)) {
                 refusal = "Another device on this network already has " + FormatIpv4(chosen) +
@@ -139,11 +139,12 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
     }
     std::ostringstream text;
     text << file.rdbuf();
-    const SettingsPlan plan = ReadSettingsPlan(text.str());
-    if (!plan.error.empty()) {
-        context.err << options.file << ": " << plan.error << '\n';
+    const auto read = ReadSettingsPlan(text.str());
+    if (!read) {
+        context.err << options.file << ": " << read.error().text << '\n';
         return kExitFailed;
     }
+    const SettingsPlan& plan = *read;
 
     DiscoverySession session(context.prompt, context.loop, context.endpoints);
     if (!session.open()) {
@@ -183,9 +184,7 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
         const auto columns = SplitListLine(session.list().text(*found));
         result.target.name = EightBitToUtf8(columns.name);
         // The address it answers from: a module on DHCP has none of its own.
-        if (!ParseIpv4Strict(columns.address, result.target.address)) {
-            result.target.address = record.address();
-        }
+        result.target.address = ParseIpv4Strict(columns.address).value_or(record.address());
         if (row.leaveAsIs) {
             result.ok = true;
             result.skipped = true;
@@ -227,11 +226,9 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
                     progress << plan.rows[i].macText << ": verified\n" << std::flush;
                 }
                 // Where it answers now (under DHCP, the address it was given).
-                Ipv4 answeredFrom = 0;
                 results[i].target.address =
-                    ParseIpv4Strict(AddressColumn(session.list().text(*row)), answeredFrom)
-                        ? answeredFrom
-                        : written[i]->address();
+                    ParseIpv4Strict(AddressColumn(session.list().text(*row)))
+                        .value_or(written[i]->address());
                 results[i].seconds = std::chrono::duration<double>(Clock::now() - start).count();
                 written[i].reset();
             }

@@ -316,8 +316,7 @@ int ShowPlan(const std::vector<Target>& targets, const UpdateOptions& options,
 
 int RunUpdate(const UpdateOptions& options, CliContext& context) {
     for (const std::string& name : options.targets) {
-        Ipv4 address = 0;
-        if (!ParseIpv4Strict(name, address) && !ParseMac(name)) {
+        if (!ParseIpv4Strict(name) && !ParseMac(name)) {
             context.err << "Neither an IPv4 nor a hardware address: \"" << name << "\"\n";
             return kExitUsage;
         }

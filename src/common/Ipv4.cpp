@@ -59,12 +59,12 @@ Ipv4 ParseDottedQuad(std::string_view text) {
     return (result << 8) | OctetValue(text);
 }
 
-bool ParseIpv4Strict(std::string_view text, Ipv4& out) {
+std::optional<Ipv4> ParseIpv4Strict(std::string_view text) {
     Ipv4 result = 0;
     for (int octet = 0; octet < 4; ++octet) {
         if (octet > 0) {
             if (text.empty() || text.front() != '.') {
-                return false;
+                return std::nullopt;
             }
             text.remove_prefix(1);
         }
@@ -73,20 +73,19 @@ bool ParseIpv4Strict(std::string_view text, Ipv4& out) {
         while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
             value = value * 10u + static_cast<unsigned>(text[digits] - '0');
             if (++digits > 3) {
-                return false;
+                return std::nullopt;
             }
         }
         if (digits == 0 || value > 255) {
-            return false;
+            return std::nullopt;
         }
         text.remove_prefix(digits);
         result = (result << 8) | value;
     }
     if (!text.empty()) {
-        return false;
+        return std::nullopt;
     }
-    out = result;
-    return true;
+    return result;
 }
 
 int MaskPrefixLength(Ipv4 mask) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,7 @@ std::string FormatIpv4(Ipv4 address);
 Ipv4 ParseDottedQuad(std::string_view text);
 
 // Strict reading for command-line input: exactly four decimal octets 0-255.
-bool ParseIpv4Strict(std::string_view text, Ipv4& out);
+std::optional<Ipv4> ParseIpv4Strict(std::string_view text);
 
 // Number of leading one bits when the mask is contiguous, -1 otherwise.
 int MaskPrefixLength(Ipv4 mask);

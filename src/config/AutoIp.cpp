@@ -15,9 +15,8 @@ std::optional<std::size_t> OtherModuleAt(const ModuleList& list, std::size_t row
         if (other == row) {
             continue;
         }
-        Ipv4 answeredFrom = 0;
-        const bool answered = ParseIpv4Strict(AddressColumn(list.text(other)), answeredFrom);
-        if (list.record(other).address() == address || (answered && answeredFrom == address)) {
+        const auto answeredFrom = ParseIpv4Strict(AddressColumn(list.text(other)));
+        if (list.record(other).address() == address || answeredFrom == address) {
             return other;
         }
     }

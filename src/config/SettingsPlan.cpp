@@ -110,7 +110,7 @@ bool HasSettings(const ModuleRecord& answered, const ModuleRecord& written) {
            answered.gateway() == written.gateway() && answered.dns() == written.dns();
 }
 
-SettingsPlan ReadSettingsPlan(std::string_view text) {
+Result<SettingsPlan> ReadSettingsPlan(std::string_view text) {
     SettingsPlan plan;
     // Spreadsheets write UTF-8 files with a byte order mark.
     if (text.substr(0, 3) == "\xEF\xBB\xBF") {
@@ -150,9 +150,8 @@ SettingsPlan ReadSettingsPlan(std::string_view text) {
                     std::find_if(kListColumns.begin(), kListColumns.end(),
                                  [&](const ListColumn& c) { return name == c.name; });
                 if (listed == kListColumns.end()) {
-                    plan.error = "line " + std::to_string(lineNumber) + ": unknown column \"" +
-                                 cells[i] + "\" (known: mac, ip, mask, gateway, dns, dhcp)";
-                    return plan;
+                    return Error{0, "line " + std::to_string(lineNumber) + ": unknown column \"" +
+                                        cells[i] + "\" (known: mac, ip, mask, gateway, dns, dhcp)"};
                 }
                 savedList = true;
                 if (listed->column && at[*listed->column] < 0) {
@@ -160,8 +159,7 @@ SettingsPlan ReadSettingsPlan(std::string_view text) {
                 }
             }
             if (at[kMac] < 0) {
-                plan.error = "line " + std::to_string(lineNumber) + ": no \"mac\" column";
-                return plan;
+                return Error{0, "line " + std::to_string(lineNumber) + ": no \"mac\" column"};
             }
             haveHeader = true;
             continue;
@@ -200,8 +198,8 @@ SettingsPlan ReadSettingsPlan(std::string_view text) {
             if (value.empty() || (savedList && row.change.dhcp)) {
                 continue;
             }
-            Ipv4 address = 0;
-            if (!ParseIpv4Strict(value, address)) {
+            const auto address = ParseIpv4Strict(value);
+            if (!address) {
                 if (row.error.empty()) {
                     row.error = std::string("not an IPv4 address in ") +
                                 kColumnNames[static_cast<std::size_t>(column)] + ": \"" + value +
@@ -228,7 +226,8 @@ SettingsPlan ReadSettingsPlan(std::string_view text) {
         plan.rows.push_back(std::move(row));
     }
     if (!haveHeader) {
-        plan.error = "the file is empty (a header row such as mac,ip,mask,gateway,dns comes first)";
+        return Error{
+            0, "the file is empty (a header row such as mac,ip,mask,gateway,dns comes first)"};
     }
     return plan;
 }

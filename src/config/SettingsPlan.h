@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/Ipv4.h"
+#include "common/Result.h"
 #include "discovery/Datagrams.h"
 
 namespace lanscope {
@@ -45,11 +46,10 @@ struct SettingsRow {
 // other columns are passed over, and a module it lists on DHCP stays on DHCP
 // (its address is the one it was given). Blank lines and lines starting with
 // "#" are skipped. Rows that cannot be used carry their error;
-// the others stand. `error` is set when the file as a whole cannot be read.
+// the others stand. A file that cannot be read as a whole is an error.
 struct SettingsPlan {
     std::vector<SettingsRow> rows;
-    std::string error;
 };
-SettingsPlan ReadSettingsPlan(std::string_view text);
+Result<SettingsPlan> ReadSettingsPlan(std::string_view text);
 
 }  // namespace lanscope

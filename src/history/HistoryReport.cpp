@@ -61,8 +61,7 @@ bool MatchesHistoryFilter(const HistoryRow& row, const HistoryFilter& filter) {
         return false;
     }
     if (filter.address) {
-        Ipv4 address = 0;
-        if (!ParseIpv4Strict(event.module.address, address) || address != *filter.address) {
+        if (ParseIpv4Strict(event.module.address) != filter.address) {
             return false;
         }
     }

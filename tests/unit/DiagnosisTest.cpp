@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "config/SettingsPlan.h"
 #include "discovery/Diagnosis.h"
 
 namespace lanscope {
@@ -60,87 +59,6 @@ TEST(FirewallFinding, ReadsWhatDropsTheModulesPort) {
             EXPECT_NE(finding.find(c.finding), std::string::npos) << finding;
         }
     }
-}
-
-TEST(SettingsPlan, ReadsRowsAndSaysWhatIsWrongWithEach) {
-    const auto plan = ReadSettingsPlan(
-        "# plant hall 3\r\n"
-        "MAC, IP, Mask, Gateway, DNS\r\n"
-        "02-4c-53-00-00-01,192.0.2.50,255.255.255.0,192.0.2.1,192.0.2.53\r\n"
-        "02:4C:53:00:00:02,192.0.2.51,,,\r\n"
-        "\r\n"
-        "02-4c-53-00-00-03,192.0.2.300,,,\r\n"
-        "not-a-mac,192.0.2.52,,,\r\n"
-        "02-4c-53-00-00-04,,,,\r\n");
-    ASSERT_EQ(plan.error, "");
-    ASSERT_EQ(plan.rows.size(), 5u);
-    EXPECT_EQ(plan.rows[0].error, "");
-    EXPECT_EQ(plan.rows[0].change.gateway, MakeIpv4(192, 0, 2, 1));
-    EXPECT_EQ(plan.rows[1].error, "");
-    EXPECT_EQ(plan.rows[1].change.address, MakeIpv4(192, 0, 2, 51));
-    EXPECT_FALSE(plan.rows[1].change.mask);  // kept as the module has it
-    EXPECT_EQ(plan.rows[2].line, 6u);
-    EXPECT_EQ(plan.rows[2].error, "not an IPv4 address in ip: \"192.0.2.300\"");
-    EXPECT_EQ(plan.rows[3].error, "not a hardware address: \"not-a-mac\"");
-    EXPECT_EQ(plan.rows[4].error, "no settings to write");
-
-    const auto dhcp =
-        ReadSettingsPlan("dhcp,mac\nyes,02-4c-53-00-00-01\nmaybe,02-4c-53-00-00-02\n");
-    ASSERT_EQ(dhcp.rows.size(), 2u);
-    EXPECT_TRUE(dhcp.rows[0].change.dhcp);
-    EXPECT_EQ(dhcp.rows[1].error, "dhcp must be yes or no: \"maybe\"");
-
-    // A spreadsheet's byte order mark and its rows of empty cells.
-    const auto sheet = ReadSettingsPlan("\xEF\xBB\xBFmac,dhcp\r\n02-4c-53-00-00-01,no\r\n,\r\n");
-    ASSERT_EQ(sheet.error, "");
-    ASSERT_EQ(sheet.rows.size(), 1u);
-    // "Not DHCP" and nothing else: the module stays as it is.
-    EXPECT_EQ(sheet.rows[0].error, "");
-    EXPECT_TRUE(sheet.rows[0].leaveAsIs);
-
-    const auto mask = ReadSettingsPlan("mac,mask\n02-4c-53-00-00-01,255.0.255.0\n");
-    EXPECT_EQ(mask.rows.at(0).error, "not a network mask (ones, then zeros): \"255.0.255.0\"");
-
-    EXPECT_NE(ReadSettingsPlan("mac,ip,color\n").error.find("unknown column \"color\""),
-              std::string::npos);
-    EXPECT_NE(ReadSettingsPlan("ip,mask\n").error.find("no \"mac\" column"), std::string::npos);
-    EXPECT_NE(ReadSettingsPlan("\n# nothing\n").error.find("empty"), std::string::npos);
-}
-
-TEST(SettingsPlan, AListSavedFromTheWindowReadsBack) {
-    const auto plan = ReadSettingsPlan(
-        "mac,address,dhcp,name,name2,record_length,record_address,record_mask,record_gateway,"
-        "record_dns\r\n"
-        "02-4C-53-00-00-01,192.0.2.11,false,Pump,Hall,148,192.0.2.11,255.255.255.0,192.0.2.1,"
-        "192.0.2.53\r\n"
-        "02-4C-53-00-00-02,192.0.2.99,true,Fan,Roof,148,0.0.0.0,255.255.255.0,0.0.0.0,"
-        "0.0.0.0\r\n");
-    ASSERT_EQ(plan.error, "");
-    ASSERT_EQ(plan.rows.size(), 2u);
-    EXPECT_EQ(plan.rows[0].error, "");
-    EXPECT_EQ(plan.rows[0].change.address, MakeIpv4(192, 0, 2, 11));
-    EXPECT_EQ(plan.rows[0].change.mask, MakeIpv4(255, 255, 255, 0));
-    EXPECT_EQ(plan.rows[0].change.dns, MakeIpv4(192, 0, 2, 53));
-    // On DHCP: the address it was given is DHCP's, not a static one.
-    EXPECT_EQ(plan.rows[1].error, "");
-    EXPECT_TRUE(plan.rows[1].change.dhcp);
-}
-
-TEST(SettingsPlan, AWriteChangesOnlyWhatTheRowNames) {
-    ModuleRecord record;
-    record.setAddress(MakeIpv4(192, 0, 2, 11));
-    record.setMask(MakeIpv4(255, 255, 255, 0));
-    record.setGateway(MakeIpv4(192, 0, 2, 1));
-    SettingsChange change;
-    change.address = MakeIpv4(192, 0, 2, 99);
-    const ModuleRecord written = ApplySettings(record, change);
-    EXPECT_EQ(written.address(), MakeIpv4(192, 0, 2, 99));
-    EXPECT_EQ(written.mask(), record.mask());
-    EXPECT_EQ(written.gateway(), record.gateway());
-    EXPECT_FALSE(HasSettings(record, written));
-    EXPECT_TRUE(HasSettings(written, written));
-    change.dhcp = true;
-    EXPECT_EQ(ApplySettings(record, change).address(), 0u);
 }
 
 TEST(InAnySubnet, AModuleOutsideEveryInterfaceIsFound) {

@@ -33,12 +33,10 @@ TEST(FormatIpv4, PrintsFirstOctetFirst) {
 }
 
 TEST(ParseIpv4Strict, AcceptsOnlyFourOctetsUpTo255) {
-    Ipv4 value = 0;
-    EXPECT_TRUE(ParseIpv4Strict("192.0.2.255", value));
-    EXPECT_EQ(value, MakeIpv4(192, 0, 2, 255));
+    EXPECT_EQ(ParseIpv4Strict("192.0.2.255"), MakeIpv4(192, 0, 2, 255));
     for (const char* text : {"", "1.2.3", "1.2.3.4.", "256.0.0.1", "1..2.3", " 1.2.3.4", "1.2.3.4x",
                              "0001.2.3.4", "-1.2.3.4"}) {
-        EXPECT_FALSE(ParseIpv4Strict(text, value)) << text;
+        EXPECT_FALSE(ParseIpv4Strict(text)) << text;
     }
 }
 

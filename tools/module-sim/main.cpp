@@ -55,9 +55,11 @@ void AddressOption(CLI::App& app, const std::string& name, Ipv4& target, const s
     app.add_option_function<std::string>(
            name,
            [&target, name](const std::string& text) {
-               if (!ParseIpv4Strict(text, target)) {
+               const auto value = ParseIpv4Strict(text);
+               if (!value) {
                    throw CLI::ValidationError(name, "not an IPv4 address: " + text);
                }
+               target = *value;
            },
            help)
         ->type_name("A.B.C.D");
