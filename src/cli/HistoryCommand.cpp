@@ -41,7 +41,7 @@ int RunHistory(const HistoryOptions& options, CliContext& context) {
         return kExitFailed;
     }
 
-    auto reading = ReadHistoryFile(context.historyFile);
+    auto reading = ReadHistoryFile(context.historyFile, HistoryFilterKeep(filter));
     if (!reading) {
         context.err << "lanscope-cli: " << reading.error().text << '\n';
         return kExitFailed;

@@ -1,5 +1,6 @@
 #include "history/History.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <istream>
@@ -91,196 +92,361 @@ OrderedJson NetworkJson(const HistoryNetwork& network) {
             {"dns", network.dns}};
 }
 
-// Reading one line's object: fields that are missing keep their defaults,
-// fields of the wrong type make the line damaged.
-class Fields {
+// Reads one line's object into an event as the parser goes through it,
+// without building the object first: a long history is read several times
+// faster so. Fields that are missing keep their defaults, a null is a
+// missing field, fields this program does not know (and everything inside
+// them) are passed over, and a known field of the wrong type makes the line
+// damaged.
+class EventReader {
   public:
-    explicit Fields(const Json& object) : m_object(object) {}
+    using number_integer_t = Json::number_integer_t;
+    using number_unsigned_t = Json::number_unsigned_t;
+    using number_float_t = Json::number_float_t;
+    using string_t = Json::string_t;
+    using binary_t = Json::binary_t;
 
+    explicit EventReader(HistoryEvent& event) : m_event(event) {}
+
+    bool syntaxError() const { return m_syntaxError; }
+    bool isObject() const { return m_isObject; }
     bool damaged() const { return m_damaged; }
+    const std::string& action() const { return m_action; }
+    const std::string& result() const { return m_result; }
 
-    const Json* find(const char* key) {
-        const auto it = m_object.find(key);
-        return it == m_object.end() || it->is_null() ? nullptr : &*it;
-    }
-
-    void text(const char* key, std::string& out) {
-        if (const Json* value = find(key)) {
-            if (value->is_string()) {
-                out = value->get_ref<const std::string&>();
-            } else {
-                m_damaged = true;
-            }
+    bool null() { return true; }
+    bool boolean(bool value) {
+        if (!scalar()) {
+            return true;
         }
-    }
-
-    void flag(const char* key, bool& out) {
-        if (const Json* value = find(key)) {
-            if (value->is_boolean()) {
-                out = value->get<bool>();
-            } else {
-                m_damaged = true;
-            }
-        }
-    }
-
-    template <class Unsigned>
-    void number(const char* key, Unsigned& out) {
-        const Json* value = find(key);
-        if (value == nullptr) {
-            return;
-        }
-        if (value->is_number_unsigned() &&
-            value->get<std::uint64_t>() <= std::numeric_limits<Unsigned>::max()) {
-            out = static_cast<Unsigned>(value->get<std::uint64_t>());
+        if (bool* target = flagField()) {
+            *target = value;
         } else {
-            m_damaged = true;
+            m_damaged = m_damaged || isKnownField();
+        }
+        return true;
+    }
+    bool number_integer(number_integer_t value) {
+        // Only negative numbers come here: no field of an event holds one,
+        // but seconds.
+        if (!scalar()) {
+            return true;
+        }
+        if (m_context.back() == Context::Update && m_key == "seconds") {
+            m_event.update->seconds = static_cast<double>(value);
+        } else {
+            m_damaged = m_damaged || isKnownField();
+        }
+        return true;
+    }
+    bool number_unsigned(number_unsigned_t value) {
+        if (!scalar()) {
+            return true;
+        }
+        const Context context = m_context.back();
+        if (context == Context::Update && m_key == "seconds") {
+            m_event.update->seconds = static_cast<double>(value);
+        } else if (context == Context::Update && m_key == "ack_bytes") {
+            m_event.update->ackBytes = value;
+        } else if (std::uint32_t* target = number32Field()) {
+            if (value > std::numeric_limits<std::uint32_t>::max()) {
+                m_damaged = true;
+            } else {
+                *target = static_cast<std::uint32_t>(value);
+            }
+        } else {
+            m_damaged = m_damaged || isKnownField();
+        }
+        return true;
+    }
+    bool number_float(number_float_t value, const string_t&) {
+        if (!scalar()) {
+            return true;
+        }
+        if (m_context.back() == Context::Update && m_key == "seconds") {
+            m_event.update->seconds = value;
+        } else {
+            m_damaged = m_damaged || isKnownField();
+        }
+        return true;
+    }
+    bool string(string_t& value) {
+        if (!scalar()) {
+            return true;
+        }
+        if (std::string* target = textField()) {
+            target->assign(value);  // into the room the last line's text left
+        } else if (std::uint32_t* target = hexField()) {
+            const auto number = ParseHex32(value);
+            m_damaged = m_damaged || !number;
+            *target = number.value_or(0);
+        } else if (m_context.back() == Context::Settings && m_key == "verified") {
+            if (value == "verified") {
+                m_event.settings->verified = HistoryVerified::Verified;
+            } else if (value == "not verified") {
+                m_event.settings->verified = HistoryVerified::NotVerified;
+            }
+        } else {
+            m_damaged = m_damaged || isKnownField();
+        }
+        return true;
+    }
+    bool binary(binary_t&) { return true; }
+
+    bool start_object(std::size_t) {
+        if (m_context.empty()) {
+            m_isObject = true;
+            m_context.push_back(Context::Top);
+            return true;
+        }
+        const Context context = m_context.back();
+        Context inner = Context::Ignored;
+        if (context == Context::Top && m_key == "module") {
+            inner = Context::Module;
+        } else if (context == Context::Top && m_key == "update") {
+            m_event.update.emplace();
+            inner = Context::Update;
+        } else if (context == Context::Top && m_key == "save") {
+            m_event.save.emplace();
+            inner = Context::Save;
+        } else if (context == Context::Top && m_key == "settings") {
+            m_event.settings.emplace();
+            inner = Context::Settings;
+        } else if (context == Context::Settings && m_key == "before") {
+            m_event.settings->before = {};
+            inner = Context::Before;
+        } else if (context == Context::Settings && m_key == "after") {
+            m_event.settings->after = {};
+            inner = Context::After;
+        } else {
+            m_damaged = m_damaged || isKnownField();
+        }
+        m_context.push_back(inner);
+        return true;
+    }
+    bool end_object() {
+        m_context.pop_back();
+        return true;
+    }
+    bool start_array(std::size_t) {
+        if (!m_context.empty()) {
+            m_damaged = m_damaged || isKnownField();
+        }
+        // Values inside an array have no field of their own.
+        m_context.push_back(Context::Ignored);
+        return true;
+    }
+    bool end_array() {
+        m_context.pop_back();
+        return true;
+    }
+    bool key(string_t& key) {
+        m_key = std::move(key);
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) {
+        m_syntaxError = true;
+        return false;
+    }
+
+  private:
+    enum class Context { Top, Module, Update, Save, Settings, Before, After, Ignored };
+
+    // Whether a plain value belongs to a field at all (not the line itself,
+    // not inside an array or an unknown field).
+    bool scalar() const { return !m_context.empty() && m_context.back() != Context::Ignored; }
+
+    std::string* textField() {
+        switch (m_context.back()) {
+            case Context::Top:
+                return m_key == "id"        ? &m_event.id
+                       : m_key == "time"    ? &m_event.time
+                       : m_key == "host"    ? &m_event.host
+                       : m_key == "user"    ? &m_event.user
+                       : m_key == "program" ? &m_event.program
+                       : m_key == "action"  ? &m_action
+                       : m_key == "result"  ? &m_result
+                       : m_key == "message" ? &m_event.message
+                                            : nullptr;
+            case Context::Module:
+                return m_key == "mac"       ? &m_event.module.mac
+                       : m_key == "address" ? &m_event.module.address
+                       : m_key == "name"    ? &m_event.module.name
+                       : m_key == "name2"   ? &m_event.module.name2
+                                            : nullptr;
+            case Context::Update:
+                return m_key == "file"       ? &m_event.update->file
+                       : m_key == "platform" ? &m_event.update->platform
+                                             : nullptr;
+            case Context::Save:
+                return m_key == "source"   ? &m_event.save->source
+                       : m_key == "target" ? &m_event.save->target
+                                           : nullptr;
+            case Context::Before:
+            case Context::After: {
+                HistoryNetwork& network = m_context.back() == Context::Before
+                                              ? m_event.settings->before
+                                              : m_event.settings->after;
+                return m_key == "ip"        ? &network.ip
+                       : m_key == "mask"    ? &network.mask
+                       : m_key == "gateway" ? &network.gateway
+                       : m_key == "dns"     ? &network.dns
+                                            : nullptr;
+            }
+            default:
+                return nullptr;
         }
     }
 
-    // "0x0001F2A0" as the checksum is written, or a plain number.
-    void hex32(const char* key, std::uint32_t& out) {
-        const Json* value = find(key);
-        if (value == nullptr || !value->is_string()) {
-            number(key, out);
-            return;
+    bool* flagField() {
+        switch (m_context.back()) {
+            case Context::Update:
+                return m_key == "restart" ? &m_event.update->restart : nullptr;
+            case Context::Before:
+                return m_key == "dhcp" ? &m_event.settings->before.dhcp : nullptr;
+            case Context::After:
+                return m_key == "dhcp" ? &m_event.settings->after.dhcp : nullptr;
+            default:
+                return nullptr;
         }
-        const auto& text = value->get_ref<const std::string&>();
-        std::uint64_t result = 0;
-        const bool prefixed =
-            text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-        if (!prefixed || text.size() > 10) {
-            m_damaged = true;
-            return;
+    }
+
+    std::uint32_t* number32Field() {
+        switch (m_context.back()) {
+            case Context::Update:
+                return m_key == "base"       ? &m_event.update->base
+                       : m_key == "length"   ? &m_event.update->length
+                       : m_key == "checksum" ? &m_event.update->checksum
+                                             : nullptr;
+            case Context::Save:
+                return m_key == "base"       ? &m_event.save->base
+                       : m_key == "length"   ? &m_event.save->length
+                       : m_key == "checksum" ? &m_event.save->checksum
+                                             : nullptr;
+            default:
+                return nullptr;
         }
-        for (std::size_t i = 2; i < text.size(); ++i) {
-            const char c = text[i];
+    }
+
+    // The checksum as written: "0x0001F2A0".
+    std::uint32_t* hexField() {
+        if (m_key != "checksum") {
+            return nullptr;
+        }
+        switch (m_context.back()) {
+            case Context::Update:
+                return &m_event.update->checksum;
+            case Context::Save:
+                return &m_event.save->checksum;
+            default:
+                return nullptr;
+        }
+    }
+
+    // Whether the current key names a field of this program's, which then
+    // has the wrong type.
+    bool isKnownField() const {
+        static constexpr std::array<std::string_view, 8> kTop{
+            "id", "time", "host", "user", "program", "action", "result", "message"};
+        static constexpr std::array<std::string_view, 4> kObjects{"module", "update", "save",
+                                                                  "settings"};
+        static constexpr std::array<std::string_view, 4> kModule{"mac", "address", "name", "name2"};
+        static constexpr std::array<std::string_view, 8> kUpdate{
+            "file", "base", "length", "checksum", "platform", "restart", "ack_bytes", "seconds"};
+        static constexpr std::array<std::string_view, 5> kSave{"source", "target", "base", "length",
+                                                               "checksum"};
+        static constexpr std::array<std::string_view, 3> kSettings{"before", "after", "verified"};
+        static constexpr std::array<std::string_view, 5> kNetwork{"dhcp", "ip", "mask", "gateway",
+                                                                  "dns"};
+        auto in = [this](const auto& names) {
+            return std::find(names.begin(), names.end(), m_key) != names.end();
+        };
+        switch (m_context.back()) {
+            case Context::Top:
+                return in(kTop) || in(kObjects);
+            case Context::Module:
+                return in(kModule);
+            case Context::Update:
+                return in(kUpdate);
+            case Context::Save:
+                return in(kSave);
+            case Context::Settings:
+                return in(kSettings);
+            case Context::Before:
+            case Context::After:
+                return in(kNetwork);
+            default:
+                return false;
+        }
+    }
+
+    static std::optional<std::uint32_t> ParseHex32(std::string_view text) {
+        if (text.size() < 3 || text.size() > 10 || text[0] != '0' ||
+            (text[1] != 'x' && text[1] != 'X')) {
+            return std::nullopt;
+        }
+        std::uint32_t result = 0;
+        for (const char c : text.substr(2)) {
             const int digit = c >= '0' && c <= '9'   ? c - '0'
                               : c >= 'a' && c <= 'f' ? c - 'a' + 10
                               : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                                      : -1;
             if (digit < 0) {
-                m_damaged = true;
-                return;
+                return std::nullopt;
             }
-            result = result * 16 + static_cast<std::uint64_t>(digit);
+            result = result * 16 + static_cast<std::uint32_t>(digit);
         }
-        out = static_cast<std::uint32_t>(result);
+        return result;
     }
 
-    void real(const char* key, double& out) {
-        if (const Json* value = find(key)) {
-            if (value->is_number()) {
-                out = value->get<double>();
-            } else {
-                m_damaged = true;
-            }
-        }
-    }
-
-    // A nested object; nothing when absent, damaged when not an object.
-    const Json* object(const char* key) {
-        const Json* value = find(key);
-        if (value != nullptr && !value->is_object()) {
-            m_damaged = true;
-            return nullptr;
-        }
-        return value;
-    }
-
-    void merge(const Fields& inner) { m_damaged = m_damaged || inner.m_damaged; }
-
-  private:
-    const Json& m_object;
+    HistoryEvent& m_event;
+    std::vector<Context> m_context;
+    std::string m_key;
+    std::string m_action;
+    std::string m_result;
+    bool m_syntaxError = false;
+    bool m_isObject = false;
     bool m_damaged = false;
 };
 
-void ReadNetwork(Fields& outer, const char* key, HistoryNetwork& network) {
-    if (const Json* object = outer.object(key)) {
-        Fields fields(*object);
-        fields.flag("dhcp", network.dhcp);
-        fields.text("ip", network.ip);
-        fields.text("mask", network.mask);
-        fields.text("gateway", network.gateway);
-        fields.text("dns", network.dns);
-        outer.merge(fields);
+// An event with nothing in it, its texts keeping their room.
+void Clear(HistoryEvent& event) {
+    for (std::string* text :
+         {&event.id, &event.time, &event.host, &event.user, &event.program, &event.message,
+          &event.module.mac, &event.module.address, &event.module.name, &event.module.name2}) {
+        text->clear();
     }
+    event.action = HistoryAction::Update;
+    event.result = HistoryResult::Started;
+    event.update.reset();
+    event.save.reset();
+    event.settings.reset();
 }
 
-// Why a parsed line is no event; empty when it is one.
-std::string ReadEvent(const Json& line, HistoryEvent& event) {
-    if (!line.is_object()) {
+// Why a line is no event; empty when it is one.
+std::string ReadEvent(std::string_view line, HistoryEvent& event) {
+    Clear(event);
+    EventReader reader(event);
+    Json::sax_parse(line.begin(), line.end(), &reader);
+    if (reader.syntaxError()) {
+        return "damaged";
+    }
+    if (!reader.isObject()) {
         return "not a history entry";
     }
-    Fields fields(line);
-    std::string action;
-    std::string result;
-    fields.text("id", event.id);
-    fields.text("time", event.time);
-    fields.text("host", event.host);
-    fields.text("user", event.user);
-    fields.text("program", event.program);
-    fields.text("action", action);
-    fields.text("result", result);
-    fields.text("message", event.message);
-    if (const Json* module = fields.object("module")) {
-        Fields inner(*module);
-        inner.text("mac", event.module.mac);
-        inner.text("address", event.module.address);
-        inner.text("name", event.module.name);
-        inner.text("name2", event.module.name2);
-        fields.merge(inner);
-    }
-    if (const Json* update = fields.object("update")) {
-        Fields inner(*update);
-        HistoryUpdate& u = event.update.emplace();
-        inner.text("file", u.file);
-        inner.number("base", u.base);
-        inner.number("length", u.length);
-        inner.hex32("checksum", u.checksum);
-        inner.text("platform", u.platform);
-        inner.flag("restart", u.restart);
-        inner.number("ack_bytes", u.ackBytes);
-        inner.real("seconds", u.seconds);
-        fields.merge(inner);
-    }
-    if (const Json* save = fields.object("save")) {
-        Fields inner(*save);
-        HistorySave& s = event.save.emplace();
-        inner.text("source", s.source);
-        inner.text("target", s.target);
-        inner.number("base", s.base);
-        inner.number("length", s.length);
-        inner.hex32("checksum", s.checksum);
-        fields.merge(inner);
-    }
-    if (const Json* settings = fields.object("settings")) {
-        Fields inner(*settings);
-        HistorySettings& s = event.settings.emplace();
-        ReadNetwork(inner, "before", s.before);
-        ReadNetwork(inner, "after", s.after);
-        std::string verified;
-        inner.text("verified", verified);
-        if (verified == "verified") {
-            s.verified = HistoryVerified::Verified;
-        } else if (verified == "not verified") {
-            s.verified = HistoryVerified::NotVerified;
-        }
-        fields.merge(inner);
-    }
-    if (fields.damaged()) {
+    if (reader.damaged()) {
         return "a field has the wrong type";
     }
-    const auto parsedAction = ParseHistoryAction(action);
-    const auto parsedResult = ParseHistoryResult(result);
-    if (!parsedAction || !parsedResult) {
+    const auto action = ParseHistoryAction(reader.action());
+    const auto result = ParseHistoryResult(reader.result());
+    if (!action || !result) {
         return "no action or result this program knows";
     }
     if (!ParseHistoryTime(event.time)) {
         return "no time";
     }
-    event.action = *parsedAction;
-    event.result = *parsedResult;
+    event.action = *action;
+    event.result = *result;
     return {};
 }
 
@@ -501,7 +667,10 @@ HistoryReading HistoryReader::finish() {
         feed("\n");
     }
     HistoryReading reading = std::move(m_reading);
-    *this = HistoryReader();
+    m_reading = {};
+    m_line.clear();
+    m_lineNumber = 0;
+    m_unterminated = false;
     return reading;
 }
 
@@ -512,29 +681,30 @@ void HistoryReader::takeLine(std::string_view line) {
     if (line.find_first_not_of(" \t") == std::string_view::npos) {
         return;
     }
-    const Json parsed = Json::parse(line, nullptr, false);
-    // A last line without its end is what a write cut short leaves.
-    std::string why = m_unterminated ? "cut short, skipped" : "damaged, skipped";
-    if (!parsed.is_discarded()) {
-        HistoryEvent event;
-        why = ReadEvent(parsed, event);
-        if (why.empty()) {
-            m_reading.events.push_back(std::move(event));
-            return;
+    std::string why = ReadEvent(line, m_scratch);
+    if (why.empty()) {
+        if (!m_keep) {
+            m_reading.events.push_back(std::move(m_scratch));
+        } else if (m_keep(m_scratch)) {
+            m_reading.events.push_back(m_scratch);
         }
-        why += ", skipped";
+        return;
     }
-    m_reading.warnings.push_back("line " + std::to_string(m_lineNumber) + ": " + why);
+    // A last line without its end is what a write cut short leaves.
+    if (why == "damaged" && m_unterminated) {
+        why = "cut short";
+    }
+    m_reading.warnings.push_back("line " + std::to_string(m_lineNumber) + ": " + why + ", skipped");
 }
 
-HistoryReading ReadHistory(std::string_view text) {
-    HistoryReader reader;
+HistoryReading ReadHistory(std::string_view text, HistoryKeep keep) {
+    HistoryReader reader(std::move(keep));
     reader.feed(text);
     return reader.finish();
 }
 
-HistoryReading ReadHistory(std::istream& in) {
-    HistoryReader reader;
+HistoryReading ReadHistory(std::istream& in, HistoryKeep keep) {
+    HistoryReader reader(std::move(keep));
     std::array<char, 1 << 16> block;
     while (in.read(block.data(), block.size()) || in.gcount() > 0) {
         reader.feed(std::string_view(block.data(), static_cast<std::size_t>(in.gcount())));

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -145,8 +146,14 @@ inline constexpr std::size_t kMaxHistoryLineBytes = 1 << 20;
 // kinds, or whose known fields have the wrong type, is skipped with one
 // warning naming its line; fields this program does not know are passed
 // over, so newer programs' files stay readable. Blank lines are passed over.
+//
+// `keep`, when given, decides which of the events read are kept: a history
+// read for one module holds only that module's events, however long the file.
+using HistoryKeep = std::function<bool(const HistoryEvent&)>;
 class HistoryReader {
   public:
+    explicit HistoryReader(HistoryKeep keep = {}) : m_keep(std::move(keep)) {}
+
     void feed(std::string_view text);
     // Ends the text: a last line without its line end (a write cut short) is
     // read like any other.
@@ -155,15 +162,19 @@ class HistoryReader {
   private:
     void takeLine(std::string_view line);
 
+    HistoryKeep m_keep;
     HistoryReading m_reading;
+    // Each line is read into this one event, whose texts keep their room
+    // from line to line.
+    HistoryEvent m_scratch;
     std::string m_line;
     std::size_t m_lineNumber = 0;
     bool m_tooLong = false;
     bool m_unterminated = false;  // the last line, which has no line end
 };
 
-HistoryReading ReadHistory(std::string_view text);
-HistoryReading ReadHistory(std::istream& in);
+HistoryReading ReadHistory(std::string_view text, HistoryKeep keep = {});
+HistoryReading ReadHistory(std::istream& in, HistoryKeep keep = {});
 
 // Where the history lives, from the environment's values (empty when unset):
 // LANSCOPE_HISTORY names the file itself; otherwise

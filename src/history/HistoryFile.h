@@ -23,8 +23,8 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line);
 
 // Reads a history file under a shared lock (so a line being appended is not
 // seen half written), in blocks through the core's reader. A file that does
-// not exist yet reads as an empty history.
-Result<HistoryReading> ReadHistoryFile(const std::string& path);
+// not exist yet reads as an empty history. `keep` as HistoryReader's.
+Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep = {});
 
 // This user's history file (LANSCOPE_HISTORY, or the user's data folder);
 // empty when the environment names no place for it.

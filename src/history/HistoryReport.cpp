@@ -52,8 +52,9 @@ std::vector<HistoryRow> JoinHistory(std::vector<HistoryEvent> events) {
     return rows;
 }
 
-bool MatchesHistoryFilter(const HistoryRow& row, const HistoryFilter& filter) {
-    const HistoryEvent& event = row.event;
+namespace {
+
+bool MatchesEvent(const HistoryEvent& event, const HistoryFilter& filter) {
     if (filter.action && event.action != *filter.action) {
         return false;
     }
@@ -64,6 +65,19 @@ bool MatchesHistoryFilter(const HistoryRow& row, const HistoryFilter& filter) {
         if (ParseIpv4Strict(event.module.address) != filter.address) {
             return false;
         }
+    }
+    return true;
+}
+
+}  // namespace
+
+HistoryKeep HistoryFilterKeep(HistoryFilter filter) {
+    return [filter](const HistoryEvent& event) { return MatchesEvent(event, filter); };
+}
+
+bool MatchesHistoryFilter(const HistoryRow& row, const HistoryFilter& filter) {
+    if (!MatchesEvent(row.event, filter)) {
+        return false;
     }
     if (filter.since) {
         const auto time = ParseHistoryTime(row.time());

@@ -38,6 +38,10 @@ struct HistoryFilter {
     std::optional<HistoryAction> action;
 };
 bool MatchesHistoryFilter(const HistoryRow& row, const HistoryFilter& filter);
+// What one event decides alone (module and action: an outcome has those of
+// its start), for keeping only those events while reading a long history;
+// FilterHistory still decides on the joined rows.
+HistoryKeep HistoryFilterKeep(HistoryFilter filter);
 std::vector<HistoryRow> FilterHistory(std::vector<HistoryRow> rows, const HistoryFilter& filter);
 
 // "ok", "failed", "cancelled" or "no outcome recorded".

@@ -124,7 +124,6 @@ TEST(HistoryFile, AFolderThatCannotBeMadeIsAnErrorNamingTheFile) {
     const auto appended = AppendHistoryLine(path, FormatHistoryLine(Update("x")));
     ASSERT_FALSE(appended.ok());
     EXPECT_NE(appended.error().text.find(path), std::string::npos) << appended.error().text;
-    EXPECT_FALSE(ReadHistoryFile(path).ok());
 }
 
 std::chrono::system_clock::time_point At(std::int64_t ms) {

@@ -170,6 +170,21 @@ TEST(HistoryReader, ReadsAStream) {
     EXPECT_EQ(reading.warnings, std::vector<std::string>{"line 2: damaged, skipped"});
 }
 
+TEST(HistoryReader, KeepsOnlyTheEventsOfTheFilterAndStillTellsEveryDamagedLine) {
+    std::string text;
+    text += Line(UpdateEvent("a", "2026-12-08T10:00:00.000Z", HistoryResult::Started));
+    text += Line(SettingsEvent("b", "2026-12-08T10:00:01.000Z", HistoryResult::Ok));
+    text += "{\n";
+    text += Line(UpdateEvent("a", "2026-12-08T10:00:09.000Z", HistoryResult::Ok));
+    HistoryFilter filter;
+    filter.mac = ParseMac("02-4c-53-00-00-01");
+    const HistoryReading reading = ReadHistory(text, HistoryFilterKeep(filter));
+    ASSERT_EQ(reading.events.size(), 2u);
+    EXPECT_EQ(reading.events[0].result, HistoryResult::Started);
+    EXPECT_EQ(reading.events[1].result, HistoryResult::Ok);
+    EXPECT_EQ(reading.warnings, std::vector<std::string>{"line 3: damaged, skipped"});
+}
+
 TEST(HistoryTime, FormatsUtcWithMilliseconds) {
     using namespace std::chrono;
     const sys_days day = year{2028} / February / 29;

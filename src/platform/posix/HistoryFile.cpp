@@ -118,7 +118,7 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line) {
     return {};
 }
 
-Result<HistoryReading> ReadHistoryFile(const std::string& path) {
+Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep) {
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         if (errno == ENOENT) {
@@ -129,7 +129,7 @@ Result<HistoryReading> ReadHistoryFile(const std::string& path) {
     if (Lock(fd.get(), LOCK_SH) != 0) {
         return SystemError("lock", path, errno);
     }
-    HistoryReader reader;
+    HistoryReader reader(std::move(keep));
     std::array<char, 1 << 16> block;
     for (;;) {
         const ssize_t got = ::read(fd.get(), block.data(), block.size());

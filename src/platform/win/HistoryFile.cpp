@@ -154,7 +154,7 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line) {
     return {};
 }
 
-Result<HistoryReading> ReadHistoryFile(const std::string& path) {
+Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep) {
     FileHandle handle(CreateFileW(Wide(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -168,7 +168,7 @@ Result<HistoryReading> ReadHistoryFile(const std::string& path) {
     if (!LockWhole(handle.get(), 0)) {
         return SystemError("lock", path, GetLastError());
     }
-    HistoryReader reader;
+    HistoryReader reader(std::move(keep));
     std::array<char, 1 << 16> block;
     for (;;) {
         DWORD got = 0;
