@@ -228,15 +228,15 @@ TEST(ModulePicker, ListsRepliesSearchesAgainAndGivesTheChosenAddress) {
         }
         return count;
     };
-    EXPECT_TRUE(test::WaitUntil([&] { return requests() == 1; }));  // one on opening
+    EXPECT_TRUE(QTest::qWaitFor([&] { return requests() == 1; }));  // one on opening
     reply(test::kMacA, MakeIpv4(192, 0, 2, 11));
     reply(test::kMacB, MakeIpv4(192, 0, 2, 12));
-    ASSERT_TRUE(test::WaitUntil([&] { return list->model()->rowCount() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount() == 2; }));
     // Names too long for the picker's width share it, and both stay in view.
     (void)w.peer.sendTo(
         test::MakeReply(test::kMacC, 1, "Boiler room controller, north wing", "Simulated module"),
         kLoopback, picker.discovery().socket()->localPort());
-    ASSERT_TRUE(test::WaitUntil([&] { return list->model()->rowCount() == 3; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount() == 3; }));
     // (The picker as wide as the columns before the names, and as much more
     // as the names need in all, whatever the fonts.)
     const QFontMetrics metrics = list->fontMetrics();
@@ -251,10 +251,10 @@ TEST(ModulePicker, ListsRepliesSearchesAgainAndGivesTheChosenAddress) {
         << " in " << list->viewport()->width();
     test::Click(&picker, "searchAgainButton");
     EXPECT_EQ(list->model()->rowCount(), 0);
-    EXPECT_TRUE(test::WaitUntil([&] { return requests() == 1; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return requests() == 1; }));
     reply(test::kMacB, MakeIpv4(192, 0, 2, 12));
     reply(test::kMacB, MakeIpv4(192, 0, 2, 12));
-    ASSERT_TRUE(test::WaitUntil([&] { return list->model()->rowCount() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount() == 1; }));
     test::Screenshot(&picker, "module-picker");
     const QRect row = list->visualRect(list->model()->index(0, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
@@ -287,7 +287,7 @@ TEST(MainWindowUpdate, StopsDiscoveryForTheUpdateWindowAndStartsItAgain) {
     main.show();
     (void)w.peer.sendTo(test::MakeReply(test::kMacA, MakeIpv4(192, 0, 2, 11), "n", "x"), kLoopback,
                         main.socket()->localPort());
-    ASSERT_TRUE(test::WaitUntil([&] { return main.moduleList().size() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.moduleList().size() == 1; }));
     bool stoppedMeanwhile = false;
     Ipv4 shownAddress = 0;
     test::ModalHandler handler([&](QWidget* update) {

@@ -150,9 +150,9 @@ TEST(ConfigWindow, AutoIpIsOfferedOnlyWhileTheListHoldsOneModule) {
     EXPECT_FALSE(autoIp->isEnabled());
     AddReply(w.list, test::MakeReply(test::kMacA, 1, "a", ""), 1);
     AddReply(w.list, test::MakeReply(test::kMacB, 2, "b", ""), 2);
-    EXPECT_TRUE(test::WaitUntil([&] { return !autoIp->isEnabled(); }, 2s));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !autoIp->isEnabled(); }, 2000));
     w.list.remove(1);
-    EXPECT_TRUE(test::WaitUntil([&] { return autoIp->isEnabled(); }, 2s));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return autoIp->isEnabled(); }, 2000));
 
     w.prompt.answers = {true};
     QTest::mouseClick(autoIp, Qt::LeftButton);
@@ -165,7 +165,7 @@ TEST(ConfigWindow, AutoIpIsOfferedOnlyWhileTheListHoldsOneModule) {
 TEST(ConfigWindow, AutoIpAnsweredNoStillClosesWithOk) {
     ConfigWindow w;
     AddReply(w.list, test::MakeReply(test::kMacA, 1, "a", ""), 1);
-    ASSERT_TRUE(test::WaitUntil([&] { return w.button("autoIpButton")->isEnabled(); }, 2s));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.button("autoIpButton")->isEnabled(); }, 2000));
     w.prompt.answers = {false};
     QTest::mouseClick(w.button("autoIpButton"), Qt::LeftButton);
     EXPECT_TRUE(w.sender.sent.empty());

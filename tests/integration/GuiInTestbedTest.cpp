@@ -32,7 +32,7 @@ struct TestbedWindow : test::GuiServices {
         const auto deadline = std::chrono::steady_clock::now() + limit;
         while (std::chrono::steady_clock::now() < deadline) {
             QTest::mouseClick(button("searchButton"), Qt::LeftButton);
-            if (test::WaitUntil([&] { return list().findPrefix(prefix).has_value(); }, 1500ms)) {
+            if (QTest::qWaitFor([&] { return list().findPrefix(prefix).has_value(); }, 1500)) {
                 return true;
             }
         }
@@ -44,7 +44,7 @@ struct TestbedWindow : test::GuiServices {
 TEST(GuiInTestbed, ListsEverySimulatedModule) {
     TestbedWindow w;
     const auto expected = static_cast<std::size_t>(qEnvironmentVariableIntValue("TESTBED_MODULES"));
-    ASSERT_TRUE(test::WaitUntil([&] { return w.list().size() == expected; }, 10s))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.list().size() == expected; }, 10000))
         << w.list().size();
     EXPECT_EQ(w.list().text(0),
               "[02-4C-53-00-00-01]\t192.0.2.11\t\tLAN Module 1\tSimulated module");
@@ -53,8 +53,8 @@ TEST(GuiInTestbed, ListsEverySimulatedModule) {
 
 TEST(GuiInTestbed, NewAddressFromTheSettingsWindowShowsAfterSearch) {
     TestbedWindow w;
-    ASSERT_TRUE(test::WaitUntil(
-        [&] { return w.list().findPrefix("[02-4C-53-00-00-02]").has_value(); }, 10s));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return w.list().findPrefix("[02-4C-53-00-00-02]").has_value(); }, 10000));
     w.selectModule("[02-4C-53-00-00-02]");
     w.prompt.answers = {true};
     test::ModalHandler handler([](QWidget* settings) {
@@ -74,7 +74,7 @@ TEST(GuiInTestbed, NewAddressFromTheSettingsWindowShowsAfterSearch) {
 
 TEST(GuiInTestbed, AutoIpGivesTheOnlyModuleTheWorkstationAddressPlusTen) {
     TestbedWindow w;
-    ASSERT_TRUE(test::WaitUntil([&] { return w.list().size() == 1; }, 10s));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.list().size() == 1; }, 10000));
     ASSERT_EQ(HostIpv4Addresses(), std::vector<Ipv4>{MakeIpv4(192, 0, 2, 1)});
     w.prompt.answers = {true};
     test::ModalHandler handler([](QWidget* settings) {

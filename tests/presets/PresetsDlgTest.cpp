@@ -73,7 +73,7 @@ nlohmann::json ReadForm(CPresetsDlg& window, const char* expression) {
                                                 held = value;
                                                 read = true;
                                             });
-    if (!test::WaitUntil([&] { return read; })) {
+    if (!QTest::qWaitFor([&] { return read; })) {
         return {};
     }
     return nlohmann::json::parse(held.toString().toStdString(), nullptr, false);
@@ -149,7 +149,7 @@ TEST(PresetsInTestbed, FillsTheFormAsDataAndListsWhatItCouldNotWrite) {
             held = value;
             read = true;
         });
-    ASSERT_TRUE(test::WaitUntil([&] { return read; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return read; }));
     const auto values = nlohmann::json::parse(held.toString().toStdString());
     EXPECT_EQ(values["ip"], "10.0.0.1");
     EXPECT_EQ(values["host"], kInjection);  // byte for byte, as data
@@ -295,7 +295,7 @@ LinksFollowed FollowLinks(bool byUser) {
     QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool ok) { loads += ok ? 1 : 0; });
     LinksFollowed result;
     QTimer::singleShot(0, &window, [&] {
-        if (!test::WaitUntil([&] { return !prompt.shown.empty(); }, std::chrono::seconds(20))) {
+        if (!QTest::qWaitFor([&] { return !prompt.shown.empty(); }, 20000)) {
             return;
         }
         // More links than the pages' own redirects may take; each one leads
@@ -311,8 +311,7 @@ LinksFollowed FollowLinks(bool byUser) {
             page->runJavaScript(
                 QStringLiteral("var a=document.createElement('a'); a.href='/status.htm';"
                                "document.documentElement.appendChild(a); a.click();"));
-            if (!test::WaitUntil([&] { return loads > before || !window.isVisible(); },
-                                 std::chrono::seconds(10)) ||
+            if (!QTest::qWaitFor([&] { return loads > before || !window.isVisible(); }, 10000) ||
                 !window.isVisible()) {
                 return;
             }

@@ -13,7 +13,6 @@
 
 #include "settings/IniSettingsBackend.h"
 #include "support/RecordingPrompt.h"
-#include "support/Wait.h"
 #include "widgets/Services.h"
 
 namespace lanscope::test {

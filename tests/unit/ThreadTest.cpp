@@ -20,31 +20,42 @@ class ScriptedThread : public CThread {
         m_name = std::move(name);
     }
     ~ScriptedThread() override {
-        release = true;
+        finish();
         StopAndJoin();
     }
 
-    std::atomic<bool> release{false};
+    // Lets a body that takes no commands end.
+    void finish() {
+        release = true;
+        release.notify_all();
+    }
+
     std::atomic<bool> entered{false};
     bool ignoreStop = false;
 
   protected:
     std::uint32_t Run() override {
         entered = true;
-        while (!release) {
-            if (!ignoreStop && WaitForCommand(10) == kCmdStop) {
-                return 42;
-            }
-            std::this_thread::sleep_for(1ms);
+        if (ignoreStop || !m_notificationEnabled) {
+            release.wait(false);
+            return 7;
         }
-        return 7;
+        while (WaitForCommand(kInfinite) != kCmdStop) {
+        }
+        return 42;
     }
+
+  private:
+    std::atomic<bool> release{false};
 };
 
 // Counts the requests the thread sends.
 struct CountingSender : DiscoveryRequestSender {
     std::atomic<int> requests{0};
-    void sendDiscoveryRequest() override { ++requests; }
+    Result<std::size_t> SendDiscoveryRequest() override {
+        ++requests;
+        return kDiscoveryRequestSize;
+    }
 };
 
 template <class Condition>
@@ -107,7 +118,7 @@ TEST(CThread, StopWithAPollLimitGivesUpAndReports259) {
     EXPECT_FALSE(thread.Stop(exitCode, 3));
     EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
     EXPECT_EQ(exitCode, CThread::kStillActive);
-    thread.release = true;
+    thread.finish();
     EXPECT_TRUE(thread.Stop(exitCode, -1));
     EXPECT_EQ(exitCode, 7u);
 }
@@ -131,7 +142,7 @@ TEST(CThread, TailQueueingCoalescesOnlyWithTheNewestCommand) {
     EXPECT_TRUE(thread.QueueCommandFirst(3));
     EXPECT_EQ(queued(), (std::deque<std::uint32_t>{3, 2, 4, 5, 4}));
     EXPECT_FALSE(thread.QueueCommandFirst(0));
-    thread.release = true;
+    thread.finish();
 }
 
 TEST(CThread, QueueCommandFirstIsTakenBeforeOlderCommands) {
@@ -145,7 +156,7 @@ TEST(CThread, QueueCommandFirstIsTakenBeforeOlderCommands) {
     EXPECT_EQ(thread.WaitForCommand(0), 2u);
     EXPECT_EQ(thread.WaitForCommand(0), 5u);
     EXPECT_EQ(thread.WaitForCommand(0), CThread::kCmdTimeout);
-    thread.release = true;
+    thread.finish();
 }
 
 TEST(CThread, WithoutNotificationNothingIsQueuedAndWaitGivesZero) {
@@ -158,7 +169,7 @@ TEST(CThread, WithoutNotificationNothingIsQueuedAndWaitGivesZero) {
     EXPECT_TRUE(thread.QueueCommand(4, error));
     EXPECT_TRUE(thread.QueuedCommands().empty());
     EXPECT_EQ(thread.WaitForCommand(1000), CThread::kCmdNone);
-    thread.release = true;
+    thread.finish();
 }
 
 TEST(CThread, PauseAndResumeWithoutAThreadDoNothing) {
@@ -197,32 +208,40 @@ TEST(CThread, DestructorOfARunningThreadStopsAndJoinsIt) {
 // The request thread with a short pause after each request, so tests stay quick.
 constexpr auto kPause = 300ms;
 
+bool Paused(const CRequestThread& thread) {
+    return thread.GetStatus() == CRequestThread::kStatusPaused;
+}
+
+// Stops the thread and gives what it sent in all. A paused thread waits for a
+// command; one that sent on its own would do it on the turn after pausing,
+// which it takes before the stop queued here, so the count read after the
+// join holds every request the thread made without being asked.
+int SentUntilStopped(CRequestThread& thread, const CountingSender& sender) {
+    std::uint32_t exitCode = 1;
+    EXPECT_TRUE(thread.Stop(exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    return sender.requests;
+}
+
 TEST(CRequestThread, SendsExactlyOneRequestAfterStart) {
     CountingSender sender;
     CRequestThread thread(sender, kPause);
     thread.Start();
-    ASSERT_TRUE(Eventually([&] { return thread.GetStatus() == CRequestThread::kStatusPaused; }));
-    std::this_thread::sleep_for(kPause * 2);
-    EXPECT_EQ(sender.requests, 1);
-    std::uint32_t exitCode = 1;
-    EXPECT_TRUE(thread.Stop(exitCode));
-    EXPECT_EQ(exitCode, 0u);
+    ASSERT_TRUE(Eventually([&] { return Paused(thread); }));
+    EXPECT_EQ(SentUntilStopped(thread, sender), 1);
 }
 
 TEST(CRequestThread, EachResumeWhilePausedSendsOneMore) {
     CountingSender sender;
     CRequestThread thread(sender, kPause);
     thread.Start();
-    ASSERT_TRUE(Eventually([&] { return thread.GetStatus() == CRequestThread::kStatusPaused; }));
+    ASSERT_TRUE(Eventually([&] { return Paused(thread); }));
     thread.Resume();
     thread.Resume();  // coalesced with the one before
-    ASSERT_TRUE(Eventually([&] { return sender.requests == 2; }));
-    ASSERT_TRUE(Eventually([&] { return thread.GetStatus() == CRequestThread::kStatusPaused; }));
-    std::this_thread::sleep_for(kPause * 2);
-    EXPECT_EQ(sender.requests, 2);
-
+    ASSERT_TRUE(Eventually([&] { return sender.requests == 2 && Paused(thread); }));
     thread.Resume();
-    ASSERT_TRUE(Eventually([&] { return sender.requests == 3; }));
+    ASSERT_TRUE(Eventually([&] { return sender.requests == 3 && Paused(thread); }));
+    EXPECT_EQ(SentUntilStopped(thread, sender), 3);
 }
 
 TEST(CRequestThread, ResumeDuringTheSleepAfterARequestSendsNothingMore) {
@@ -231,19 +250,20 @@ TEST(CRequestThread, ResumeDuringTheSleepAfterARequestSendsNothingMore) {
     thread.Start();
     ASSERT_TRUE(Eventually([&] { return sender.requests == 1; }));
     thread.Resume();  // the thread is still sleeping after its request
-    std::this_thread::sleep_for(kPause * 3);
-    EXPECT_EQ(sender.requests, 1);
-    EXPECT_EQ(thread.GetStatus(), CRequestThread::kStatusPaused);
+    ASSERT_TRUE(Eventually([&] { return Paused(thread); }));
+    EXPECT_EQ(SentUntilStopped(thread, sender), 1);
 }
 
 TEST(CRequestThread, APausedThreadDoesNotSpin) {
     CountingSender sender;
     CRequestThread thread(sender, 10ms);
     thread.Start();
-    ASSERT_TRUE(Eventually([&] { return thread.GetStatus() == CRequestThread::kStatusPaused; }));
+    ASSERT_TRUE(Eventually([&] { return Paused(thread); }));
     const auto before = thread.LoopTurns();
-    std::this_thread::sleep_for(1s);
-    EXPECT_LE(thread.LoopTurns() - before, 5u);
+    // Spinning shows only over time: at any one instant a waiting thread and
+    // a busy one look alike. So this waits a bounded time for turns that must
+    // not come; a spinning thread makes thousands in it.
+    EXPECT_FALSE(Eventually([&] { return thread.LoopTurns() - before > 5; }, 300ms));
 }
 
 TEST(CRequestThread, IsRegisteredUnderItsNameWhileRunning) {
