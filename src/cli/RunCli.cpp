@@ -6,8 +6,10 @@
 #include <ostream>
 #include <sstream>
 
-#include "common/Version.h"
 #include "cli/Commands.h"
+#include "common/Version.h"
+#include "history/HistoryFile.h"
+#include "history/HistoryRecorder.h"
 #include "platform/AddressProbe.h"
 #include "platform/Console.h"
 #include "platform/ConsolePrompt.h"
@@ -69,6 +71,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     app.set_version_flag("--version", std::string("lanscope-cli ") + version::kProductVersion);
     bool assumeYes = false;
     app.add_flag("--yes", assumeYes, "Answer yes to every question");
+    bool noHistory = false;
+    const std::string noHistoryHelp = "Record nothing in the service history";
+    app.add_flag("--no-history", noHistory, noHistoryHelp);
 
     DiscoverOptions discover;
     auto* discoverCommand = app.add_subcommand(
@@ -163,6 +168,25 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     infoCommand->add_option("IN", info.input, "S-record file")->required()->type_name("");
     infoCommand->add_flag("--json", info.json, "Print as JSON");
 
+    HistoryOptions history;
+    auto* historyCommand = app.add_subcommand(
+        "history",
+        "Show the service history: every update, saved image and settings change, with its "
+        "outcome");
+    historyCommand->add_option("--mac", history.mac, "Only this module's events")->type_name("MAC");
+    AddAddressOption(*historyCommand, "--address", history.address,
+                     "Only events of the module at this address");
+    historyCommand
+        ->add_option("--since", history.since,
+                     "Only events from this date (YYYY-MM-DD) or time (YYYY-MM-DDTHH:MM:SS, UTC "
+                     "unless it ends in +hh:mm or -hh:mm) on")
+        ->type_name("DATE");
+    historyCommand
+        ->add_option("--action", history.action, "Only updates, settings changes or saved images")
+        ->type_name("update|settings|save");
+    auto* historyJson = historyCommand->add_flag("--json", history.json, "Print as JSON");
+    historyCommand->add_flag("--csv", history.csv, "Print as CSV")->excludes(historyJson);
+
     PresetCheckOptions presetCheck;
     auto* presetCheckCommand = app.add_subcommand(
         "preset-check", "Show what a preset file would write into a module's web form");
@@ -218,6 +242,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     // Before the subcommand or after it, as people type it.
     for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
         command->add_flag("--yes", assumeYes, "Answer yes to every question");
+        command->add_flag("--no-history", noHistory, noHistoryHelp);
     }
 
     try {
@@ -241,9 +266,25 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         }
     }
 
+    FileHistoryRecorder recorder(ThisUsersHistoryFile(),
+                                 HistoryIdentityOfThisProcess(kHistoryProgramCli), true);
+    // A history that cannot be written never fails the work: one line says
+    // so once the command is done, and its exit code stands.
+    struct HistoryFailureNote {
+        FileHistoryRecorder& recorder;
+        std::ostream& err;
+        ~HistoryFailureNote() {
+            if (const auto failure = recorder.takeFailure()) {
+                err << "lanscope-cli: " << failure->text << '\n';
+            }
+        }
+    } historyFailureNote{recorder, err};
+
     ConsolePrompt prompt(err, assumeYes);
     PollLoop loop;
     CliContext context{out, err, prompt, loop, {}, HostIpv4Addresses};
+    context.history = noHistory ? nullptr : &recorder;
+    context.historyFile = recorder.path();
     context.addressAnswers = [](Ipv4 address) {
         return AddressAnswers(address, std::chrono::seconds(1));
     };
@@ -285,6 +326,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     if (*infoCommand) {
         return RunInfo(info, context);
+    }
+    if (*historyCommand) {
+        return RunHistory(history, context);
     }
     if (*presetCheckCommand) {
         return RunPresetCheck(presetCheck, context);
