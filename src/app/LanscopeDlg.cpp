@@ -6,15 +6,16 @@
 #include <QKeyEvent>
 #include <QShortcut>
 #include <QTimer>
-#include <fstream>
 
 #include "app/Messages.h"
+#include "common/AtomicFile.h"
 #include "config/LanscopeConfigDlg.h"
 #include "discovery/ListExport.h"
 #include "platform/QtEventLoop.h"
 #include "ui_LanscopeDlg.h"
 #include "update/AutoUpdateDlg.h"
 #include "widgets/AboutBox.h"
+#include "widgets/EightBitText.h"
 #include "widgets/LanscopeHelpDlg.h"
 #include "widgets/ModuleListView.h"
 #include "widgets/QtFileChooser.h"
@@ -43,26 +44,21 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
     m_ui->setupUi(this);
 
     installWindowMenu();
-    setWindowTitle(QString::fromLatin1(messages::kMainTitle));
-    setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
+    setWindowTitle(UiText(messages::kMainTitle));
 
-    m_ui->exitButton->setToolTip(messages::kTipExit);
-    m_ui->helpButton->setToolTip(messages::kTipHelp);
-    m_ui->configurationButton->setToolTip(messages::kTipConfiguration);
-    m_ui->updateSoftwareButton->setToolTip(messages::kTipUpdate);
-    m_ui->webInterfaceButton->setToolTip(messages::kTipWebInterface);
-    m_ui->presetsButton->setToolTip(messages::kTipPresets);
+    m_ui->exitButton->setToolTip(UiText(messages::kTipExit));
+    m_ui->helpButton->setToolTip(UiText(messages::kTipHelp));
+    m_ui->configurationButton->setToolTip(UiText(messages::kTipConfiguration));
+    m_ui->updateSoftwareButton->setToolTip(UiText(messages::kTipUpdate));
+    m_ui->webInterfaceButton->setToolTip(UiText(messages::kTipWebInterface));
+    m_ui->presetsButton->setToolTip(UiText(messages::kTipPresets));
 
     m_view = std::make_unique<ModuleListView>(
         *m_ui->list, m_discovery.list(), [](std::string_view line) { return LastColumn(line); },
-        QString::fromLatin1(messages::kTipList));
+        UiText(messages::kTipList));
     connect(m_view.get(), &ModuleListView::lineActivated, this, [this] { OpenWebInterface(); });
-    QTimer::singleShot(m_services.emptyHintDelay, this, [this] {
-        m_view->showEmptyHint(QString::fromLatin1(messages::kNoModuleHint));
-    });
-    QTimer::singleShot(m_services.emptyHintDelay, this, [this] {
-        m_view->showEmptyHint(QString::fromLatin1(messages::kNoModuleHint));
-    });
+    QTimer::singleShot(m_services.emptyHintDelay, this,
+                       [this] { m_view->showEmptyHint(UiText(messages::kNoModuleHint)); });
     installListMenu();
 
     connect(m_ui->searchButton, &QPushButton::clicked, this, &CLanscopeDlg::onSearchClicked);
@@ -112,18 +108,15 @@ void CLanscopeDlg::installListMenu() {
             QString::fromStdString(ModuleLinesText(moduleList(), rows)));
     });
     connect(save, &QAction::triggered, this, [this] {
-        const auto path = FilesOrDesktop(m_services.files).chooseListFile();
+        const auto path = m_services.files->chooseListFile();
         if (!path) {
             return;
         }
         const bool json =
             QString::fromStdString(*path).endsWith(QStringLiteral(".json"), Qt::CaseInsensitive);
         const std::string text = json ? ModuleListJson(moduleList()) : ModuleListCsv(moduleList());
-        std::ofstream file(*path, std::ios::binary | std::ios::trunc);
-        file << text;
-        file.close();
-        if (!file) {
-            m_services.prompt.message("Cannot write " + *path + ".",
+        if (auto written = WriteFileAtomically(*path, text); !written) {
+            m_services.prompt.message("Cannot write " + *path + ".\n" + written.error().text,
                                       QApplication::applicationName().toStdString(),
                                       PromptIcon::Exclamation);
         }

@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
 
     // Before any window or socket: a second start during this one's start-up
     // (or while it shows a message) must find the name taken.
-    SingleInstance instance(QString::fromLatin1(messages::kMainTitle));
+    SingleInstance instance(UiText(messages::kMainTitle));
     if (!instance.claim()) {
         // The first instance was raised, but nothing was updated: a script
         // that asked for an update must not read success.
@@ -124,12 +124,14 @@ int main(int argc, char** argv) {
     SettingsStore settings(*backend);
     GuiPrompt prompt;
     DesktopUrlOpener urlOpener;
-    AppServices services{prompt, settings, urlOpener, HostIpv4Addresses};
-#ifdef LANSCOPE_WITH_PRESETS
+    QtFileChooser files;
     PassDlgCredentials credentials;
+    AppServices services{prompt, settings, urlOpener, HostIpv4Addresses};
+    services.files = &files;
+    services.credentials = &credentials;
+#ifdef LANSCOPE_WITH_PRESETS
     services.openPresets = [&](QWidget* owner, const std::string& line) {
-        CPresetsConfigDlg presets(line, prompt, settings, FilesOrDesktop(nullptr), credentials,
-                                  owner);
+        CPresetsConfigDlg presets(line, prompt, settings, files, credentials, owner);
         presets.exec();
     };
 #endif

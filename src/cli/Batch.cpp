@@ -30,6 +30,7 @@ Target TargetOf(const ModuleList& list, std::size_t row, const std::string& give
     target.given = given;
     target.mac = list.record(row).mac();
     target.name = EightBitToUtf8(columns.name);
+    target.name2 = EightBitToUtf8(columns.name2);
     // The address it answered from: a module on DHCP reports none of its own.
     target.address = ParseIpv4Strict(columns.address).value_or(list.record(row).address());
     return target;
@@ -217,6 +218,11 @@ int ExitCodeOf(const std::vector<ModuleResult>& results) {
                        [](const ModuleResult& result) { return result.ok; })
                ? kExitOk
                : kExitFailed;
+}
+
+HistoryModule HistoryModuleOf(const Target& target) {
+    return {target.mac ? FormatMacPlain(*target.mac) : std::string(), FormatIpv4(target.address),
+            target.name, target.name2};
 }
 
 }  // namespace lanscope::cli

@@ -7,6 +7,7 @@
 
 #include "cli/Commands.h"
 #include "discovery/Datagrams.h"
+#include "history/History.h"
 
 namespace lanscope::cli {
 
@@ -16,7 +17,11 @@ struct Target {
     Ipv4 address = 0;
     std::optional<MacAddress> mac;
     std::string name;  // UTF-8, when a discovery found the module
+    std::string name2;
 };
+
+// The module as the service history records it.
+HistoryModule HistoryModuleOf(const Target& target);
 
 struct TargetRequest {
     std::vector<std::string> names;  // addresses and hardware addresses

@@ -183,6 +183,7 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
         const ModuleRecord& record = session.list().record(*found);
         const auto columns = SplitListLine(session.list().text(*found));
         result.target.name = EightBitToUtf8(columns.name);
+        result.target.name2 = EightBitToUtf8(columns.name2);
         // The address it answers from: a module on DHCP has none of its own.
         result.target.address = ParseIpv4Strict(columns.address).value_or(record.address());
         if (row.leaveAsIs) {

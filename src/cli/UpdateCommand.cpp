@@ -99,11 +99,13 @@ UpdateRunSettings SettingsFor(Ipv4 module, const UpdateOptions& options) {
 }
 
 // One module, with a progress bar and a line on the outcome.
-int UpdateOne(Ipv4 module, const UpdateOptions& options, CliContext& context) {
+int UpdateOne(const Target& target, const UpdateOptions& options, CliContext& context) {
+    const Ipv4 module = target.address;
     ConsoleCredentials credentials(context.err, options.user, options.password);
     const UpdateRunSettings settings = SettingsFor(module, options);
     UpdateSession session(settings, context.prompt, credentials, context.loop, kCaption,
                           context.updateEndpoints, options.tick);
+    session.recordTo(context.history, HistoryModuleOf(target));
 
     ProgressPrinter progress(ProgressOf(context));
     ResendNotices resends(module);
@@ -181,6 +183,7 @@ struct Job {
                   port, options.tick),
           resends(target.address) {
         result.target = target;
+        session.recordTo(context.history, HistoryModuleOf(target));
     }
 
     ModulePrompt prompt;
@@ -331,7 +334,7 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
     }
     const bool batch = targets->size() > 1 || options.all || options.json;
     if (!batch) {
-        return UpdateOne(targets->front().address, options, context);
+        return UpdateOne(targets->front(), options, context);
     }
     return UpdateMany(*targets, options, context);
 }

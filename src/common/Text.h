@@ -20,6 +20,8 @@ std::string EightBitToUtf8(std::string_view bytes);
 // The platform layer may name another code page for what is not UTF-8 (the
 // active code page on Windows, where the texts come from the same system).
 // The decoder gets text that is not valid UTF-8 and returns UTF-8.
+// Process-wide on purpose, like the code page it stands for: set once at
+// start-up, before any thread, and never again.
 using EightBitDecoder = std::string (*)(std::string_view bytes);
 void SetEightBitDecoder(EightBitDecoder decoder);
 
@@ -27,6 +29,7 @@ void SetEightBitDecoder(EightBitDecoder decoder);
 // page on Windows) made a path the file system functions take. Windows'
 // narrow names are not what std::filesystem makes of a narrow string, so the
 // platform layer names the conversion there; elsewhere it is the bytes.
+// Process-wide on purpose, as the code page is: set once at start-up.
 using PathDecoder = std::filesystem::path (*)(const std::string& name);
 void SetPathDecoder(PathDecoder decoder);
 std::filesystem::path FileSystemPath(const std::string& name);

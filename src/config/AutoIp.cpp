@@ -53,7 +53,7 @@ bool AutoIpUpdate(ModuleRecord& record, const std::vector<Ipv4>& hostAddresses, 
     }
     record.setAddress(AutoIpAddressFor(hostAddresses.front()));
     record.setMask(kAutoIpMask);
-    sender.sendConfiguration(record);
+    (void)sender.SendConfiguration(record);
     return true;
 }
 
@@ -74,7 +74,7 @@ void WriteSettings(ModuleRecord& record, const NetworkSettings& settings,
     record.setMask(settings.mask);
     record.setGateway(settings.gateway);
     record.setDns(settings.dns);
-    sender.sendConfiguration(record);
+    (void)sender.SendConfiguration(record);
 }
 
 }  // namespace lanscope

@@ -6,6 +6,7 @@
 #include "config/Messages.h"
 #include "platform/QtEventLoop.h"
 #include "ui_IdFindDlg.h"
+#include "widgets/EightBitText.h"
 #include "widgets/ModuleListModel.h"
 #include "widgets/ModuleListView.h"
 
@@ -16,14 +17,14 @@ CIdFindDlg::CIdFindDlg(Prompt& prompt, FerroxEndpoints endpoints, QWidget* paren
       m_ui(std::make_unique<Ui::CIdFindDlg>()),
       m_discovery(prompt, QtEventLoop::instance(), endpoints) {
     m_ui->setupUi(this);
-    setWindowTitle(QString::fromLatin1(messages::kFindTitle));
-    m_ui->okButton->setToolTip(QString::fromLatin1(messages::kTipFindOk));
-    m_ui->cancelButton->setToolTip(QString::fromLatin1(messages::kTipFindCancel));
-    m_ui->searchAgainButton->setToolTip(QString::fromLatin1(messages::kTipSearchAgain));
+    setWindowTitle(UiText(messages::kFindTitle));
+    m_ui->okButton->setToolTip(UiText(messages::kTipFindOk));
+    m_ui->cancelButton->setToolTip(UiText(messages::kTipFindCancel));
+    m_ui->searchAgainButton->setToolTip(UiText(messages::kTipSearchAgain));
     m_view = std::make_unique<ModuleListView>(
         *m_ui->list, m_discovery.list(),
         [](std::string_view line) { return TextAfterThreeSpaces(line); },
-        QString::fromLatin1(messages::kTipFindList));
+        UiText(messages::kTipFindList));
     m_view->model().setHeaders({QStringLiteral("MAC"), QStringLiteral("IP"), QStringLiteral("DHCP"),
                                 QStringLiteral("Location"), QString()});
     connect(m_view.get(), &ModuleListView::lineActivated, this, &CIdFindDlg::accept);

@@ -4,6 +4,7 @@
 
 #include "config/Messages.h"
 #include "ui_LanscopeConfigDlg.h"
+#include "widgets/EightBitText.h"
 #include "widgets/LanscopeHelpDlg.h"
 
 namespace lanscope {
@@ -18,15 +19,14 @@ CLanscopeConfigDlg::CLanscopeConfigDlg(Prompt& prompt,
       m_parentList(parentList) {
     m_ui->setupUi(this);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
     m_ui->baudrateCombo->addItems(
         {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"});
 
-    m_ui->cancelButton->setToolTip(messages::kTipCancel);
-    m_ui->staticButton->setToolTip(messages::kTipStatic);
-    m_ui->autoIpButton->setToolTip(messages::kTipAutoIp);
-    m_ui->helpButton->setToolTip(messages::kTipHelp);
-    m_ui->dhcpButton->setToolTip(messages::kTipDhcp);
+    m_ui->cancelButton->setToolTip(UiText(messages::kTipCancel));
+    m_ui->staticButton->setToolTip(UiText(messages::kTipStatic));
+    m_ui->autoIpButton->setToolTip(UiText(messages::kTipAutoIp));
+    m_ui->helpButton->setToolTip(UiText(messages::kTipHelp));
+    m_ui->dhcpButton->setToolTip(UiText(messages::kTipDhcp));
 
     for (IpAddressEdit* edit : {m_ui->ipEdit, m_ui->maskEdit, m_ui->gatewayEdit, m_ui->dnsEdit}) {
         connect(edit, &IpAddressEdit::fieldChanged, this, &CLanscopeConfigDlg::onFieldChanged);
@@ -50,8 +50,7 @@ void CLanscopeConfigDlg::SetModule(ConfigurationSender& socket, ModuleRecord& re
     m_socket = &socket;
     m_record = &record;
     m_loaded = LoadedSettings(record);
-    const auto mac = FormatMacBracketed(record.mac());
-    m_ui->macValue->setText(QString::fromStdString(mac.substr(1, mac.size() - 2)));
+    m_ui->macValue->setText(QString::fromStdString(FormatMacPlain(record.mac())));
 }
 
 void CLanscopeConfigDlg::showEvent(QShowEvent* event) {

@@ -49,13 +49,8 @@ class FerroxSocket : public DiscoveryRequestSender, public ConfigurationSender {
     std::uint16_t localPort() const;
 
     // Callable from any thread.
-    Result<std::size_t> SendDiscoveryRequest();
-    Result<std::size_t> SendConfiguration(const ModuleRecord& record);
-
-    // The same sends for the request thread and the settings windows, which
-    // do not look at the result.
-    void sendDiscoveryRequest() override { (void)SendDiscoveryRequest(); }
-    void sendConfiguration(const ModuleRecord& record) override { (void)SendConfiguration(record); }
+    Result<std::size_t> SendDiscoveryRequest() override;
+    Result<std::size_t> SendConfiguration(const ModuleRecord& record) override;
 
     // Ends sending for good (before the thread that sends is stopped).
     void ShutdownSend();

@@ -376,7 +376,7 @@ std::uint32_t CRequestThread::Run() {
         switch (WaitForCommand(timeout)) {
             case kCmdTimeout:
                 if (GetStatus() != kStatusPaused) {
-                    m_socket.sendDiscoveryRequest();
+                    (void)m_socket.SendDiscoveryRequest();
                     std::this_thread::sleep_for(m_pauseAfterRequest);
                     Pause();
                 }

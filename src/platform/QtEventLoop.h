@@ -15,7 +15,9 @@ class QtEventLoop : public EventLoop {
                                              Callback onTimeout) override;
     bool runUntil(std::chrono::milliseconds timeout, const std::function<bool()>& done) override;
 
-    // The one every window shares.
+    // The one every window shares: Qt runs one event loop per thread, and the
+    // windows all live on the main thread, so this is process-wide on
+    // purpose, as QCoreApplication::instance() is.
     static QtEventLoop& instance();
 
   private:

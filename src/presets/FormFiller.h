@@ -18,7 +18,9 @@ struct PresetsRunState {
     int loginErrors = 0;
     bool formFilled = false;
 };
-// The program's one state; tests make their own.
+// The program's one state, process-wide on purpose: the login errors count
+// for the whole run of the program, whichever window saw them. Windows take
+// it as a parameter, so tests hand in their own.
 PresetsRunState& ProgramPresetsState();
 
 // The module address the presets window takes from a list line: the text

@@ -10,7 +10,6 @@
 #include "ui_AutoUpdateDlg.h"
 #include "update/AutoUpdateOptions.h"
 #include "update/Messages.h"
-#include "update/PassDlg.h"
 #include "update/UpdateDlg.h"
 #include "widgets/AboutBox.h"
 #include "widgets/EightBitText.h"
@@ -19,13 +18,6 @@
 #include "widgets/QtFileChooser.h"
 
 namespace lanscope {
-
-namespace {
-
-// What the window uses where the services name nothing else.
-PassDlgCredentials g_credentialsWindow;
-
-}  // namespace
 
 CAutoUpdateDlg::CAutoUpdateDlg(const std::string& text, AppServices& services, QWidget* parent,
                                bool standAlone)
@@ -54,13 +46,13 @@ CAutoUpdateDlg::CAutoUpdateDlg(const std::string& text, AppServices& services, Q
         }
     }
 
-    m_ui->updateButton->setToolTip(QString::fromLatin1(messages::kTipUpdateButton));
-    m_ui->exitButton->setToolTip(QString::fromLatin1(messages::kTipQuit));
-    m_ui->helpButton->setToolTip(QString::fromLatin1(messages::kTipMoreHelp));
-    m_ui->fileEdit->setToolTip(QString::fromLatin1(messages::kTipFileName));
-    m_ui->browseButton->setToolTip(QString::fromLatin1(messages::kTipBrowse));
-    m_ui->rebootCheck->setToolTip(QString::fromLatin1(messages::kTipReboot));
-    m_ui->findButton->setToolTip(QString::fromLatin1(messages::kTipFind));
+    m_ui->updateButton->setToolTip(UiText(messages::kTipUpdateButton));
+    m_ui->exitButton->setToolTip(UiText(messages::kTipQuit));
+    m_ui->helpButton->setToolTip(UiText(messages::kTipMoreHelp));
+    m_ui->fileEdit->setToolTip(UiText(messages::kTipFileName));
+    m_ui->browseButton->setToolTip(UiText(messages::kTipBrowse));
+    m_ui->rebootCheck->setToolTip(UiText(messages::kTipReboot));
+    m_ui->findButton->setToolTip(UiText(messages::kTipFind));
 
     connect(m_ui->updateButton, &QPushButton::clicked, this, &CAutoUpdateDlg::RunUpdate);
     connect(m_ui->exitButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -83,8 +75,7 @@ CAutoUpdateDlg::CAutoUpdateDlg(const std::string& text, AppServices& services, Q
         });
         m_ui->findButton->setVisible(true);
     }
-    setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
-    setWindowTitle(QString::fromLatin1(messages::kMainTitle));
+    setWindowTitle(UiText(messages::kMainTitle));
 }
 
 CAutoUpdateDlg::~CAutoUpdateDlg() {
@@ -163,10 +154,8 @@ void CAutoUpdateDlg::RunUpdate() {
     settings.description = m_description;
     settings.saveToFile = m_bSave;
     settings.saveFile = m_strSaveFile;
-    CredentialsSource& credentials =
-        m_services.credentials != nullptr ? *m_services.credentials : g_credentialsWindow;
-    CUpdateDlg progress(settings, m_services.prompt, credentials, this, m_services.updateEndpoints,
-                        m_services.updateTick);
+    CUpdateDlg progress(settings, m_services.prompt, *m_services.credentials, this,
+                        m_services.updateEndpoints, m_services.updateTick);
     if (progress.exec() == QDialog::Accepted) {
         if (!m_bAuto) {
             m_services.settings.SaveFileDir(m_strFileName);
@@ -185,7 +174,7 @@ void CAutoUpdateDlg::closeWith(int result) {
 }
 
 void CAutoUpdateDlg::onBrowse() {
-    FileChooser& files = FilesOrDesktop(m_services.files);
+    FileChooser& files = *m_services.files;
     const auto chosen = files.chooseImageFile(m_services.settings.LoadFileDir());
     if (!chosen) {
         return;
@@ -196,7 +185,7 @@ void CAutoUpdateDlg::onBrowse() {
 }
 
 void CAutoUpdateDlg::onSaveBrowse() {
-    FileChooser& files = FilesOrDesktop(m_services.files);
+    FileChooser& files = *m_services.files;
     const auto chosen = files.chooseSaveFile(m_services.settings.LoadFileDir(), m_fileTitle);
     if (!chosen) {
         return;

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "common/Prompt.h"
+#include "discovery/Datagrams.h"
 #include "platform/EventLoop.h"
 #include "platform/UdpSocket.h"
 #include "update/UpdateProtocol.h"
@@ -17,8 +18,8 @@ namespace lanscope {
 // 20034 at both ends, tests on loopback use ephemeral ports.
 struct UpdateEndpoints {
     Ipv4 bindAddress = 0;
-    std::uint16_t bindPort = 20034;
-    std::uint16_t modulePort = 20034;
+    std::uint16_t bindPort = kFerroxPort;
+    std::uint16_t modulePort = kFerroxPort;
 };
 
 // The datagram socket of update runs: requests to the module's port 20034,

@@ -15,7 +15,6 @@ CUpdateDlg::CUpdateDlg(UpdateRunSettings settings, Prompt& prompt, CredentialsSo
       m_session(std::move(settings), prompt, credentials, QtEventLoop::instance(),
                 QApplication::applicationName().toStdString(), endpoints, tick) {
     m_ui->setupUi(this);
-    setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &CUpdateDlg::reject);
     m_session.changed = [this] { onChanged(); };
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "discovery/Datagrams.h"
+
 namespace lanscope {
 
 namespace {
@@ -20,10 +22,7 @@ std::uint32_t Get32(std::span<const std::uint8_t> datagram, std::size_t at) {
 std::vector<std::uint8_t> Header(std::size_t size, std::uint8_t type, std::uint32_t transferId,
                                  std::uint32_t address, std::uint32_t value) {
     std::vector<std::uint8_t> datagram(size, 0);
-    datagram[0] = 'Q';
-    datagram[1] = 'A';
-    datagram[2] = 'R';
-    datagram[3] = 'N';
+    std::copy(kWorkstationMagic.begin(), kWorkstationMagic.end(), datagram.begin());
     datagram[4] = kUpdateProtocolLetter;
     datagram[5] = type;
     Put32(datagram, 8, transferId);
@@ -94,10 +93,7 @@ std::vector<std::uint8_t> BuildUpdateReply(UpdateReplyType type, std::uint32_t t
                                            const std::string& platform) {
     auto datagram = Header(platform.empty() ? 24 : 24 + platform.size() + 1,
                            static_cast<std::uint8_t>(type), transferId, address, value);
-    datagram[0] = 'Q';
-    datagram[1] = 'O';
-    datagram[2] = 'L';
-    datagram[3] = 'T';
+    std::copy(kModuleMagic.begin(), kModuleMagic.end(), datagram.begin());
     std::copy(platform.begin(), platform.end(), datagram.begin() + 24);
     return datagram;
 }

@@ -1,5 +1,7 @@
 #include "update/UpdateSession.h"
 
+#include <algorithm>
+
 #include "platform/NativePath.h"
 
 namespace lanscope {
@@ -29,6 +31,11 @@ UpdateSession::UpdateSession(UpdateRunSettings settings, Prompt& prompt,
     m_shared = &shared;
 }
 
+void UpdateSession::recordTo(HistorySink* history, HistoryModule module) {
+    m_history = history;
+    m_module = std::move(module);
+}
+
 UpdateSession::~UpdateSession() {
     if (m_run) {
         m_run->changed = nullptr;
@@ -41,17 +48,50 @@ UpdateOutcome UpdateSession::start() {
         return outcome();
     }
     m_started = true;
+    HistoryEvent event;
+    event.module = m_module;
+    event.action = m_settings.saveToFile ? HistoryAction::Save : HistoryAction::Update;
     auto prepared = PrepareUpdate(m_settings, NativePath);
     if (!prepared) {
         ShowLoadFailure(prepared.error(), m_prompt, m_caption);
+        if (m_settings.saveToFile) {
+            event.save.emplace();
+            event.save->source = m_settings.imageFile;
+            event.save->target = m_settings.saveFile;
+        } else {
+            event.update.emplace();
+            event.update->file = m_settings.imageFile;
+            event.update->restart = m_settings.restart;
+        }
+        event.result = HistoryResult::Failed;
+        event.message = m_prompt.last;
+        RecordHistory(m_history, std::move(event));
         end(UpdateOutcome::Cancel);
         return m_outcome;
     }
     m_image = std::move(prepared->image);
     if (prepared->saved) {
+        event.save = HistorySave{m_settings.imageFile, m_settings.saveFile, m_image->base,
+                                 m_image->length, m_image->checksum};
+        event.result = HistoryResult::Ok;
+        RecordHistory(m_history, std::move(event));
         end(UpdateOutcome::Ok);
         return m_outcome;
     }
+    event.update = HistoryUpdate{m_settings.imageFile,
+                                 m_image->base,
+                                 m_image->length,
+                                 m_image->checksum,
+                                 m_image->platform,
+                                 m_settings.restart,
+                                 0,
+                                 0.0};
+    if (m_history != nullptr) {
+        // Written before the first request: a run that never ends (the
+        // program killed) still leaves its start.
+        m_startEvent = m_history->record(std::move(event));
+    }
+    m_transferStart = std::chrono::steady_clock::now();
 
     m_run = std::make_unique<UpdateRun>(*m_image, m_settings.restart, m_prompt, m_credentials,
                                         m_caption, SteadyMilliseconds);
@@ -89,6 +129,7 @@ void UpdateSession::cancel() {
 void UpdateSession::onRunChanged() {
     if (m_run->outcome() != UpdateOutcome::Running) {
         stop();
+        recordOutcome();
     }
     if (changed) {
         changed();
@@ -104,6 +145,27 @@ void UpdateSession::end(UpdateOutcome outcome) {
     if (changed) {
         changed();
     }
+}
+
+void UpdateSession::recordOutcome() {
+    if (!m_startEvent) {
+        return;
+    }
+    HistoryEvent started = std::move(*m_startEvent);
+    m_startEvent.reset();  // once
+    const bool ok = m_run->outcome() == UpdateOutcome::Ok;
+    // A run that ends without a word to the user was stopped by the user
+    // (Cancel, or no credentials given); one that said why has failed.
+    const HistoryResult result = ok                      ? HistoryResult::Ok
+                                 : m_prompt.last.empty() ? HistoryResult::Cancelled
+                                                         : HistoryResult::Failed;
+    HistoryEvent event = HistoryOutcome(std::move(started), result, m_prompt.last);
+    const std::uint32_t reached = std::max(m_run->currentAddress(), m_image->base);
+    event.update->ackBytes =
+        ok ? m_image->length : std::min<std::uint64_t>(reached - m_image->base, m_image->length);
+    event.update->seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - m_transferStart).count();
+    m_history->record(std::move(event));
 }
 
 void UpdateSession::stop() {

@@ -9,6 +9,7 @@
 
 #include "common/CredentialsSource.h"
 #include "common/Prompt.h"
+#include "history/History.h"
 #include "platform/EventLoop.h"
 #include "update/FerroxUpdateSocket.h"
 #include "update/PrepareUpdate.h"
@@ -37,6 +38,11 @@ class UpdateSession {
     UpdateSession(const UpdateSession&) = delete;
     UpdateSession& operator=(const UpdateSession&) = delete;
 
+    // Records the work in the service history: an update when it starts and
+    // again with its outcome, a saved image or a file that did not load once.
+    // `module` is the module as the list showed it. Call before start.
+    void recordTo(HistorySink* history, HistoryModule module);
+
     // Prepares the image and, for an update, opens the socket and sends the
     // first request. A failure has been shown when this returns.
     UpdateOutcome start();
@@ -57,12 +63,33 @@ class UpdateSession {
     const UpdateRun* run() const { return m_run.get(); }
 
   private:
+    // Passes everything on and keeps the last message: the history says what
+    // the user was shown.
+    class Told : public Prompt {
+      public:
+        explicit Told(Prompt& inner) : m_inner(inner) {}
+        void message(const std::string& text, const std::string& caption,
+                     PromptIcon icon) override {
+            last = text;
+            m_inner.message(text, caption, icon);
+        }
+        bool askYesNo(const std::string& text, const std::string& caption,
+                      bool defaultYes) override {
+            return m_inner.askYesNo(text, caption, defaultYes);
+        }
+        std::string last;
+
+      private:
+        Prompt& m_inner;
+    };
+
     void end(UpdateOutcome outcome);
+    void recordOutcome();
     void onRunChanged();
     void stop();
 
     UpdateRunSettings m_settings;
-    Prompt& m_prompt;
+    Told m_prompt;
     CredentialsSource& m_credentials;
     EventLoop& m_loop;
     std::string m_caption;
@@ -73,6 +100,10 @@ class UpdateSession {
     UpdateOutcome m_outcome = UpdateOutcome::Running;
     bool m_started = false;
     bool m_listening = false;
+    HistorySink* m_history = nullptr;
+    HistoryModule m_module;
+    std::optional<HistoryEvent> m_startEvent;
+    std::chrono::steady_clock::time_point m_transferStart;
     // Declared after the run: they call into it, so they go first.
     std::unique_ptr<UpdateRun> m_run;
     std::unique_ptr<UpdateTransport> m_transport;

@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <string>
+#include <string_view>
+
+#include "common/Text.h"
 
 namespace lanscope {
 
@@ -23,6 +26,12 @@ inline QString FromEightBit(const std::string& text) {
 #else
     return QString::fromStdString(text);
 #endif
+}
+
+// A text of the program's own as the windows show it: the message tables and
+// what the core reports are the same 8-bit text the module list shows.
+inline QString UiText(std::string_view text) {
+    return QString::fromStdString(EightBitToUtf8(text));
 }
 
 }  // namespace lanscope

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 
 #include "common/Text.h"
+#include "widgets/EightBitText.h"
 
 namespace lanscope {
 
@@ -58,8 +59,8 @@ QWidget* GuiPrompt::owner() const {
 
 void GuiPrompt::message(const std::string& text, const std::string& caption, PromptIcon icon) {
     NormalCursor normal;
-    QMessageBox box(ToIcon(icon), QString::fromStdString(caption),
-                    QString::fromStdString(EightBitToUtf8(text)), QMessageBox::Ok, owner());
+    QMessageBox box(ToIcon(icon), QString::fromStdString(caption), UiText(text), QMessageBox::Ok,
+                    owner());
     // Texts carry names from modules and files: never markup a module could
     // dress a box up with.
     box.setTextFormat(Qt::PlainText);
@@ -68,8 +69,7 @@ void GuiPrompt::message(const std::string& text, const std::string& caption, Pro
 
 bool GuiPrompt::askYesNo(const std::string& text, const std::string& caption, bool defaultYes) {
     NormalCursor normal;
-    QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
-                    QString::fromStdString(EightBitToUtf8(text)),
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(caption), UiText(text),
                     QMessageBox::Yes | QMessageBox::No, owner());
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);

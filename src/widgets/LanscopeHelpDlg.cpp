@@ -9,7 +9,6 @@ namespace lanscope {
 CLanscopeHelpDlg::CLanscopeHelpDlg(QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::CLanscopeHelpDlg>()) {
     m_ui->setupUi(this);
-    setWindowIcon(QIcon(QStringLiteral(":/lanscope.png")));
     connect(m_ui->okButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 

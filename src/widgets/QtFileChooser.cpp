@@ -87,9 +87,4 @@ std::optional<std::string> QtFileChooser::chooseListFile() {
     return Run(dialog);
 }
 
-FileChooser& FilesOrDesktop(FileChooser* files) {
-    static QtFileChooser desktop;
-    return files != nullptr ? *files : desktop;
-}
-
 }  // namespace lanscope

@@ -14,7 +14,4 @@ class QtFileChooser : public FileChooser {
     std::optional<std::string> chooseListFile() override;
 };
 
-// `files`, or the desktop's dialogs when it is null.
-FileChooser& FilesOrDesktop(FileChooser* files);
-
 }  // namespace lanscope

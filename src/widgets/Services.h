@@ -27,11 +27,13 @@ struct AppServices {
     // How long the module list window waits for a first answer before it
     // points to `lanscope-cli doctor`.
     std::chrono::milliseconds emptyHintDelay{10000};
-    // The software update window's: its file dialogs, the credentials question
-    // of an update, the update socket's endpoints and the run's tick. Null:
-    // the desktop's dialogs and the credentials window.
+    // The file dialogs and the credentials question of an update; never null
+    // (the program sets the desktop's dialogs and the credentials window,
+    // tests their own).
     FileChooser* files = nullptr;
     CredentialsSource* credentials = nullptr;
+    // The software update window's: the update socket's endpoints and the
+    // run's tick.
     UpdateEndpoints updateEndpoints{};
     std::chrono::milliseconds updateTick{1000};
     // Opens the presets window for a list line (it lives in a library of its

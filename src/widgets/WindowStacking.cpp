@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include "widgets/EightBitText.h"
 #include "widgets/Messages.h"
 
 #ifdef Q_OS_WIN
@@ -42,10 +43,10 @@ void SetStaysOnTop(QWidget& window, bool onTop) {
 
 WindowMenu InstallWindowMenu(QDialog& window, bool onTop) {
     WindowMenu menu;
-    menu.alwaysOnTop = new QAction(QString::fromLatin1(messages::kAlwaysOnTopText), &window);
+    menu.alwaysOnTop = new QAction(UiText(messages::kAlwaysOnTopText), &window);
     menu.alwaysOnTop->setObjectName(QStringLiteral("alwaysOnTopAction"));
     menu.alwaysOnTop->setCheckable(true);
-    menu.about = new QAction(QString::fromLatin1(messages::kAboutMenuText), &window);
+    menu.about = new QAction(UiText(messages::kAboutMenuText), &window);
     menu.about->setObjectName(QStringLiteral("aboutAction"));
     if (onTop) {
         menu.alwaysOnTop->setChecked(true);

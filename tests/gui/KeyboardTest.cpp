@@ -24,7 +24,7 @@ namespace {
 using namespace std::chrono_literals;
 
 struct NoSender : ConfigurationSender {
-    void sendConfiguration(const ModuleRecord&) override {}
+    Result<std::size_t> SendConfiguration(const ModuleRecord&) override { return 0; }
 };
 
 struct NoCredentials : CredentialsSource {

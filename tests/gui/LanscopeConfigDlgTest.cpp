@@ -15,7 +15,10 @@ using namespace std::chrono_literals;
 
 struct RecordingSender : ConfigurationSender {
     std::vector<ModuleRecord> sent;
-    void sendConfiguration(const ModuleRecord& record) override { sent.push_back(record); }
+    Result<std::size_t> SendConfiguration(const ModuleRecord& record) override {
+        sent.push_back(record);
+        return kConfigurationWriteSize;
+    }
 };
 
 struct ConfigWindow {

@@ -73,13 +73,30 @@ struct RecordingUrlOpener : UrlOpener {
     }
 };
 
+// A test that opens no file dialog and is asked for no credentials.
+struct NoDialogs : FileChooser, CredentialsSource {
+    std::optional<std::string> chooseImageFile(const std::string&) override { return {}; }
+    std::optional<std::string> chooseSaveFile(const std::string&, const std::string&) override {
+        return {};
+    }
+    std::optional<std::string> choosePresetFile() override { return {}; }
+    std::optional<std::string> chooseListFile() override { return {}; }
+    bool askCredentials(std::string&, std::string&) override { return false; }
+};
+
 // Everything a window needs, with settings in a private file.
 struct GuiServices {
+    GuiServices() {
+        services.files = &noDialogs;
+        services.credentials = &noDialogs;
+    }
+
     QTemporaryDir dir;
     IniSettingsBackend backend{dir.path() + QStringLiteral("/settings.ini")};
     SettingsStore settings{backend};
     RecordingPrompt prompt;
     RecordingUrlOpener urlOpener;
+    NoDialogs noDialogs;
     std::vector<Ipv4> hosts{MakeIpv4(10, 0, 0, 5)};
     AppServices services{prompt, settings, urlOpener, [this] { return hosts; }};
 };

@@ -9,7 +9,10 @@ namespace {
 
 struct RecordingSender : ConfigurationSender {
     std::vector<ModuleRecord> sent;
-    void sendConfiguration(const ModuleRecord& record) override { sent.push_back(record); }
+    Result<std::size_t> SendConfiguration(const ModuleRecord& record) override {
+        sent.push_back(record);
+        return kConfigurationWriteSize;
+    }
 };
 
 TEST(AutoIpAddressFor, AddsTenOrTakesTenAwayNear255) {
