@@ -10,6 +10,13 @@ inline constexpr const char* kPresetFormatError = "Unable to read data - error i
 
 }  // namespace lanscope::messages
 
+// The presets window's texts (its controls' texts are in its template).
+namespace lanscope::messages {
+
+inline constexpr const char* kPresetsConfigTitle = "Presets Configuration";
+
+}  // namespace lanscope::messages
+
 // The form filler's texts.
 namespace lanscope::messages {
 

@@ -87,21 +87,19 @@ std::optional<std::string> ReadPresetText(const std::string& path) {
     return text;
 }
 
-std::optional<std::vector<tagField>> LoadPresetFile(const std::string& path, Prompt& prompt,
-                                                    const std::string& caption) {
+Result<std::vector<tagField>> LoadPresetFile(const std::string& path, Prompt& prompt,
+                                             const std::string& caption) {
     try {
         const auto text = ReadPresetText(path);
         if (!text) {
-            prompt.message(messages::kPresetFileAccessError, caption, PromptIcon::Exclamation);
-            return std::nullopt;
+            return Error{0, messages::kPresetFileAccessError};
         }
         return ReadPresets(*text, [&](std::size_t, std::string_view) {
             return prompt.askYesNo(messages::kPresetFormatQuestion, caption, true);
         });
     } catch (const std::exception&) {
         // Memory exhausted, or anything else that ends reading early.
-        prompt.message(messages::kPresetFormatError, caption, PromptIcon::Exclamation);
-        return std::nullopt;
+        return Error{0, messages::kPresetFormatError};
     }
 }
 

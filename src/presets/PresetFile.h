@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Prompt.h"
+#include "common/Result.h"
 
 namespace lanscope {
 
@@ -32,11 +33,12 @@ using PresetFormatQuestion = std::function<bool(std::size_t line, std::string_vi
 std::vector<tagField> ReadPresets(std::string_view text, const PresetFormatQuestion& question);
 
 // Reads the file at `path` with ReadPresets, asking the format question
-// through the prompt. A file that cannot be read (missing, a folder, no
-// access) shows "Unable to read data - file access error." and gives
-// nothing.
-std::optional<std::vector<tagField>> LoadPresetFile(const std::string& path, Prompt& prompt,
-                                                    const std::string& caption);
+// through the prompt (an answer, not a failure). A file that cannot be read
+// (missing, a folder, no access) fails with "Unable to read data - file access
+// error.", reading that ends early with "Unable to read data - error in
+// format."; the caller shows the failure.
+Result<std::vector<tagField>> LoadPresetFile(const std::string& path, Prompt& prompt,
+                                             const std::string& caption);
 
 // The file's whole text, or nothing when it cannot be read as a file.
 std::optional<std::string> ReadPresetText(const std::string& path);

@@ -2,15 +2,10 @@
 
 #include <QApplication>
 #include <QAuthenticator>
-#include <QCheckBox>
 #include <QFile>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLabel>
-#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -21,11 +16,9 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
-#include "common/FileChooser.h"
 #include "common/Text.h"
 #include "platform/Console.h"
 #include "presets/Messages.h"
-#include "settings/SettingsStore.h"
 #include "widgets/EightBitText.h"
 
 namespace lanscope {
@@ -278,10 +271,11 @@ bool CPresetsDlg::LoadPresets() {
     ClearFields();
     auto fields = LoadPresetFile(m_strPresetsFile, m_prompt, Caption().toStdString());
     if (!fields) {
+        m_prompt.message(fields.error().text, Caption().toStdString(), PromptIcon::Exclamation);
         ClearFields();
         return false;
     }
-    m_Fields = std::move(*fields);
+    m_Fields = std::move(fields).value();
     return true;
 }
 
@@ -453,82 +447,6 @@ void CPresetsDlg::exitWith(const char* message) {
     }
     ClearFields();
     QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
-}
-
-CPresetsConfigDlg::CPresetsConfigDlg(const std::string& line, Prompt& prompt,
-                                     SettingsStore& settings, FileChooser& files,
-                                     CredentialsSource& credentials, QWidget* parent)
-    : QDialog(parent),
-      m_strIPAddress(PresetsAddressFromLine(line)),
-      m_prompt(prompt),
-      m_settings(settings),
-      m_files(files),
-      m_credentials(credentials) {
-    setWindowTitle(QStringLiteral("Presets Configuration - ") +
-                   QString::fromStdString(EightBitToUtf8(m_strIPAddress)));
-    auto* group = new QGroupBox(QStringLiteral("Configure the Default Values"), this);
-    auto* fileCaption = new QLabel(QStringLiteral("File Name:"), group);
-    m_fileLabel = new QLabel(group);
-    m_fileLabel->setObjectName(QStringLiteral("fileName"));
-    m_fileLabel->setWordWrap(true);
-    m_fileLabel->setTextFormat(Qt::PlainText);  // a file name, never markup
-    auto* select = new QPushButton(QStringLiteral("Select File..."), group);
-    select->setObjectName(QStringLiteral("selectFileButton"));
-    auto* write = new QPushButton(QStringLiteral("&Write Presets"), group);
-    write->setObjectName(QStringLiteral("writePresetsButton"));
-    m_leaveOpen = new QCheckBox(QStringLiteral("&Leave Open for Modification"), group);
-    m_leaveOpen->setChecked(true);
-    m_leaveOpen->setVisible(false);
-    auto* close = new QPushButton(QStringLiteral("C&lose"), group);
-    close->setObjectName(QStringLiteral("closeButton"));
-    close->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), group);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto* help = new QPushButton(QStringLiteral("&Help"), group);
-    help->setVisible(false);
-    auto* left = new QVBoxLayout;
-    auto* fileRow = new QHBoxLayout;
-    fileRow->addWidget(fileCaption);
-    fileRow->addWidget(select);
-    fileRow->addStretch();
-    left->addLayout(fileRow);
-    left->addWidget(m_fileLabel);
-    left->addWidget(write, 0, Qt::AlignLeft);
-    auto* right = new QVBoxLayout;
-    right->addWidget(close);
-    right->addWidget(cancel);
-    right->addStretch();
-    auto* columns = new QHBoxLayout(group);
-    columns->addLayout(left, 1);
-    columns->addLayout(right);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(group);
-    // Room for the title with its address and for a long path.
-    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("M")) * 34);
-
-    connect(select, &QPushButton::clicked, this, &CPresetsConfigDlg::onSelectFile);
-    connect(write, &QPushButton::clicked, this, &CPresetsConfigDlg::onWritePresets);
-    connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    m_strFileName = m_settings.LoadPresetsFile();
-    m_fileLabel->setText(FromEightBit(m_strFileName));
-}
-
-void CPresetsConfigDlg::onSelectFile() {
-    const auto chosen = m_files.choosePresetFile();
-    if (!chosen) {
-        return;
-    }
-    m_strFileName = *chosen;
-    m_fileLabel->setText(FromEightBit(*chosen));
-    m_settings.SavePresetsFile(*chosen);
-}
-
-void CPresetsConfigDlg::onWritePresets() {
-    m_bLeaveOpen = m_leaveOpen->isChecked();
-    CPresetsDlg filler(m_strIPAddress, m_strFileName, !m_bLeaveOpen, m_prompt, m_credentials, this);
-    filler.exec();
 }
 
 }  // namespace lanscope

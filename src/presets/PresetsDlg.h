@@ -9,16 +9,12 @@
 #include <vector>
 
 #include "common/CredentialsSource.h"
-#include "common/FileChooser.h"
 #include "common/Prompt.h"
 #include "presets/FormFiller.h"
 #include "presets/PresetFile.h"
-#include "settings/SettingsStore.h"
 
-class QCheckBox;
 class QJsonArray;
 class QJsonObject;
-class QLabel;
 class QUrl;
 class QWebEngineView;
 class QWebEngineProfile;
@@ -51,11 +47,6 @@ class CPresetsDlg : public QDialog {
     // How long a quiet run may take before it gives up; before exec().
     void setQuietDeadline(std::chrono::milliseconds deadline) { m_quietDeadline = deadline; }
 
-    std::vector<tagField> m_Fields;
-    std::string m_strIPAddress;
-    std::string m_strPresetsFile;
-    bool m_bQuiet;
-
   signals:
     // The form has been written (before the summary shows).
     void formFilled();
@@ -79,6 +70,10 @@ class CPresetsDlg : public QDialog {
     void exitWith(const char* message);
     void navigate(const std::string& url);
 
+    std::vector<tagField> m_Fields;
+    std::string m_strIPAddress;
+    std::string m_strPresetsFile;
+    bool m_bQuiet;
     Prompt& m_prompt;
     CredentialsSource& m_credentials;
     PresetsRunState& m_state;
@@ -98,32 +93,6 @@ class CPresetsDlg : public QDialog {
     // A navigation this soon after the user's input is the user's.
     static constexpr std::chrono::milliseconds kUserInputReach{2000};
     std::optional<std::chrono::steady_clock::time_point> m_lastUserInput;
-};
-
-// "Presets Configuration": the preset file to write into the module of a
-// list line, and the button that writes it.
-class CPresetsConfigDlg : public QDialog {
-    Q_OBJECT
-
-  public:
-    CPresetsConfigDlg(const std::string& line, Prompt& prompt, SettingsStore& settings,
-                      FileChooser& files, CredentialsSource& credentials,
-                      QWidget* parent = nullptr);
-
-    std::string m_strFileName;
-    bool m_bLeaveOpen = true;
-    std::string m_strIPAddress;
-
-  private:
-    void onSelectFile();
-    void onWritePresets();
-
-    Prompt& m_prompt;
-    SettingsStore& m_settings;
-    FileChooser& m_files;
-    CredentialsSource& m_credentials;
-    QLabel* m_fileLabel = nullptr;
-    QCheckBox* m_leaveOpen = nullptr;
 };
 
 }  // namespace lanscope

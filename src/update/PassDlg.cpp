@@ -28,8 +28,8 @@ bool PassDlgCredentials::askCredentials(std::string& user, std::string& password
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }
-    user = dialog.m_strUserName;
-    password = dialog.m_strPassword;
+    user = dialog.userName();
+    password = dialog.password();
     return true;
 }
 

@@ -20,14 +20,17 @@ class CPassDlg : public QDialog {
     explicit CPassDlg(QWidget* parent = nullptr);
     ~CPassDlg() override;
 
-    std::string m_strUserName;
-    std::string m_strPassword;
+    // What was typed, taken on OK (8-bit texts); empty until then.
+    const std::string& userName() const { return m_strUserName; }
+    const std::string& password() const { return m_strPassword; }
 
   public slots:
     void accept() override;
 
   private:
     std::unique_ptr<Ui::CPassDlg> m_ui;
+    std::string m_strUserName;
+    std::string m_strPassword;
 };
 
 // The credentials question of an update run, owned by the active window.

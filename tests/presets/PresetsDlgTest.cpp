@@ -21,6 +21,7 @@
 
 #include "platform/Console.h"
 #include "presets/Messages.h"
+#include "presets/PresetsConfigDlg.h"
 #include "presets/PresetsDlg.h"
 #include "support/GuiSupport.h"
 #include "support/KeyboardWalk.h"
@@ -414,6 +415,19 @@ TEST(PresetsWindow, AsRootWithTheSandboxOnItSaysWhyInsteadOfEndingTheProgram) {
     EXPECT_EQ(prompt.shown[0].text, messages::kBrowserRefusesRoot);
 }
 
+TEST(PresetsWindow, APresetFileThatCannotBeReadIsSaidAndEndsTheWindow) {
+    test::RecordingPrompt prompt;
+    ScriptedLogin login("", "");
+    PresetsRunState state;
+    CPresetsDlg window("192.0.2.11", "/nonexistent/pump.prs", false, prompt, login, nullptr, state);
+    EXPECT_EQ(RunWindow(window), QDialog::Rejected);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, messages::kPresetFileAccessError);
+    EXPECT_EQ(prompt.shown[0].caption, "lanscope");
+    EXPECT_EQ(prompt.shown[0].icon, PromptIcon::Exclamation);
+    EXPECT_EQ(login.asked, 0);
+}
+
 struct NoFiles : FileChooser {
     std::optional<std::string> preset;
     std::optional<std::string> chooseImageFile(const std::string&) override { return {}; }
@@ -434,7 +448,7 @@ TEST(PresetsWindow, TakesTheAddressFromTheLineAndRemembersTheChosenFile) {
         CPresetsConfigDlg window("[02-4c-53-00-00-01]\t192.0.2.11\t\tn\tx", shared.prompt,
                                  shared.settings, files, login);
         EXPECT_EQ(window.windowTitle(), "Presets Configuration - 192.0.2.11");
-        EXPECT_EQ(window.m_strFileName, "/old/gone.prs");
+        EXPECT_EQ(window.fileName(), "/old/gone.prs");
         files.preset = "/new/pump.prs";
         test::Click(&window, "selectFileButton");
         window.reject();  // Cancel: the choice is kept all the same
