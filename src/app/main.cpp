@@ -13,6 +13,8 @@
 #include "app/SingleInstance.h"
 #include "common/Text.h"
 #include "common/Version.h"
+#include "history/HistoryFile.h"
+#include "history/HistoryRecorder.h"
 #include "platform/Console.h"
 #include "platform/HostInterfaces.h"
 #include "platform/HugePages.h"
@@ -21,7 +23,7 @@
 #include "widgets/GuiPrompt.h"
 #include "widgets/QtFileChooser.h"
 #ifdef LANSCOPE_WITH_PRESETS
-#include "presets/PresetsConfigDlg.h"
+#include "presets/PresetsDlg.h"
 #endif
 #include "settings/SettingsFactory.h"
 #include "update/AutoUpdateDlg.h"
@@ -126,9 +128,14 @@ int main(int argc, char** argv) {
     DesktopUrlOpener urlOpener;
     QtFileChooser files;
     PassDlgCredentials credentials;
+    FileHistoryRecorder history(ThisUsersHistoryFile(),
+                                HistoryIdentityOfThisProcess(kHistoryProgramWindow),
+                                settings.LoadHistoryEnabled());
     AppServices services{prompt, settings, urlOpener, HostIpv4Addresses};
     services.files = &files;
     services.credentials = &credentials;
+    services.history = &history;
+    services.historyFile = history.path();
 #ifdef LANSCOPE_WITH_PRESETS
     services.openPresets = [&](QWidget* owner, const std::string& line) {
         CPresetsConfigDlg presets(line, prompt, settings, files, credentials, owner);

@@ -483,6 +483,16 @@ HistoryModule HistoryModuleOf(const MacAddress& mac, Ipv4 address, std::string_v
     return {FormatMacPlain(mac), FormatIpv4(address), EightBitToUtf8(name), EightBitToUtf8(name2)};
 }
 
+HistoryModule HistoryModuleOfLine(std::string_view line) {
+    const ListLineColumns columns = SplitListLine(line);
+    std::string_view mac = columns.mac;
+    if (mac.size() >= 2 && mac.front() == '[' && mac.back() == ']') {
+        mac = mac.substr(1, mac.size() - 2);
+    }
+    return {std::string(mac), columns.address, EightBitToUtf8(columns.name),
+            EightBitToUtf8(columns.name2)};
+}
+
 HistoryNetwork HistoryNetworkOf(const ModuleRecord& record) {
     return {record.address() == 0, FormatIpv4(record.address()), FormatIpv4(record.mask()),
             FormatIpv4(record.gateway()), FormatIpv4(record.dns())};

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/Ipv4.h"
+#include "common/Result.h"
 #include "discovery/Datagrams.h"
 
 namespace lanscope {
@@ -42,6 +43,10 @@ struct HistoryModule {
 // the list shows and its names converted as the list shows them.
 HistoryModule HistoryModuleOf(const MacAddress& mac, Ipv4 address, std::string_view name,
                               std::string_view name2);
+
+// A module from its line in the list: "[mac]", the address it answered
+// from, its names converted as the list shows them.
+HistoryModule HistoryModuleOfLine(std::string_view line);
 
 struct HistoryUpdate {
     std::string file;  // the S-record file as the user named it
@@ -200,6 +205,9 @@ class HistorySink {
   public:
     virtual ~HistorySink() = default;
     virtual HistoryEvent record(HistoryEvent event) = 0;
+    // The first failure to write since the last call, once: the window
+    // shows one message per run, the command line one line.
+    virtual std::optional<Error> takeFailure() { return std::nullopt; }
 };
 
 // Records through the sink when there is one (none: history is off).

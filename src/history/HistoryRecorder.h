@@ -41,7 +41,7 @@ class FileHistoryRecorder final : public HistorySink {
     bool enabled() const { return m_enabled; }
 
     // The first failure since the last call, once.
-    std::optional<Error> takeFailure();
+    std::optional<Error> takeFailure() override;
 
   private:
     const std::string m_path;

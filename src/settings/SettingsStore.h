@@ -25,6 +25,7 @@ inline constexpr const char* kPresetsFile = "PresetsFile";
 inline constexpr const char* kAlwaysOnTopLanscope = "AlwaysOnTop_Lanscope";
 inline constexpr const char* kAlwaysOnTopAutoUpdate = "AlwaysOnTop_AutoUpdate";
 inline constexpr const char* kShowPresets = "ShowPresets";
+inline constexpr const char* kHistory = "History";
 }  // namespace setting_names
 
 // The accessors the windows use; nothing is cached, every call goes to the
@@ -44,6 +45,8 @@ class SettingsStore {
         m_backend.writeString(setting_names::kPresetsFile, path);
     }
     std::uint32_t LoadSetting(const std::string& name) { return m_backend.readDword(name, 0); }
+    // The service history is kept unless History=0 turns it off.
+    bool LoadHistoryEnabled() { return m_backend.readDword(setting_names::kHistory, 1) != 0; }
     void SaveSetting(const std::string& name, std::uint32_t value) {
         m_backend.writeDword(name, value);
     }

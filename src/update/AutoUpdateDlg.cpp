@@ -43,6 +43,7 @@ CAutoUpdateDlg::CAutoUpdateDlg(const std::string& text, AppServices& services, Q
             const ListLineTarget target = ReadListLine(text);
             m_address = target.address;
             m_description = target.description;
+            m_module = HistoryModuleOfLine(text);
         }
     }
 
@@ -156,7 +157,16 @@ void CAutoUpdateDlg::RunUpdate() {
     settings.saveFile = m_strSaveFile;
     CUpdateDlg progress(settings, m_services.prompt, *m_services.credentials, this,
                         m_services.updateEndpoints, m_services.updateTick);
-    if (progress.exec() == QDialog::Accepted) {
+    HistoryModule module = m_module;
+    module.address = FormatIpv4(m_address);  // as the window had it
+    progress.session().recordTo(m_services.history, std::move(module));
+    const bool done = progress.exec() == QDialog::Accepted;
+    if (m_services.history != nullptr) {
+        if (const auto failure = m_services.history->takeFailure()) {
+            message(messages::HistoryNotWrittenText(failure->text).c_str());
+        }
+    }
+    if (done) {
         if (!m_bAuto) {
             m_services.settings.SaveFileDir(m_strFileName);
             message(messages::kSaveComplete);

@@ -61,6 +61,9 @@ class CAutoUpdateDlg : public QDialog {
     bool m_bSave = false;
     Ipv4 m_address = 0;
     std::string m_description;
+    // The module as the list showed it, for the service history; started on
+    // its own the window knows only the address.
+    HistoryModule m_module;
     bool m_bAuto = false;
     bool m_bStandAlone;
     bool m_opened = false;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "common/FileChooser.h"
@@ -9,6 +10,7 @@
 #include "common/Prompt.h"
 #include "common/UrlOpener.h"
 #include "discovery/FerroxSocket.h"
+#include "history/History.h"
 #include "settings/SettingsStore.h"
 #include "update/FerroxUpdateSocket.h"
 
@@ -36,6 +38,11 @@ struct AppServices {
     // run's tick.
     UpdateEndpoints updateEndpoints{};
     std::chrono::milliseconds updateTick{1000};
+    // Where updates, saved images and settings writes are recorded; null:
+    // nowhere (history off, or a test that does not look).
+    HistorySink* history = nullptr;
+    // The service history the History window reads.
+    std::string historyFile{};
     // Opens the presets window for a list line (it lives in a library of its
     // own, with the browser engine); null: the Presets button does nothing.
     std::function<void(QWidget* owner, const std::string& line)> openPresets{};
