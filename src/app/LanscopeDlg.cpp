@@ -11,6 +11,7 @@
 #include "common/AtomicFile.h"
 #include "config/LanscopeConfigDlg.h"
 #include "discovery/ListExport.h"
+#include "history/HistoryDlg.h"
 #include "platform/QtEventLoop.h"
 #include "ui_LanscopeDlg.h"
 #include "update/AutoUpdateDlg.h"
@@ -96,8 +97,11 @@ void CLanscopeDlg::installListMenu() {
     copy->setShortcutContext(Qt::WidgetShortcut);
     auto* save = new QAction(QStringLiteral("Save list as\u2026"), m_ui->list);
     save->setObjectName(QStringLiteral("saveListAction"));
+    auto* history = new QAction(QStringLiteral("History\u2026"), m_ui->list);
+    history->setObjectName(QStringLiteral("historyAction"));
     m_ui->list->addAction(copy);
     m_ui->list->addAction(save);
+    m_ui->list->addAction(history);
     m_ui->list->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(copy, &QAction::triggered, this, [this] {
         std::vector<std::size_t> rows;
@@ -120,6 +124,13 @@ void CLanscopeDlg::installListMenu() {
                                       QApplication::applicationName().toStdString(),
                                       PromptIcon::Exclamation);
         }
+    });
+    connect(history, &QAction::triggered, this, [this] {
+        if (!moduleList().selection()) {
+            return;
+        }
+        HistoryDlg window(m_services, moduleList().selectedText(), this);
+        window.exec();
     });
 }
 
@@ -210,6 +221,7 @@ void CLanscopeDlg::onConfigurationClicked() {
     }
     CLanscopeConfigDlg config(m_services.prompt, m_services.hostAddresses, &moduleList(), this);
     config.SetModule(*socket(), *record);
+    config.recordTo(m_services.history, HistoryModuleOfLine(moduleList().selectedText()));
     config.exec();
 }
 
@@ -239,6 +251,7 @@ void CLanscopeDlg::OpenWebInterface() {
             }
             CLanscopeConfigDlg config(m_services.prompt, m_services.hostAddresses, nullptr);
             config.SetModule(*socket(), *record);
+            config.recordTo(m_services.history, HistoryModuleOfLine(moduleList().selectedText()));
             if (!config.AutoIpUpdate(true)) {
                 return;
             }

@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "common/Text.h"
 #include "config/AutoIp.h"
+#include "config/SettingsHistory.h"
 #include "config/SettingsPlan.h"
 #include "discovery/DiscoverySession.h"
 #include "platform/Console.h"
@@ -18,6 +19,25 @@ namespace lanscope::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Passes a write on and keeps what the send gave, for a caller that does not
+// return it (automatic address selection).
+class KeptSend final : public ConfigurationSender {
+  public:
+    explicit KeptSend(ConfigurationSender& sender) : m_sender(sender) {}
+    Result<std::size_t> SendConfiguration(const ModuleRecord& record) override {
+        auto sent = m_sender.SendConfiguration(record);
+        if (!sent) {
+            m_failure = sent.error();
+        }
+        return sent;
+    }
+    const std::optional<Error>& failure() const { return m_failure; }
+
+  private:
+    ConfigurationSender& m_sender;
+    std::optional<Error> m_failure;
+};
 
 }  // namespace
 
@@ -54,6 +74,11 @@ int RunSet(const SetOptions& options, CliContext& context) {
 
     const std::size_t row = *session.findMac(*mac);
     ModuleRecord& record = session.list().record(row);
+    // For the service history: the module as listed, with the settings of
+    // its last reply.
+    const HistoryModule module = HistoryModuleOfLine(session.list().text(row));
+    const ModuleRecord before = record;
+    std::optional<Error> sendFailure;
     if (options.mode == SetMode::AutoIp) {
         const auto hosts = context.hostAddresses ? context.hostAddresses() : std::vector<Ipv4>{};
         if (hosts.size() == 1) {
@@ -75,10 +100,12 @@ int RunSet(const SetOptions& options, CliContext& context) {
                 return kExitFailed;
             }
         }
-        if (!AutoIpUpdate(record, hosts, context.prompt, *session.socket(), false)) {
+        KeptSend sender(*session.socket());
+        if (!AutoIpUpdate(record, hosts, context.prompt, sender, false)) {
             context.err << "Nothing was sent.\n";
             return kExitFailed;
         }
+        sendFailure = sender.failure();
     } else {
         if (options.address && !options.force) {
             if (const auto other = OtherModuleAt(session.list(), row, *options.address)) {
@@ -96,18 +123,30 @@ int RunSet(const SetOptions& options, CliContext& context) {
         change.dns = options.dns;
         record = ApplySettings(record, change);
         if (auto sent = session.socket()->SendConfiguration(record); !sent) {
-            context.err << "Sending the configuration failed: " << sent.error().text << '\n';
-            return kExitFailed;
+            sendFailure = sent.error();
         }
     }
     const ModuleRecord wanted = record;
-    context.out << "Configuration sent to " << FormatMacBracketed(*mac) << ": "
-                << (wanted.address() == 0 ? std::string("DHCP") : FormatIpv4(wanted.address()))
-                << " mask " << FormatIpv4(wanted.mask()) << " gateway "
-                << FormatIpv4(wanted.gateway()) << " DNS " << FormatIpv4(wanted.dns()) << '\n';
+    const HistoryEvent event = SettingsWriteEvent(module, before, wanted);
+    if (sendFailure) {
+        const std::string failed = "Sending the configuration failed: " + sendFailure->text;
+        context.err << failed << '\n';
+        RecordHistory(context.history, SettingsWriteOutcome(event, HistoryResult::Failed, failed));
+        return kExitFailed;
+    }
+    const std::string sentText =
+        "Configuration sent to " + FormatMacBracketed(*mac) + ": " +
+        (wanted.address() == 0 ? std::string("DHCP") : FormatIpv4(wanted.address())) + " mask " +
+        FormatIpv4(wanted.mask()) + " gateway " + FormatIpv4(wanted.gateway()) + " DNS " +
+        FormatIpv4(wanted.dns());
+    context.out << sentText << '\n';
     if (!options.verify) {
+        RecordHistory(context.history, SettingsWriteOutcome(event, HistoryResult::Ok, sentText));
         return kExitOk;
     }
+    // The wait for the module's answer can be cut short: its start is kept
+    // first, so a write whose answer never came in still shows.
+    const HistoryEvent started = RecordHistory(context.history, event);
 
     // The module applies the write and answers later discoveries with its new
     // settings; ask again until it does or the time is up.
@@ -122,12 +161,21 @@ int RunSet(const SetOptions& options, CliContext& context) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (session.waitFor(std::min(left, std::chrono::milliseconds(1000)), confirmed)) {
-            context.out << "The module answers with the new settings.\n";
+            const std::string answered = "The module answers with the new settings.";
+            context.out << answered << '\n';
+            RecordHistory(context.history,
+                          SettingsWriteOutcome(started, HistoryResult::Ok, answered,
+                                               HistoryVerified::Verified));
             return kExitOk;
         }
     }
-    context.err << "The module did not answer with the new settings within "
-                << options.verifySeconds << " s.\n";
+    std::ostringstream silent;
+    silent << "The module did not answer with the new settings within " << options.verifySeconds
+           << " s.";
+    context.err << silent.str() << '\n';
+    RecordHistory(context.history,
+                  SettingsWriteOutcome(started, HistoryResult::Failed, silent.str(),
+                                       HistoryVerified::NotVerified));
     return kExitFailed;
 }
 
@@ -166,6 +214,8 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
     // Each row: its result, and the record written (when one was).
     std::vector<ModuleResult> results(plan.rows.size());
     std::vector<std::optional<ModuleRecord>> written(plan.rows.size());
+    // Each write's started event in the service history, for its outcome.
+    std::vector<HistoryEvent> recorded(plan.rows.size());
     for (std::size_t i = 0; i < plan.rows.size(); ++i) {
         const SettingsRow& row = plan.rows[i];
         ModuleResult& result = results[i];
@@ -193,6 +243,8 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
             continue;
         }
         const ModuleRecord wanted = ApplySettings(record, row.change);
+        const HistoryEvent event =
+            SettingsWriteEvent(HistoryModuleOfLine(session.list().text(*found)), record, wanted);
         if (options.dryRun) {
             result.ok = true;
             result.message =
@@ -202,8 +254,12 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
         }
         if (auto sent = session.socket()->SendConfiguration(wanted); !sent) {
             result.message = "sending failed: " + sent.error().text;
+            RecordHistory(context.history,
+                          SettingsWriteOutcome(event, HistoryResult::Failed, result.message));
             continue;
         }
+        // Its outcome comes with the module's answer, which may never come.
+        recorded[i] = RecordHistory(context.history, event);
         written[i] = wanted;
         if (terminal) {
             progress << row.macText << ": written\n" << std::flush;
@@ -231,6 +287,9 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
                     ParseIpv4Strict(AddressColumn(session.list().text(*row)))
                         .value_or(written[i]->address());
                 results[i].seconds = std::chrono::duration<double>(Clock::now() - start).count();
+                RecordHistory(context.history,
+                              SettingsWriteOutcome(recorded[i], HistoryResult::Ok,
+                                                   results[i].message, HistoryVerified::Verified));
                 written[i].reset();
             }
         }
@@ -246,6 +305,9 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
     for (std::size_t i = 0; i < written.size(); ++i) {
         if (written[i]) {
             results[i].message = "written, but the module did not answer with the new settings";
+            RecordHistory(context.history,
+                          SettingsWriteOutcome(recorded[i], HistoryResult::Failed,
+                                               results[i].message, HistoryVerified::NotVerified));
         }
     }
     PrintReport(context.out, results, options.json,

@@ -1,11 +1,14 @@
 #include "config/LanscopeConfigDlg.h"
 
+#include <QApplication>
 #include <QShortcut>
 
 #include "config/Messages.h"
+#include "config/SettingsHistory.h"
 #include "ui_LanscopeConfigDlg.h"
 #include "widgets/EightBitText.h"
 #include "widgets/LanscopeHelpDlg.h"
+#include "widgets/Messages.h"
 
 namespace lanscope {
 
@@ -53,6 +56,21 @@ void CLanscopeConfigDlg::SetModule(ConfigurationSender& socket, ModuleRecord& re
     m_ui->macValue->setText(QString::fromStdString(FormatMacPlain(record.mac())));
 }
 
+void CLanscopeConfigDlg::recordTo(HistorySink* history, HistoryModule module) {
+    m_history = history;
+    m_module = std::move(module);
+}
+
+void CLanscopeConfigDlg::tellHistoryFailure() {
+    if (m_history == nullptr) {
+        return;
+    }
+    if (const auto failure = m_history->takeFailure()) {
+        m_prompt.message(messages::HistoryNotWrittenText(failure->text),
+                         QApplication::applicationName().toStdString(), PromptIcon::Exclamation);
+    }
+}
+
 void CLanscopeConfigDlg::showEvent(QShowEvent* event) {
     if (!m_opened) {
         m_opened = true;
@@ -82,9 +100,12 @@ void CLanscopeConfigDlg::onFieldChanged() {
 }
 
 void CLanscopeConfigDlg::writeSettings(const NetworkSettings& settings) {
-    if (m_socket != nullptr && m_record != nullptr) {
-        WriteSettings(*m_record, settings, *m_socket);
+    if (m_socket == nullptr || m_record == nullptr) {
+        return;
     }
+    HistoryRecordingSender sender(*m_socket, m_history, m_module, *m_record);
+    WriteSettings(*m_record, settings, sender);
+    tellHistoryFailure();
 }
 
 void CLanscopeConfigDlg::onDhcpClicked() {
@@ -110,8 +131,11 @@ bool CLanscopeConfigDlg::AutoIpUpdate(bool connectedDirectly) {
     if (m_socket == nullptr || m_record == nullptr) {
         return false;
     }
-    return lanscope::AutoIpUpdate(*m_record, m_hostAddresses(), m_prompt, *m_socket,
-                                  connectedDirectly);
+    HistoryRecordingSender sender(*m_socket, m_history, m_module, *m_record);
+    const bool sent =
+        lanscope::AutoIpUpdate(*m_record, m_hostAddresses(), m_prompt, sender, connectedDirectly);
+    tellHistoryFailure();
+    return sent;
 }
 
 void CLanscopeConfigDlg::onHelpClicked() {

@@ -9,6 +9,7 @@
 #include "common/Prompt.h"
 #include "config/AutoIp.h"
 #include "discovery/ModuleList.h"
+#include "history/History.h"
 
 namespace Ui {
 class CLanscopeConfigDlg;
@@ -29,6 +30,9 @@ class CLanscopeConfigDlg : public QDialog {
     ~CLanscopeConfigDlg() override;
 
     void SetModule(ConfigurationSender& socket, ModuleRecord& record);
+    // Where the writes of this window are recorded (null: nowhere), and the
+    // module as the list shows it.
+    void recordTo(HistorySink* history, HistoryModule module);
     bool AutoIpUpdate(bool connectedDirectly);
 
     const NetworkSettings& loadedSettings() const { return m_loaded; }
@@ -45,6 +49,7 @@ class CLanscopeConfigDlg : public QDialog {
     void updateAutoIpButton();
     NetworkSettings shownSettings() const;
     void writeSettings(const NetworkSettings& settings);
+    void tellHistoryFailure();
 
     std::unique_ptr<Ui::CLanscopeConfigDlg> m_ui;
     Prompt& m_prompt;
@@ -53,6 +58,8 @@ class CLanscopeConfigDlg : public QDialog {
     ConfigurationSender* m_socket = nullptr;
     ModuleRecord* m_record = nullptr;
     NetworkSettings m_loaded;
+    HistorySink* m_history = nullptr;
+    HistoryModule m_module;
     QTimer m_timer;
     bool m_opened = false;
 };

@@ -1,0 +1,123 @@
+#include "history/HistoryDlg.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QTreeWidgetItem>
+
+#include "common/AtomicFile.h"
+#include "history/HistoryFile.h"
+#include "history/Messages.h"
+#include "history/ModuleHistory.h"
+#include "ui_HistoryDlg.h"
+
+namespace lanscope {
+
+namespace {
+
+QString Utf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The module as the list shows it, in one line.
+std::string ModuleText(const HistoryModule& module) {
+    std::string text = "[" + module.mac + "]";
+    for (const std::string* part : {&module.address, &module.name, &module.name2}) {
+        if (!part->empty()) {
+            text += "  " + *part;
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+HistoryDlg::HistoryDlg(AppServices& services, const std::string& line, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::HistoryDlg>()), m_services(services) {
+    m_ui->setupUi(this);
+    setWindowTitle(QString::fromLatin1(messages::kHistoryTitle));
+
+    QStringList header;
+    for (const std::string& title : HistoryTableHeader()) {
+        header << Utf8(title);
+    }
+    m_ui->events->setHeaderLabels(header);
+    m_ui->events->header()->setStretchLastSection(true);
+
+    connect(m_ui->saveButton, &QPushButton::clicked, this, &HistoryDlg::onSaveClicked);
+    connect(m_ui->closeButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    const HistoryModule module = HistoryModuleOfLine(line);
+    m_ui->moduleLabel->setText(Utf8(messages::HistoryModuleText(ModuleText(module))));
+    load(module.mac);
+    showRows();
+}
+
+HistoryDlg::~HistoryDlg() = default;
+
+void HistoryDlg::load(const std::string& mac) {
+    const auto parsed = ParseMac(mac);
+    if (!parsed) {
+        return;
+    }
+    if (m_services.historyFile.empty()) {
+        showNotice(messages::kHistoryNoFile);
+        return;
+    }
+    HistoryFilter filter;
+    filter.mac = *parsed;
+    auto reading = ReadHistoryFile(m_services.historyFile, HistoryFilterKeep(filter));
+    if (!reading) {
+        showNotice(messages::HistoryUnreadableText(reading.error().text));
+        return;
+    }
+    m_rows = ModuleHistoryRows(std::move(reading->events), *parsed);
+    if (!reading->warnings.empty()) {
+        showNotice(messages::HistorySkippedText(HistoryWarningsText(reading->warnings)));
+    }
+}
+
+void HistoryDlg::showRows() {
+    for (const HistoryRow& row : m_rows) {
+        QStringList cells;
+        for (const std::string& cell : HistoryTableRow(row)) {
+            cells << Utf8(cell);
+        }
+        auto* item = new QTreeWidgetItem(m_ui->events, cells);
+        // The message the user was shown, for the row under the pointer.
+        if (!row.event.message.empty()) {
+            item->setToolTip(3, Utf8(row.event.message));
+        }
+    }
+    for (int column = 0; column + 1 < m_ui->events->columnCount(); ++column) {
+        m_ui->events->resizeColumnToContents(column);
+    }
+    if (m_rows.empty() && m_ui->noticeLabel->isHidden()) {
+        showNotice(messages::kHistoryEmpty);
+    }
+    m_ui->saveButton->setEnabled(!m_rows.empty());
+    if (!m_rows.empty()) {
+        m_ui->events->setCurrentItem(m_ui->events->topLevelItem(0));
+    }
+}
+
+void HistoryDlg::showNotice(const std::string& text) {
+    m_ui->noticeLabel->setText(Utf8(text));
+    m_ui->noticeLabel->setVisible(true);
+}
+
+void HistoryDlg::onSaveClicked() {
+    const auto path = m_services.files->chooseListFile();
+    if (!path) {
+        return;
+    }
+    const bool json =
+        QString::fromStdString(*path).endsWith(QStringLiteral(".json"), Qt::CaseInsensitive);
+    const std::string text = json ? HistoryJson(m_rows) : HistoryCsv(m_rows);
+    if (auto written = WriteFileAtomically(*path, text); !written) {
+        m_services.prompt.message(messages::HistoryNotSavedText(*path, written.error().text),
+                                  QApplication::applicationName().toStdString(),
+                                  PromptIcon::Exclamation);
+    }
+}
+
+}  // namespace lanscope

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "discovery/Datagrams.h"
+#include "history/HistoryReport.h"
+
+namespace lanscope {
+
+// What the history window lists for one module: its rows (each started
+// event joined with its outcome), newest first by when the work started;
+// rows that started at the same time are the later written first.
+std::vector<HistoryRow> ModuleHistoryRows(std::vector<HistoryEvent> events, const MacAddress& mac);
+
+// The skipped lines of a reading told in a few lines: the first `shown`
+// warnings, then how many more there were. Empty when nothing was skipped.
+std::string HistoryWarningsText(const std::vector<std::string>& warnings, std::size_t shown = 5);
+
+}  // namespace lanscope
