@@ -9,6 +9,9 @@
 // never looked for.
 namespace lanscope::messages {
 
+// Our own text, for the service history: a declined update shows nothing.
+inline constexpr const char* kUpdateDeclinedRecord = "The module declined the update.";
+
 inline constexpr const char* kFailedToOpen = "Failed to open file";
 inline std::string ChecksumErrorText(unsigned long sum) {
     return FormatText("Checksum Error %lx\n", sum);

@@ -132,6 +132,9 @@ void UpdateRun::onReply(std::span<const std::uint8_t> datagram) {
                     return;
                 }
                 case UpdateReplyType::Declined:
+                    // Ended without a word, as the modules' tools do; the
+                    // service history still tells it from a Cancel.
+                    m_declined = true;
                     cancel();
                     return;
                 case UpdateReplyType::NoMemory:

@@ -74,6 +74,8 @@ class UpdateRun {
     std::uint32_t transferId() const { return m_transferId; }
     std::uint32_t currentAddress() const { return m_current; }
     int resendCount() const { return m_resendCount; }
+    // The module declined the update (the run ended without a message).
+    bool declined() const { return m_declined; }
     int countdown() const { return m_countdown; }
     bool holdingFinish() const { return m_holdingFinish; }
     const UpdateImage& image() const { return m_image; }
@@ -98,6 +100,7 @@ class UpdateRun {
     UpdateOutcome m_outcome = UpdateOutcome::Running;
     bool m_timerRunning = true;
     bool m_askingCredentials = false;
+    bool m_declined = false;
     int m_progress = 0;
     std::uint32_t m_current = 0;
     std::uint32_t m_transferId = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/NativePath.h"
+#include "update/Messages.h"
 
 namespace lanscope {
 
@@ -154,12 +155,15 @@ void UpdateSession::recordOutcome() {
     HistoryEvent started = std::move(*m_startEvent);
     m_startEvent.reset();  // once
     const bool ok = m_run->outcome() == UpdateOutcome::Ok;
-    // A run that ends without a word to the user was stopped by the user
-    // (Cancel, or no credentials given); one that said why has failed.
-    const HistoryResult result = ok                      ? HistoryResult::Ok
-                                 : m_prompt.last.empty() ? HistoryResult::Cancelled
-                                                         : HistoryResult::Failed;
-    HistoryEvent event = HistoryOutcome(std::move(started), result, m_prompt.last);
+    // Apart from a declined update, a run that ends without a word to the
+    // user was stopped by the user (Cancel, or no credentials given); one
+    // that said why has failed.
+    const bool declined = m_run->declined();
+    const HistoryResult result = ok                                   ? HistoryResult::Ok
+                                 : !declined && m_prompt.last.empty() ? HistoryResult::Cancelled
+                                                                      : HistoryResult::Failed;
+    HistoryEvent event = HistoryOutcome(std::move(started), result,
+                                        declined ? messages::kUpdateDeclinedRecord : m_prompt.last);
     const std::uint32_t reached = std::max(m_run->currentAddress(), m_image->base);
     event.update->ackBytes =
         ok ? m_image->length : std::min<std::uint64_t>(reached - m_image->base, m_image->length);

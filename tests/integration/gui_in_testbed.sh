@@ -34,6 +34,7 @@ cat > "$work/auto.sh" <<'SCRIPT'
 set -euo pipefail
 source "$INTEGRATION_DIR/common.sh"
 export LANSCOPE_SETTINGS="$work/settings.ini"
+export LANSCOPE_HISTORY="$work/history.jsonl"
 # A name of its own for the one-instance rule, apart from other tests.
 export USER="gui-in-testbed-$$"
 image="$work/image_APP.s19"
@@ -56,6 +57,16 @@ for options in "${cases[@]}"; do
     expect_eq "$rc" 0 "exit code of lanscope $options"
     cmp -s "$work/auto.bin" "$work/image.bin" || fail "$options: the module did not store the image"
 done
+# Each run is in the service history as the window program's, start and
+# outcome.
+expect_eq "$(grep -c "\"result\":\"ok\"" "$LANSCOPE_HISTORY")" "${#cases[@]}" "updates recorded"
+expect_eq "$(grep -c "\"program\":\"window\"" "$LANSCOPE_HISTORY")" "$((2 * ${#cases[@]}))" \
+    "events of the window program"
+# History=0 keeps the window from recording.
+printf "[Settings]\nHistory=0\n" > "$work/off.ini"
+lines=$(wc -l < "$LANSCOPE_HISTORY")
+LANSCOPE_SETTINGS="$work/off.ini" timeout 60 "$BIN/lanscope" -F"$image" -I192.0.2.11 -A 2>/dev/null
+expect_eq "$(wc -l < "$LANSCOPE_HISTORY")" "$lines" "history lines with History=0"
 SCRIPT
 export BIN work INTEGRATION_DIR="$here"
 "$TESTBED" --modules 1 --module 1 "--fw-duplicate --fw-image-out $work/auto.bin" -- \

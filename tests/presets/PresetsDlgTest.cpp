@@ -287,6 +287,22 @@ struct LinksFollowed {
     bool open = false;
     std::vector<std::string> shown;
 };
+// Runs the events until the condition holds. Not QTest::qWaitFor: that hands
+// processEvents all of its remaining time, and the browser engine's steady
+// stream of events keeps it there, so the condition is looked at only when
+// the time is up.
+template <class Condition>
+bool WaitBriefly(Condition condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
 LinksFollowed FollowLinks(bool byUser) {
     FillerRun run("192.0.2.11", "ip = 10.0.0.1\n");
     CPresetsDlg& window = *run.window;
@@ -296,7 +312,7 @@ LinksFollowed FollowLinks(bool byUser) {
     QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool ok) { loads += ok ? 1 : 0; });
     LinksFollowed result;
     QTimer::singleShot(0, &window, [&] {
-        if (!QTest::qWaitFor([&] { return !prompt.shown.empty(); }, 20000)) {
+        if (!WaitBriefly([&] { return !prompt.shown.empty(); }, std::chrono::seconds(20))) {
             return;
         }
         // More links than the pages' own redirects may take; each one leads
@@ -312,7 +328,8 @@ LinksFollowed FollowLinks(bool byUser) {
             page->runJavaScript(
                 QStringLiteral("var a=document.createElement('a'); a.href='/status.htm';"
                                "document.documentElement.appendChild(a); a.click();"));
-            if (!QTest::qWaitFor([&] { return loads > before || !window.isVisible(); }, 10000) ||
+            if (!WaitBriefly([&] { return loads > before || !window.isVisible(); },
+                             std::chrono::seconds(10)) ||
                 !window.isVisible()) {
                 return;
             }
