@@ -23,7 +23,7 @@
 #include "widgets/GuiPrompt.h"
 #include "widgets/QtFileChooser.h"
 #ifdef LANSCOPE_WITH_PRESETS
-#include "presets/PresetsDlg.h"
+#include "presets/PresetsConfigDlg.h"
 #endif
 #include "settings/SettingsFactory.h"
 #include "update/AutoUpdateDlg.h"
