@@ -1,7 +1,12 @@
 #include "history/HistoryDlg.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QHeaderView>
+#include <QLayout>
+#include <QScreen>
+#include <QStyle>
 #include <QTreeWidgetItem>
 
 #include "common/AtomicFile.h"
@@ -83,14 +88,23 @@ void HistoryDlg::showRows() {
             cells << Utf8(cell);
         }
         auto* item = new QTreeWidgetItem(m_ui->events, cells);
+        // The new settings are long: the whole text where the column cuts it.
+        item->setToolTip(4, cells.value(4));
         // The message the user was shown, for the row under the pointer.
         if (!row.event.message.empty()) {
             item->setToolTip(3, Utf8(row.event.message));
         }
     }
-    for (int column = 0; column + 1 < m_ui->events->columnCount(); ++column) {
+    // As wide as the columns need, so the new settings are read without
+    // widening the window, but never wider than the screen.
+    int needed = 2 * m_ui->events->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (int column = 0; column < m_ui->events->columnCount(); ++column) {
         m_ui->events->resizeColumnToContents(column);
+        needed += m_ui->events->header()->sectionSize(column);
     }
+    const QMargins margins = layout()->contentsMargins();
+    const int room = screen()->availableGeometry().width() * 9 / 10;
+    resize(std::max(width(), std::min(needed + margins.left() + margins.right(), room)), height());
     if (m_rows.empty() && m_ui->noticeLabel->isHidden()) {
         showNotice(messages::kHistoryEmpty);
     }
