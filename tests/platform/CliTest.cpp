@@ -9,6 +9,7 @@
 #include "platform/ConsoleCredentials.h"
 #include "platform/ConsolePrompt.h"
 #include "presets/Messages.h"
+#include "support/CliRun.h"
 #include "support/LoopWait.h"
 #include "support/LoopbackModule.h"
 #include "support/RecordingPrompt.h"
@@ -17,26 +18,10 @@ namespace lanscope::cli {
 namespace {
 
 sim::ModuleIdentity StaticModule() {
-    sim::ModuleIdentity identity;
-    identity.address = kLoopback;
-    identity.mask = MakeIpv4(255, 0, 0, 0);
-    identity.gateway = MakeIpv4(127, 0, 0, 254);
-    identity.dns = MakeIpv4(127, 0, 0, 53);
-    identity.name = "Pump\t7";  // a TAB inside a name stays in its column
-    identity.name2 = "Hall";
-    return identity;
+    return test::LoopbackModuleIdentity("Pump\t7");  // a TAB inside a name stays in its column
 }
 
-struct Cli {
-    std::ostringstream out;
-    std::ostringstream err;
-    test::RecordingPrompt prompt;
-    CliContext context{out, err, prompt, test::TestLoop(), {}, {}};
-
-    explicit Cli(std::uint16_t modulePort) {
-        context.endpoints = FerroxEndpoints{kLoopback, 0, kLoopback, modulePort};
-    }
-};
+using Cli = test::CliRun;
 
 TEST(CliDiscover, PrintsAnAlignedTable) {
     test::LoopbackModule module(StaticModule(), test::TestLoop());

@@ -4,6 +4,7 @@
 
 #include "cli/Commands.h"
 #include "history/HistoryReport.h"
+#include "support/CliRun.h"
 #include "support/ListHistory.h"
 #include "support/LoopWait.h"
 #include "support/LoopbackModule.h"
@@ -14,26 +15,12 @@ namespace lanscope::cli {
 namespace {
 
 sim::ModuleIdentity Module() {
-    sim::ModuleIdentity identity;
-    identity.address = kLoopback;
-    identity.mask = MakeIpv4(255, 0, 0, 0);
-    identity.gateway = MakeIpv4(127, 0, 0, 254);
-    identity.dns = MakeIpv4(127, 0, 0, 53);
-    identity.name = "Pump";
-    identity.name2 = "Hall";
-    return identity;
+    return test::LoopbackModuleIdentity();
 }
 
-struct Cli {
-    std::ostringstream out;
-    std::ostringstream err;
-    test::RecordingPrompt prompt;
-    test::ListHistory history;
-    CliContext context{out, err, prompt, test::TestLoop(), {}, {}};
-
-    explicit Cli(std::uint16_t modulePort) {
-        context.endpoints = FerroxEndpoints{kLoopback, 0, kLoopback, modulePort};
-        context.history = &history;
+// Auto IP from 127.0.0.5, where nothing else has the address it gives.
+struct Cli : test::CliRun {
+    explicit Cli(std::uint16_t modulePort) : CliRun(modulePort) {
         context.hostAddresses = [] { return std::vector<Ipv4>{MakeIpv4(127, 0, 0, 5)}; };
         context.addressAnswers = [](Ipv4) { return false; };
     }
