@@ -228,15 +228,7 @@ int UpdateMany(const std::vector<Target>& targets, const UpdateOptions& options,
         result.ok = job.session.outcome() == UpdateOutcome::Ok;
         result.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - job.started).count();
-        // What the module acknowledged: all of it when it confirmed.
-        const auto& image = job.session.image();
-        const UpdateRun* run = job.session.run();
-        if (image && run) {
-            const std::uint32_t reached = std::max(run->currentAddress(), image->base);
-            result.bytes = result.ok
-                               ? image->length
-                               : std::min<std::uint64_t>(reached - image->base, image->length);
-        }
+        result.bytes = job.session.acknowledgedBytes();
         result.message = result.ok ? "update complete" : job.prompt.last();
         if (!result.ok && result.message.empty()) {
             result.message = "the module declined or ended the update";

@@ -164,12 +164,21 @@ void UpdateSession::recordOutcome() {
                                                                       : HistoryResult::Failed;
     HistoryEvent event = HistoryOutcome(std::move(started), result,
                                         declined ? messages::kUpdateDeclinedRecord : m_prompt.last);
-    const std::uint32_t reached = std::max(m_run->currentAddress(), m_image->base);
-    event.update->ackBytes =
-        ok ? m_image->length : std::min<std::uint64_t>(reached - m_image->base, m_image->length);
+    event.update->ackBytes = acknowledgedBytes();
     event.update->seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - m_transferStart).count();
     m_history->record(std::move(event));
+}
+
+std::uint64_t UpdateSession::acknowledgedBytes() const {
+    if (!m_run) {
+        return 0;
+    }
+    if (m_run->outcome() == UpdateOutcome::Ok) {
+        return m_image->length;
+    }
+    const std::uint32_t reached = std::max(m_run->currentAddress(), m_image->base);
+    return std::min<std::uint64_t>(reached - m_image->base, m_image->length);
 }
 
 void UpdateSession::stop() {

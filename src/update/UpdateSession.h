@@ -61,6 +61,8 @@ class UpdateSession {
     const std::optional<UpdateImage>& image() const { return m_image; }
     // The protocol run, once the image is loaded and is not saved to a file.
     const UpdateRun* run() const { return m_run.get(); }
+    // What the module acknowledged so far: all of the image once it confirmed.
+    std::uint64_t acknowledgedBytes() const;
 
   private:
     // Passes everything on and keeps the last message: the history says what
