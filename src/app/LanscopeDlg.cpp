@@ -116,9 +116,8 @@ void CLanscopeDlg::installListMenu() {
         if (!path) {
             return;
         }
-        const bool json =
-            QString::fromStdString(*path).endsWith(QStringLiteral(".json"), Qt::CaseInsensitive);
-        const std::string text = json ? ModuleListJson(moduleList()) : ModuleListCsv(moduleList());
+        const std::string text =
+            IsJsonListFile(*path) ? ModuleListJson(moduleList()) : ModuleListCsv(moduleList());
         if (auto written = WriteFileAtomically(*path, text); !written) {
             m_services.prompt.message("Cannot write " + *path + ".\n" + written.error().text,
                                       QApplication::applicationName().toStdString(),

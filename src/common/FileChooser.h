@@ -1,7 +1,10 @@
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace lanscope {
 
@@ -22,5 +25,15 @@ class FileChooser {
     // Where to save the module list (*.csv or *.json).
     virtual std::optional<std::string> chooseListFile() = 0;
 };
+
+// Whether a name from chooseListFile asks for JSON (".json" in any case);
+// anything else is written as CSV.
+inline bool IsJsonListFile(std::string_view path) {
+    constexpr std::string_view kSuffix = ".json";
+    return path.size() >= kSuffix.size() &&
+           std::equal(
+               kSuffix.begin(), kSuffix.end(), path.end() - kSuffix.size(),
+               [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
 
 }  // namespace lanscope

@@ -14,14 +14,11 @@
 #include "history/Messages.h"
 #include "history/ModuleHistory.h"
 #include "ui_HistoryDlg.h"
+#include "widgets/EightBitText.h"
 
 namespace lanscope {
 
 namespace {
-
-QString Utf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The module as the list shows it, in one line.
 std::string ModuleText(const HistoryModule& module) {
@@ -39,11 +36,11 @@ std::string ModuleText(const HistoryModule& module) {
 HistoryDlg::HistoryDlg(AppServices& services, const std::string& line, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::HistoryDlg>()), m_services(services) {
     m_ui->setupUi(this);
-    setWindowTitle(QString::fromLatin1(messages::kHistoryTitle));
+    setWindowTitle(UiText(messages::kHistoryTitle));
 
     QStringList header;
     for (const std::string& title : HistoryTableHeader()) {
-        header << Utf8(title);
+        header << UiText(title);
     }
     m_ui->events->setHeaderLabels(header);
     m_ui->events->header()->setStretchLastSection(true);
@@ -52,7 +49,7 @@ HistoryDlg::HistoryDlg(AppServices& services, const std::string& line, QWidget* 
     connect(m_ui->closeButton, &QPushButton::clicked, this, &QDialog::accept);
 
     const HistoryModule module = HistoryModuleOfLine(line);
-    m_ui->moduleLabel->setText(Utf8(messages::HistoryModuleText(ModuleText(module))));
+    m_ui->moduleLabel->setText(UiText(messages::HistoryModuleText(ModuleText(module))));
     load(module.mac);
     showRows();
 }
@@ -85,14 +82,14 @@ void HistoryDlg::showRows() {
     for (const HistoryRow& row : m_rows) {
         QStringList cells;
         for (const std::string& cell : HistoryTableRow(row)) {
-            cells << Utf8(cell);
+            cells << UiText(cell);
         }
         auto* item = new QTreeWidgetItem(m_ui->events, cells);
         // The new settings are long: the whole text where the column cuts it.
         item->setToolTip(4, cells.value(4));
         // The message the user was shown, for the row under the pointer.
         if (!row.event.message.empty()) {
-            item->setToolTip(3, Utf8(row.event.message));
+            item->setToolTip(3, UiText(row.event.message));
         }
     }
     // As wide as the columns need, so the new settings are read without
@@ -115,7 +112,7 @@ void HistoryDlg::showRows() {
 }
 
 void HistoryDlg::showNotice(const std::string& text) {
-    m_ui->noticeLabel->setText(Utf8(text));
+    m_ui->noticeLabel->setText(UiText(text));
     m_ui->noticeLabel->setVisible(true);
 }
 
@@ -124,9 +121,7 @@ void HistoryDlg::onSaveClicked() {
     if (!path) {
         return;
     }
-    const bool json =
-        QString::fromStdString(*path).endsWith(QStringLiteral(".json"), Qt::CaseInsensitive);
-    const std::string text = json ? HistoryJson(m_rows) : HistoryCsv(m_rows);
+    const std::string text = IsJsonListFile(*path) ? HistoryJson(m_rows) : HistoryCsv(m_rows);
     if (auto written = WriteFileAtomically(*path, text); !written) {
         m_services.prompt.message(messages::HistoryNotSavedText(*path, written.error().text),
                                   QApplication::applicationName().toStdString(),
