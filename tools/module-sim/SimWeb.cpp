@@ -48,6 +48,40 @@ const char* const kStopLoad =
 
 }  // namespace
 
+int RefuseBody(const std::string& method, const std::string* contentLength,
+               const std::string* transferEncoding, std::size_t maxBody) {
+    // The methods whose body the server reads; any other request's body is
+    // never read.
+    static const std::set<std::string> kWithBody = {"POST", "PUT", "PATCH", "DELETE", "PRI"};
+    if (kWithBody.count(method) == 0) {
+        return 0;
+    }
+    if (transferEncoding != nullptr || contentLength == nullptr) {
+        return 411;  // Length Required
+    }
+    if (contentLength->empty() || contentLength->size() > 19 ||
+        contentLength->find_first_not_of("0123456789") != std::string::npos) {
+        return 400;
+    }
+    return std::stoull(*contentLength) > maxBody ? 413 : 0;
+}
+
+std::string LogText(const std::string& text) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7f || c == '\\') {
+            out += "\\x";
+            out.push_back(kDigits[byte >> 4]);
+            out.push_back(kDigits[byte & 0xF]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
 std::string DecodeBase64(const std::string& text) {
     static const std::string kAlphabet =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <set>
 #include <string>
@@ -59,6 +60,19 @@ class SimWeb {
 
     WebOptions m_options;
 };
+
+// Whether the server may read a request's body before it is answered: 0 if
+// it may, else the status that refuses it. A body of a declared length up to
+// maxBody is taken; one without a length (read to the connection's end) or
+// sent in chunks (of any number) is refused before a byte of it is read, as
+// is a longer one, so no client makes the server hold more than maxBody.
+// contentLength and transferEncoding are null when the header is missing.
+int RefuseBody(const std::string& method, const std::string* contentLength,
+               const std::string* transferEncoding, std::size_t maxBody);
+
+// Text from the network for a log line: control bytes, bytes outside ASCII
+// and the backslash as \xNN, so no request writes a line of its own.
+std::string LogText(const std::string& text);
 
 // Decodes base64 (as in a basic authorization header); nothing on bad input.
 std::string DecodeBase64(const std::string& text);

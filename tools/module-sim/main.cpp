@@ -31,6 +31,8 @@
 #include "platform/UdpSocket.h"
 
 using namespace lanscope;
+using lanscope::sim::LogText;
+using lanscope::sim::RefuseBody;
 using lanscope::sim::SimWeb;
 using lanscope::sim::WebOptions;
 using lanscope::sim::WebRequest;
@@ -421,15 +423,41 @@ int main(int argc, char** argv) {
             std::ofstream(postLog, std::ios::app) << request.body << '\n';
         }
         if (options.verbose) {
-            std::cerr << "lanscope-module-sim: http " << request.method << ' ' << request.path
+            std::cerr << "lanscope-module-sim: http " << LogText(request.method) << ' '
+                      << LogText(request.path)
                       << (in.authorization.empty() ? "" : " (with authorization)") << " -> "
                       << out.status << std::endl;
         }
     };
-    server.Get(".*", serve);
-    server.Post(".*", serve);
-    // A module's forms are small; a longer body is refused (413), not kept.
-    server.set_payload_max_length(64 * 1024);
+    // Every path, line breaks included ("." stops at them), reaches the pages
+    // and the log.
+    server.Get(R"([\s\S]*)", serve);
+    server.Post(R"([\s\S]*)", serve);
+    // A module's forms are small; a longer body is refused (413), not kept,
+    // and so is one of no declared length (411), before any of it is read.
+    constexpr std::size_t kMaxBody = 64 * 1024;
+    server.set_payload_max_length(kMaxBody);
+    server.set_pre_routing_handler(
+        [&](const httplib::Request& request, httplib::Response& response) {
+            const auto header = [&request](const char* name) -> const std::string* {
+                const auto found = request.headers.find(name);
+                return found == request.headers.end() ? nullptr : &found->second;
+            };
+            const int refused = RefuseBody(request.method, header("Content-Length"),
+                                           header("Transfer-Encoding"), kMaxBody);
+            if (refused == 0) {
+                return httplib::Server::HandlerResponse::Unhandled;
+            }
+            response.status = refused;
+            // The body is left unread: nothing after it on this connection is a
+            // request.
+            response.set_header("Connection", "close");
+            if (options.verbose) {
+                std::cerr << "lanscope-module-sim: http " << LogText(request.method) << ' '
+                          << LogText(request.path) << " -> " << refused << std::endl;
+            }
+            return httplib::Server::HandlerResponse::Handled;
+        });
     std::thread http;
     if (httpPort != 0) {
         if (!server.bind_to_port(httpBind, httpPort)) {
