@@ -78,6 +78,7 @@ struct ConfigureOptions {
     double verifySeconds = 10.0;
     bool json = false;
     bool dryRun = false;
+    bool force = false;  // send an address another row or module has all the same
 };
 // Writes the settings of a file to the modules it names and verifies each;
 // a row that fails never stops the others.

@@ -2,9 +2,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <streambuf>
 
 #include "cli/Commands.h"
 #include "common/Version.h"
@@ -60,9 +62,79 @@ std::optional<std::string> FirstLineOf(const std::string& path) {
     return line;
 }
 
-}  // namespace
+// Stands in for a stream's buffer while it lives: passes what is written on
+// and notes whether anything was, and the first line that said something
+// (what went wrong comes first; what to do about it, if anything, after). The
+// stream stays the same object, so that a command still knows std::cerr.
+class WatchedBuffer final : public std::streambuf {
+  public:
+    explicit WatchedBuffer(std::ostream& stream) : m_stream(stream), m_target(*stream.rdbuf()) {
+        m_stream.rdbuf(this);
+    }
+    ~WatchedBuffer() override { m_stream.rdbuf(&m_target); }
+    WatchedBuffer(const WatchedBuffer&) = delete;
+    WatchedBuffer& operator=(const WatchedBuffer&) = delete;
+    bool written() const { return m_written; }
+    std::string firstLine() const { return m_firstLine.empty() ? m_line : m_firstLine; }
 
-int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) {
+            return traits_type::not_eof(c);
+        }
+        const char ch = traits_type::to_char_type(c);
+        note(&ch, 1);
+        return m_target.sputc(ch);
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        note(text, count);
+        return m_target.sputn(text, count);
+    }
+    int sync() override { return m_target.pubsync(); }
+
+  private:
+    void note(const char* text, std::streamsize count) {
+        m_written = m_written || count > 0;
+        for (std::streamsize i = 0; i < count; ++i) {
+            if (!m_firstLine.empty()) {
+                return;
+            }
+            if (text[i] == '\n' || text[i] == '\r') {
+                m_firstLine = std::move(m_line);
+                m_line.clear();
+            } else {
+                m_line += text[i];
+            }
+        }
+    }
+
+    std::ostream& m_stream;
+    std::streambuf& m_target;
+    bool m_written = false;
+    std::string m_line;
+    std::string m_firstLine;
+};
+
+// What a script reading --json gets from a command that failed before it had
+// anything to print: the line it was told on stderr and the exit code.
+void PrintJsonError(std::ostream& out, const std::string& text, int code) {
+    const nlohmann::ordered_json error = {{"error", text}, {"exit", code}};
+    out << error.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+bool AsksForJson(int argc, char** argv) {
+    for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
+        if (std::string_view(argv[i]) == "--json") {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Runs the command the arguments name; a command line that cannot be read
+// leaves what was wrong with it in `parseError`.
+int RunCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
+               std::string& parseError) {
     CLI::App app{"Finds and configures LAN modules on the local network segment.", "lanscope-cli"};
     app.require_subcommand(1);
     // On Windows CLI11 would read "/name" as an option; file names in the
@@ -140,6 +212,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     configureCommand->add_flag("--json", configure.json, "Print the closing report as JSON");
     configureCommand->add_flag("--dry-run", configure.dryRun,
                                "Show what would be written; send nothing but the discovery");
+    configureCommand->add_flag(
+        "--force", configure.force,
+        "Send an address that another row gives or another module answers from all the same");
 
     DoctorOptions doctor;
     auto* doctorCommand =
@@ -249,7 +324,11 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e, out, err);
-        return code == 0 ? kExitOk : kExitUsage;
+        if (code == 0) {
+            return kExitOk;
+        }
+        parseError = e.what();
+        return kExitUsage;
     }
 
     if (*updateCommand && !update.password) {
@@ -334,6 +413,30 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         return RunPresetCheck(presetCheck, context);
     }
     return kExitUsage;
+}
+
+}  // namespace
+
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    if (!AsksForJson(argc, argv)) {
+        std::string parseError;
+        return RunCommand(argc, argv, out, err, parseError);
+    }
+    std::string parseError;
+    int code = kExitOk;
+    bool printed = false;
+    std::string told;
+    {
+        WatchedBuffer outBuffer(out);
+        WatchedBuffer errBuffer(err);
+        code = RunCommand(argc, argv, out, err, parseError);
+        printed = outBuffer.written();
+        told = errBuffer.firstLine();
+    }
+    if (code != kExitOk && !printed) {
+        PrintJsonError(out, parseError.empty() ? told : parseError, code);
+    }
+    return code;
 }
 
 }  // namespace lanscope::cli

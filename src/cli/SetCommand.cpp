@@ -192,7 +192,7 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
         context.err << options.file << ": " << read.error().text << '\n';
         return kExitFailed;
     }
-    const SettingsPlan& plan = *read;
+    SettingsPlan plan = *read;
 
     DiscoverySession session(context.prompt, context.loop, context.endpoints);
     if (!session.open()) {
@@ -204,7 +204,15 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
             return !row.mac || session.findMac(*row.mac).has_value();
         });
     };
-    session.waitFor(ToMilliseconds(options.waitSeconds), allFound);
+    // An address for a module is checked against every other module, so
+    // then all of them must have had their time to answer.
+    const bool checksOthers =
+        !options.force && std::any_of(plan.rows.begin(), plan.rows.end(), [](const auto& row) {
+            return row.change.address.has_value();
+        });
+    session.waitFor(ToMilliseconds(options.waitSeconds),
+                    checksOthers ? std::function<bool()>() : std::function<bool()>(allFound));
+    RefuseAddressConflicts(plan, session.list(), options.force);
 
     // A line per module on a terminal; the report is what scripts read.
     const ProgressStream stream = ProgressOf(context);

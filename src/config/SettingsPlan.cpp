@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 
+#include "config/AutoIp.h"
+
 namespace lanscope {
 
 namespace {
@@ -210,6 +212,9 @@ Result<SettingsPlan> ReadSettingsPlan(std::string_view text) {
             *target = address;
             anyAddress = true;
         }
+        if (row.error.empty() && row.change.address == Ipv4{0}) {
+            row.error = "0.0.0.0 is no address for a module (for DHCP write dhcp yes)";
+        }
         if (row.error.empty() && row.change.mask && MaskPrefixLength(*row.change.mask) < 0) {
             row.error = "not a network mask (ones, then zeros): \"" + cell(kMask) + "\"";
         }
@@ -229,7 +234,64 @@ Result<SettingsPlan> ReadSettingsPlan(std::string_view text) {
         return Error{
             0, "the file is empty (a header row such as mac,ip,mask,gateway,dns comes first)"};
     }
+    for (SettingsRow& row : plan.rows) {
+        const auto twin = std::find_if(plan.rows.begin(), plan.rows.end(), [&](const auto& other) {
+            return &other != &row && other.mac && other.mac == row.mac;
+        });
+        if (row.mac && twin != plan.rows.end() && row.error.empty()) {
+            row.error =
+                "the hardware address is named in line " + std::to_string(twin->line) + " as well";
+        }
+    }
     return plan;
+}
+
+void RefuseAddressConflicts(SettingsPlan& plan, const ModuleList& answering, bool force) {
+    if (force) {
+        return;
+    }
+    const auto gives = [](const SettingsRow& row) {
+        return row.error.empty() && !row.change.dhcp ? row.change.address : std::nullopt;
+    };
+    // The refusals are found first and told after, so that a row refused
+    // for one reason still keeps the other row from taking its address.
+    std::vector<std::string> refusals(plan.rows.size());
+    for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+        const auto address = gives(plan.rows[i]);
+        if (!address) {
+            continue;
+        }
+        for (const SettingsRow& other : plan.rows) {
+            if (&other != &plan.rows[i] && gives(other) == address) {
+                refusals[i] = FormatIpv4(*address) + " is given in line " +
+                              std::to_string(other.line) +
+                              " as well (--force sends it all the same)";
+                break;
+            }
+        }
+        if (!refusals[i].empty()) {
+            continue;
+        }
+        std::size_t own = answering.size();
+        for (std::size_t row = 0; row < answering.size(); ++row) {
+            if (answering.record(row).mac() == *plan.rows[i].mac) {
+                own = row;
+            }
+        }
+        if (own == answering.size()) {
+            continue;  // nothing will be sent to a module that did not answer
+        }
+        if (const auto holder = OtherModuleAt(answering, own, *address)) {
+            refusals[i] = FormatIpv4(*address) + " is taken by the module " +
+                          FormatMacPlain(answering.record(*holder).mac()) +
+                          " (--force sends it all the same)";
+        }
+    }
+    for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+        if (!refusals[i].empty()) {
+            plan.rows[i].error = refusals[i];
+        }
+    }
 }
 
 }  // namespace lanscope

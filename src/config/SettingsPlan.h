@@ -9,6 +9,7 @@
 #include "common/Ipv4.h"
 #include "common/Result.h"
 #include "discovery/Datagrams.h"
+#include "discovery/ModuleList.h"
 
 namespace lanscope {
 
@@ -47,9 +48,18 @@ struct SettingsRow {
 // (its address is the one it was given). Blank lines and lines starting with
 // "#" are skipped. Rows that cannot be used carry their error;
 // the others stand. A file that cannot be read as a whole is an error.
+// Two rows naming one hardware address are both refused (which of them was
+// meant is anybody's guess), and so is an ip of 0.0.0.0, which a module takes
+// for DHCP: that is what the dhcp column is for.
 struct SettingsPlan {
     std::vector<SettingsRow> rows;
 };
 Result<SettingsPlan> ReadSettingsPlan(std::string_view text);
+
+// Refuses, before anything is sent, the rows that would leave two modules
+// with one address: an address another row gives as well, or one that a
+// module other than the row's own answers from (the check `set` makes).
+// `force` lets both through, as `set --force` does.
+void RefuseAddressConflicts(SettingsPlan& plan, const ModuleList& answering, bool force);
 
 }  // namespace lanscope

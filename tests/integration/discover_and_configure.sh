@@ -26,6 +26,22 @@ export CLI
     expect_eq "$(jq -r ".[0].address, .[0].dhcp" <<<"$list" | paste -sd" ")" \
         "192.0.2.11 true" "module switched to DHCP"
 
+    # A plan that would give module 3 the address module 1 answers from is
+    # refused before anything is sent, as set refuses it.
+    plan=$(mktemp)
+    printf "mac,ip\n02-4c-53-00-00-03,192.0.2.11\n" > "$plan"
+    if report=$("$CLI" configure --from "$plan" --json --wait 1 --timeout 2); then
+        fail "a taken address was reported as configured"
+    fi
+    rm -f "$plan"
+    expect_eq "$(jq -r ".[0].result" <<<"$report")" failed "the refused row"
+    expect_eq "$(jq -r ".[0].address" <<<"$("$CLI" discover --json --wait 1)" )" 192.0.2.11 \
+        "module 1 after the refusal"
+
+    # With --json, a command that fails before its work still prints JSON.
+    expect_eq "$("$CLI" update --json --all --name-prefix Nobody --wait 1 "$plan" \
+        2>/dev/null | jq -r .exit)" 1 "the exit code in the error object"
+
     if "$CLI" set 02-4c-53-00-00-77 --ip 192.0.2.60 --wait 1 2>/dev/null; then
         fail "an unknown module was reported as configured"
     fi

@@ -530,3 +530,54 @@ TEST(CliPresetCheck, ShowsTheControlCharactersOfAFileInsteadOfSendingThemToTheTe
 
 }  // namespace
 }  // namespace lanscope::cli
+TEST(CliConfigure, RefusesOneAddressForTwoModulesBeforeAnythingIsSent) {
+    test::LoopbackModule module(StaticModule(), test::TestLoop());
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("lanscope-twice-" + std::to_string(module.port()) + ".csv");
+    std::ofstream(file) << "mac,ip,gateway\n"
+                           "02-4c-53-00-00-01,127.0.0.7,127.0.0.9\n"
+                           "02-4c-53-00-00-77,127.0.0.7,127.0.0.9\n";
+    Cli cli(module.port());
+    ConfigureOptions options = ConfigureFrom(file);
+    EXPECT_EQ(RunConfigure(options, cli.context), kExitFailed) << cli.err.str();
+    EXPECT_EQ(module.module().record().gateway(), MakeIpv4(127, 0, 0, 254));  // nothing sent
+    const auto report = nlohmann::json::parse(cli.out.str());
+    ASSERT_EQ(report.size(), 2u);
+    EXPECT_EQ(report[0]["result"], "failed");
+    EXPECT_EQ(report[0]["message"],
+              "line 2: 127.0.0.7 is given in line 3 as well (--force sends it all the same)");
+    EXPECT_TRUE(cli.history.events.empty());
+}
+
+// What a script that reads --json gets when the command fails before its work.
+TEST(CliJson, AFailureBeforeTheWorkPrintsOneObjectNamingTheError) {
+    const std::string missing =
+        (std::filesystem::temp_directory_path() / "lanscope-no-such-file_APP.s19").string();
+    struct Case {
+        std::vector<const char*> arguments;
+        int code;
+        const char* error;  // a part of it
+    };
+    const Case cases[] = {
+        {{"lanscope-cli", "discover", "--json", "--bogus"}, kExitUsage, "--bogus"},
+        {{"lanscope-cli", "info", "--json", missing.c_str()}, kExitFailed, "Failed to open"},
+        {{"lanscope-cli", "configure", "--from", missing.c_str(), "--json"},
+         kExitFailed,
+         "Cannot read"},
+        {{"lanscope-cli", "update", "--json", missing.c_str()}, kExitUsage, "Name a module"},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const int code = RunCli(static_cast<int>(c.arguments.size()),
+                                const_cast<char**>(c.arguments.data()), out, err);
+        EXPECT_EQ(code, c.code) << c.arguments[1] << ' ' << err.str();
+        EXPECT_NE(err.str(), "") << c.arguments[1];  // the line for people stays
+        const auto printed = nlohmann::json::parse(out.str(), nullptr, false);
+        ASSERT_TRUE(printed.is_object()) << c.arguments[1] << ": " << out.str();
+        EXPECT_EQ(printed["exit"], c.code) << c.arguments[1];
+        EXPECT_NE(printed["error"].get<std::string>().find(c.error), std::string::npos)
+            << c.arguments[1] << ": " << out.str();
+    }
+}
+

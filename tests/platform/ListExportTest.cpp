@@ -41,6 +41,14 @@ TEST(ListExport, EachModuleIsOneCsvLineAndOneJsonObjectWithItsNamesInUtf8) {
          "d \x80",
          kSender, "0a-1B-2C-3D-4E-5F,192.0.2.7,false,Ger\u00E4t,S\u00FCd \u20AC", "Ger\u00E4t",
          "S\u00FCd \u20AC"},
+        // A spreadsheet would run these as formulas; inside, they are text.
+        {"formulas", "=HYPERLINK(\"http://x\")", "+1", kSender,
+         "0a-1B-2C-3D-4E-5F,192.0.2.7,false,\"'=HYPERLINK(\"\"http://x\"\")\",\"'+1\"",
+         "=HYPERLINK(\"http://x\")", "+1"},
+        {"more formulas", "-2+3", "@SUM(A1)", kSender,
+         "0a-1B-2C-3D-4E-5F,192.0.2.7,false,\"'-2+3\",\"'@SUM(A1)\"", "-2+3", "@SUM(A1)"},
+        {"a carriage return first", "\rx", "a=b-c", kSender,
+         "0a-1B-2C-3D-4E-5F,192.0.2.7,false,\"'\rx\",a=b-c", "\rx", "a=b-c"},
         {"a DHCP module: the address it answered from", "Pump", "x", 0,
          "0a-1B-2C-3D-4E-5F,192.0.2.7,true,Pump,x", "Pump", "x"},
     };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "config/SettingsPlan.h"
+#include "support/Replies.h"
 
 namespace lanscope {
 namespace {
@@ -68,6 +69,14 @@ TEST(SettingsPlan, AListSavedFromTheWindowReadsBack) {
     // On DHCP: the address it was given is DHCP's, not a static one.
     EXPECT_EQ(plan->rows[1].error, "");
     EXPECT_TRUE(plan->rows[1].change.dhcp);
+
+    // Names that look like formulas are saved defused; they are passed over.
+    const auto defused = ReadSettingsPlan(
+        "mac,address,dhcp,name,name2\r\n"
+        "02-4C-53-00-00-01,192.0.2.11,false,\"'=1+2\",\"'-,x\"\r\n");
+    ASSERT_TRUE(defused.ok()) << defused.error().text;
+    EXPECT_EQ(defused->rows.at(0).error, "");
+    EXPECT_EQ(defused->rows.at(0).change.address, MakeIpv4(192, 0, 2, 11));
 }
 
 TEST(SettingsPlan, AWriteChangesOnlyWhatTheRowNames) {
@@ -85,6 +94,59 @@ TEST(SettingsPlan, AWriteChangesOnlyWhatTheRowNames) {
     EXPECT_TRUE(HasSettings(written, written));
     change.dhcp = true;
     EXPECT_EQ(ApplySettings(record, change).address(), 0u);
+}
+
+TEST(SettingsPlan, NoRowLeavesTwoModulesWithOneAddress) {
+    // A answers from .11, B from .12; C does not answer.
+    ModuleList answering;
+    AddReply(answering, test::MakeReply(test::kMacA, MakeIpv4(192, 0, 2, 11), "n", "m"),
+             MakeIpv4(192, 0, 2, 11));
+    AddReply(answering, test::MakeReply(test::kMacB, MakeIpv4(192, 0, 2, 12), "n", "m"),
+             MakeIpv4(192, 0, 2, 12));
+    const std::string a = "0a-1b-2c-3d-4e-5f,";
+    const std::string c = "00-00-00-00-00-03,";
+    struct Case {
+        const char* name;
+        std::string rows;  // below "mac,ip,dhcp"
+        bool force;
+        std::vector<std::string> errors;  // a part of each row's; empty: it stands
+    };
+    const std::string takenByB = "192.0.2.12 is taken by the module 00-00-00-00-00-02";
+    const Case cases[] = {
+        {"another module's address", a + "192.0.2.12,\n", false, {takenByB}},
+        {"... with --force", a + "192.0.2.12,\n", true, {""}},
+        {"its own address again", a + "192.0.2.11,\n", false, {""}},
+        {"one address in two rows",
+         a + "192.0.2.50,\n" + c + "192.0.2.50,\n",
+         false,
+         {"192.0.2.50 is given in line 3 as well", "192.0.2.50 is given in line 2 as well"}},
+        {"... with --force", a + "192.0.2.50,\n" + c + "192.0.2.50,\n", true, {"", ""}},
+        {"one module in two rows",
+         a + "192.0.2.50,\n" + a + ",yes\n",
+         true,
+         {"the hardware address is named in line 3 as well",
+          "the hardware address is named in line 2 as well"}},
+        {"0.0.0.0, which would mean DHCP", a + "0.0.0.0,\n", true, {"0.0.0.0 is no address"}},
+        {"an address of a module that goes to DHCP",
+         "00-00-00-00-00-02,,yes\n" + a + "192.0.2.12,\n",
+         false,
+         {"", takenByB}},
+        {"a module that does not answer", c + "192.0.2.12,\n", false, {""}},
+    };
+    for (const Case& k : cases) {
+        auto plan = ReadSettingsPlan("mac,ip,dhcp\n" + k.rows);
+        ASSERT_TRUE(plan.ok()) << k.name;
+        RefuseAddressConflicts(*plan, answering, k.force);
+        ASSERT_EQ(plan->rows.size(), k.errors.size()) << k.name;
+        for (std::size_t i = 0; i < k.errors.size(); ++i) {
+            const std::string& error = plan->rows[i].error;
+            if (k.errors[i].empty()) {
+                EXPECT_EQ(error, "") << k.name;
+            } else {
+                EXPECT_NE(error.find(k.errors[i]), std::string::npos) << k.name << ": " << error;
+            }
+        }
+    }
 }
 
 }  // namespace
