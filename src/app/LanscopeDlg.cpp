@@ -86,6 +86,13 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
 
     m_timer.setInterval(kTimerPeriodMs);
     connect(&m_timer, &QTimer::timeout, this, &CLanscopeDlg::UpdateButtons);
+    // A module answers a search within the list's own period, or it is gone.
+    m_selectionWait.setSingleShot(true);
+    m_selectionWait.setInterval(kTimerPeriodMs);
+    connect(&m_selectionWait, &QTimer::timeout, this, [this] {
+        moduleList().endSelectionWait();
+        UpdateButtons();
+    });
 
     StartDiscovery();
 }
@@ -210,6 +217,9 @@ void CLanscopeDlg::onSearchClicked() {
     // Before the answers arrive: whatever did not answer since the last
     // search goes, and comes back when it answers this one.
     moduleList().sweep();
+    if (moduleList().awaitingSelection()) {
+        m_selectionWait.start();
+    }
     UpdateButtons();
 }
 

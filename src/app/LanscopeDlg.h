@@ -67,6 +67,8 @@ class CLanscopeDlg : public QDialog {
     std::unique_ptr<ModuleListView> m_view;
     std::unique_ptr<CRequestThread> m_thread;
     QTimer m_timer;
+    // How long a swept selection waits for its module to answer the search.
+    QTimer m_selectionWait;
     WindowMenu m_menu;
     QAction* m_alwaysOnTop = nullptr;
     bool m_closing = false;

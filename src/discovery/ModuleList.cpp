@@ -46,6 +46,9 @@ void ModuleList::setSelection(std::optional<std::size_t> row) {
     if (row && *row >= m_lines.size()) {
         row.reset();
     }
+    if (row) {
+        m_awaited.reset();
+    }
     if (row == m_selection) {
         return;
     }
@@ -61,6 +64,15 @@ ModuleRecord* ModuleList::selectedRecord() {
 
 std::string ModuleList::selectedText() const {
     return m_selection ? m_lines[*m_selection]->text : std::string();
+}
+
+std::optional<std::size_t> ModuleList::rowOf(const ModuleRecord& record) const {
+    for (std::size_t row = 0; row < m_lines.size(); ++row) {
+        if (m_lines[row]->record.get() == &record) {
+            return row;
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<std::size_t> ModuleList::findPrefix(std::string_view prefix) const {
@@ -125,12 +137,18 @@ void ModuleList::remove(std::size_t row) {
 }
 
 void ModuleList::clear() {
+    m_awaited.reset();
     while (!m_lines.empty()) {
         remove(m_lines.size() - 1);
     }
 }
 
 std::size_t ModuleList::sweep() {
+    // The user chose a module, not a row: Configuration and Update Software
+    // must still act on that module once it answers the new search.
+    const std::optional<MacAddress> selectedMac =
+        m_selection ? std::optional<MacAddress>(m_lines[*m_selection]->record->mac())
+                    : std::nullopt;
     std::size_t removed = 0;
     for (std::size_t row = 0; row < m_lines.size();) {
         ModuleRecord& record = *m_lines[row]->record;
@@ -142,7 +160,26 @@ std::size_t ModuleList::sweep() {
             ++removed;
         }
     }
+    if (selectedMac && !m_selection) {
+        m_awaited = selectedMac;
+    }
     return removed;
+}
+
+void ModuleList::lineAnswered(std::size_t row) {
+    if (m_awaited && row < m_lines.size() && m_lines[row]->record->mac() == *m_awaited) {
+        setSelection(row);
+    }
+}
+
+void ModuleList::endSelectionWait() {
+    if (!m_awaited) {
+        return;
+    }
+    m_awaited.reset();
+    if (!m_selection && !m_lines.empty()) {
+        setSelection(0);
+    }
 }
 
 AddReplyOutcome AddReply(ModuleList& list, std::span<const std::uint8_t> datagram, Ipv4 sender) {
@@ -157,12 +194,14 @@ AddReplyOutcome AddReply(ModuleList& list, std::span<const std::uint8_t> datagra
         if (record.repeatCount() != UINT32_MAX) {
             record.setRepeatCount(record.repeatCount() + 1);
         }
+        list.lineAnswered(*row);
         return AddReplyOutcome::Repeated;
     }
     auto record = std::make_unique<ModuleRecord>(reply->record);
     record->setRepeatCount(0);
-    list.insert(std::move(reply->line), std::move(record));
-    if (!list.selection()) {
+    const std::size_t row = list.insert(std::move(reply->line), std::move(record));
+    list.lineAnswered(row);
+    if (!list.selection() && !list.awaitingSelection()) {
         list.setSelection(0);
     }
     return AddReplyOutcome::Added;

@@ -41,11 +41,16 @@ class ModuleList {
     const ModuleRecord& record(std::size_t row) const { return *m_lines.at(row)->record; }
 
     std::optional<std::size_t> selection() const { return m_selection; }
+    // A line chosen (by the user or by the list) also ends a wait for the
+    // swept selection's module: that choice stands.
     void setSelection(std::optional<std::size_t> row);
     // The selected line's record, or null when nothing is selected.
     ModuleRecord* selectedRecord();
     // The selected line's full text, empty when nothing is selected.
     std::string selectedText() const;
+
+    // The line that owns this very record (not an equal copy), if any.
+    std::optional<std::size_t> rowOf(const ModuleRecord& record) const;
 
     // The first line whose text begins with the prefix, letter case ignored.
     std::optional<std::size_t> findPrefix(std::string_view prefix) const;
@@ -58,7 +63,19 @@ class ModuleList {
 
     // Keeps the lines that were repeated since the previous sweep (their count
     // starts again from 0) and removes the others. Returns how many went.
+    // When the selected line goes, the list waits for its module: the next
+    // line of that hardware address that answers is selected again, and no
+    // other module's line takes the selection meanwhile.
     std::size_t sweep();
+
+    // Whether the selection waits for the swept line's module to answer.
+    bool awaitingSelection() const { return m_awaited.has_value(); }
+    // The line's module answered (a new line or a repeat): it gets the
+    // selection back if the list waits for it.
+    void lineAnswered(std::size_t row);
+    // The module did not answer in time: the wait ends, and with nothing
+    // selected the first line is, as for a list that gets its first line.
+    void endSelectionWait();
 
     void setListener(ModuleListListener* listener) { m_listener = listener; }
 
@@ -72,14 +89,18 @@ class ModuleList {
     // pointers, not strings.
     std::vector<std::unique_ptr<Line>> m_lines;
     std::optional<std::size_t> m_selection;
+    // The hardware address of the selected line that a sweep removed, until
+    // that module answers or the wait ends.
+    std::optional<MacAddress> m_awaited;
     ModuleListListener* m_listener = nullptr;
 };
 
 enum class AddReplyOutcome { Ignored, Added, Repeated };
 
 // A datagram that reached the discovery socket: a new module line with its own
-// record (selecting the first line when none is selected), or one more repeat
-// of the line it matches. Anything that is not a module reply is ignored.
+// record (selecting the first line when none is selected and the list waits
+// for no module), or one more repeat of the line it matches. Either way the
+// line's module answered. Anything that is not a module reply is ignored.
 AddReplyOutcome AddReply(ModuleList& list, std::span<const std::uint8_t> datagram, Ipv4 sender);
 
 // The address column of the selected line, or "0.0.0.1" when none is selected.

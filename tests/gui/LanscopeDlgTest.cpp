@@ -598,5 +598,66 @@ TEST(MainWindow, ConfigurationOpensTheSettingsOfTheSelectedModule) {
     EXPECT_EQ(mac, "0a-1B-2C-3D-4E-5F");
 }
 
+// Search empties the list and the modules answer again, the chosen one not
+// first: the selection comes back to it, and Configuration acts on it; when
+// it no longer answers, the first line is selected as for a new list.
+TEST(MainWindow, SearchKeepsTheSelectionOnTheChosenModuleWhileItAnswers) {
+    MainWindow w;
+    std::vector<MacAddress> answering{test::kMacA, test::kMacB, test::kMacC};
+    QTimer modules;
+    QObject::connect(&modules, &QTimer::timeout, [&] {
+        std::array<std::uint8_t, 64> request{};
+        while (w.peer.receiveFrom(request).ok()) {
+            for (const MacAddress& mac : answering) {
+                w.reply(mac, "m");
+            }
+        }
+    });
+    modules.start(10);
+    CLanscopeDlg* window = w.window.get();
+    ModuleList& list = window->moduleList();
+    const auto selectedMac = [&] {
+        const ModuleRecord* record = list.selectedRecord();
+        return record ? std::optional<MacAddress>(record->mac()) : std::nullopt;
+    };
+    const auto search = [&] {
+        (void)QTest::qWaitFor(
+            [&] { return window->requestThread()->GetStatus() == CRequestThread::kStatusPaused; });
+        QTest::mouseClick(w.button("searchButton"), Qt::LeftButton);
+    };
+
+    bool backOnC = false;
+    QString configured;
+    std::optional<MacAddress> afterCWentAway;
+    QTimer::singleShot(0, window, [&] {
+        if (!w.waitForLines(3)) {
+            test::Click(window, "exitButton");
+            return;
+        }
+        const QModelIndex c =
+            w.list()->model()->index(static_cast<int>(*list.findPrefix("[00-00-00-00-00-03]")), 1);
+        QTest::mouseClick(w.list()->viewport(), Qt::LeftButton, {},
+                          w.list()->visualRect(c).center());
+        search();
+        backOnC = QTest::qWaitFor([&] { return list.size() == 3 && selectedMac() == test::kMacC; });
+        (void)QTest::qWaitFor([&] { return w.button("configurationButton")->isEnabled(); }, 3000);
+        test::ModalHandler handler([&](QWidget* modal) {
+            configured = modal->findChild<QLabel*>(QStringLiteral("macValue"))->text();
+            test::Click(modal, "cancelButton");
+        });
+        QTest::mouseClick(w.button("configurationButton"), Qt::LeftButton);
+
+        answering = {test::kMacA, test::kMacB};
+        search();
+        (void)QTest::qWaitFor([&] { return list.size() == 2 && selectedMac().has_value(); }, 5000);
+        afterCWentAway = selectedMac();
+        test::Click(window, "exitButton");
+    });
+    EXPECT_EQ(window->exec(), QDialog::Rejected);
+    EXPECT_TRUE(backOnC) << "selected instead: " << list.selectedText();
+    EXPECT_EQ(configured, "00-00-00-00-00-03");
+    EXPECT_EQ(afterCWentAway, test::kMacB);  // the first line
+}
+
 }  // namespace
 }  // namespace lanscope

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "discovery/ModuleList.h"
+#include "support/CaseNames.h"
 #include "support/Replies.h"
 
 namespace lanscope {
@@ -144,6 +147,79 @@ TEST(AddReply, SearchScenarioKeepsOnlyTheRepeatedSecondLine) {
     EXPECT_EQ(list.record(0).mac(), kMacB);
     EXPECT_EQ(list.record(0).repeatCount(), 0u);
 }
+
+// Search sweeps the list and the modules answer again, in any order: the
+// selection follows the module the user chose, not a row.
+struct SweepCase {
+    const char* name;
+    // "A", "B", "C": that module answers; "C moved": C answers from another
+    // address (a line of its own); "pick X": the user selects X's first line
+    // ("pick none": clears the selection);
+    // "sweep"; "end": the wait for the selected module is over.
+    std::vector<std::string> steps;
+    std::optional<MacAddress> selected;  // at the end
+};
+
+class SelectionAcrossSweep : public testing::TestWithParam<SweepCase> {};
+
+TEST_P(SelectionAcrossSweep, StaysWithTheChosenModuleWhileItAnswers) {
+    const std::map<char, MacAddress> macs{{'A', kMacA}, {'B', kMacB}, {'C', kMacC}};
+    ModuleList list;
+    for (const std::string& step : GetParam().steps) {
+        if (step == "sweep") {
+            list.sweep();
+        } else if (step == "end") {
+            list.endSelectionWait();
+        } else if (step == "pick none") {
+            list.setSelection(std::nullopt);
+        } else if (step.starts_with("pick ")) {
+            const MacAddress mac = macs.at(step.back());
+            for (std::size_t row = 0; row < list.size(); ++row) {
+                if (list.record(row).mac() == mac) {
+                    list.setSelection(row);
+                    break;
+                }
+            }
+        } else {
+            const Ipv4 from = step.ends_with("moved") ? 99 : 1;
+            AddReply(list, MakeReply(macs.at(step[0]), from, step.substr(0, 1), ""), from);
+        }
+    }
+    const ModuleRecord* selected = list.selectedRecord();
+    EXPECT_EQ(selected ? std::optional<MacAddress>(selected->mac()) : std::nullopt,
+              GetParam().selected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Search, SelectionAcrossSweep,
+    testing::Values(SweepCase{"selected module answers last",
+                              {"A", "B", "C", "pick C", "sweep", "A", "B", "C"},
+                              kMacC},
+                    SweepCase{"others answer and the module is not back yet",
+                              {"A", "B", "C", "pick C", "sweep", "A", "B"},
+                              std::nullopt},
+                    SweepCase{"module answers from a new address",
+                              {"A", "C", "pick C", "sweep", "A", "C moved"},
+                              kMacC},
+                    SweepCase{"module's other line survived and repeats",
+                              {"B", "C", "pick C", "C moved", "C moved", "sweep", "B", "C moved"},
+                              kMacC},
+                    SweepCase{"module gone: the first line is selected",
+                              {"A", "B", "C", "pick C", "sweep", "A", "B", "end"},
+                              kMacB},
+                    SweepCase{"module back after the wait: the first line stays",
+                              {"A", "B", "C", "pick C", "sweep", "A", "B", "end", "C"},
+                              kMacB},
+                    SweepCase{"the user's pick during the wait stands",
+                              {"A", "C", "pick C", "sweep", "A", "pick A", "C"},
+                              kMacA},
+                    SweepCase{"nothing selected: the first answer is",
+                              {"C", "A", "pick none", "sweep", "A", "C"},
+                              kMacA},
+                    SweepCase{"a repeated selected line keeps its selection",
+                              {"A", "C", "pick C", "C", "sweep", "A"},
+                              kMacC}),
+    test::CaseName());
 
 TEST(SelectedAddressText, AddressOfSelectedLineOrTheNoAddressMark) {
     ModuleList list;
