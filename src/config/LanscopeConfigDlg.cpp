@@ -114,11 +114,39 @@ void CLanscopeConfigDlg::onDhcpClicked() {
     accept();
 }
 
+// Whether the address may go out: no other listed module has it, or the
+// user wants it sent all the same.
+bool CLanscopeConfigDlg::mayTakeAddress(Ipv4 address) {
+    // 0.0.0.0 is DHCP, which many modules share.
+    if (m_parentList == nullptr || m_record == nullptr || address == 0) {
+        return true;
+    }
+    const ModuleList& list = *m_parentList;
+    // A record that is no line of the list is checked against every line.
+    const std::size_t row = list.rowOf(*m_record).value_or(list.size());
+    const auto other = OtherModuleAt(list, row, address);
+    // Another line of this very module (its settings before a change) is no
+    // other module.
+    if (!other || list.record(*other).mac() == m_record->mac()) {
+        return true;
+    }
+    std::string holder = FormatMacPlain(list.record(*other).mac());
+    if (const std::string name = SplitListLine(list.text(*other)).name; !name.empty()) {
+        holder += " (" + name + ")";
+    }
+    return m_prompt.askYesNo(messages::AddressTakenQuestion(FormatIpv4(address), holder),
+                             messages::kStaticCaption, false);
+}
+
 void CLanscopeConfigDlg::onStaticClicked() {
+    const NetworkSettings shown = shownSettings();
+    if (!mayTakeAddress(shown.address)) {
+        return;
+    }
     if (!m_prompt.askYesNo(messages::kStaticQuestion, messages::kStaticCaption, false)) {
         return;
     }
-    writeSettings(shownSettings());
+    writeSettings(shown);
     accept();
 }
 

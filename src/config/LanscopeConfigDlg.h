@@ -49,6 +49,7 @@ class CLanscopeConfigDlg : public QDialog {
     void updateAutoIpButton();
     NetworkSettings shownSettings() const;
     void writeSettings(const NetworkSettings& settings);
+    bool mayTakeAddress(Ipv4 address);
     void tellHistoryFailure();
 
     std::unique_ptr<Ui::CLanscopeConfigDlg> m_ui;

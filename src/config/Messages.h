@@ -1,5 +1,9 @@
 #pragma once
 
+#include <string>
+
+#include "common/Prompt.h"
+
 // The network settings window's and automatic address selection's texts.
 namespace lanscope::messages {
 
@@ -24,6 +28,14 @@ inline constexpr const char* kTipFindList = "List of LAN cards on current networ
 inline constexpr const char* kStaticQuestion =
     "Are you sure you want to change this LAN Card's IP Configuration?";
 inline constexpr const char* kStaticCaption = "Update";
+// Asked before the question above when another listed module has the address:
+// two modules on one address make both unreachable.
+inline std::string AddressTakenQuestion(const std::string& address, const std::string& module) {
+    return FormatText(
+        "%s is the address of another module in the list: %s.\nTwo modules with one address "
+        "cannot both be reached.\n\nSend this address anyway?",
+        address.c_str(), module.c_str());
+}
 inline constexpr const char* kConfigHelp =
     "1. Click on Update button after making changes to the current settings\r\n2. Click on Auto "
     "IP Update button if connected using a cross cable to configure automatically. All LAN "

@@ -176,5 +176,52 @@ TEST(ConfigWindow, AutoIpAnsweredNoStillClosesWithOk) {
     EXPECT_FALSE(w.window->isVisible());
 }
 
+// The address typed in is the one another listed module answers from: the
+// user hears which module has it before the usual question, and No (the
+// default) sends nothing.
+TEST(ConfigWindow, AnAddressAnotherListedModuleHasGoesOutOnlyWhenTheUserInsists) {
+    test::RecordingPrompt prompt;
+    RecordingSender sender;
+    ModuleList list;
+    const Ipv4 boilerAt = MakeIpv4(192, 0, 2, 11);
+    const Ipv4 pumpAt = MakeIpv4(192, 0, 2, 12);
+    AddReply(list, test::MakeReply(test::kMacA, boilerAt, "Boiler", ""), boilerAt);
+    AddReply(list, test::MakeReply(test::kMacB, pumpAt, "Pump", ""), pumpAt);
+    CLanscopeConfigDlg window(
+        prompt, [] { return std::vector<Ipv4>{MakeIpv4(192, 0, 2, 1)}; }, &list);
+    window.SetModule(sender, list.record(*list.findPrefix("[0a")));
+    auto* staticButton = window.findChild<QPushButton*>(QStringLiteral("staticButton"));
+
+    std::vector<std::string> askedFirst;
+    bool openAfterNo = false;
+    QTimer::singleShot(0, &window, [&] {
+        QLineEdit* last = window.findChild<IpAddressEdit*>(QStringLiteral("ipEdit"))->field(3);
+        last->selectAll();
+        QTest::keyClicks(last, "12");
+        QTest::mouseClick(staticButton, Qt::LeftButton);  // no answer: the default
+        for (const auto& shown : prompt.shown) {
+            askedFirst.push_back(shown.caption + ": " + shown.text);
+        }
+        openAfterNo = window.isVisible() && sender.sent.empty();
+        prompt.shown.clear();
+        prompt.answers = {true, true};
+        QTest::mouseClick(staticButton, Qt::LeftButton);
+    });
+    QTimer::singleShot(5000, &window, [&window] { window.done(42); });
+    EXPECT_EQ(window.exec(), QDialog::Accepted);
+
+    ASSERT_EQ(askedFirst.size(), 1u);
+    for (const char* part : {"Update: ", "192.0.2.12", "00-00-00-00-00-02 (Pump)"}) {
+        EXPECT_NE(askedFirst[0].find(part), std::string::npos) << part << " in " << askedFirst[0];
+    }
+    EXPECT_TRUE(openAfterNo);
+    ASSERT_EQ(prompt.shown.size(), 2u);
+    EXPECT_EQ(prompt.shown[1].text,
+              "Are you sure you want to change this LAN Card's IP Configuration?");
+    ASSERT_EQ(sender.sent.size(), 1u);
+    EXPECT_EQ(sender.sent[0].address(), pumpAt);
+    EXPECT_EQ(sender.sent[0].mac(), test::kMacA);
+}
+
 }  // namespace
 }  // namespace lanscope
