@@ -528,8 +528,6 @@ TEST(CliPresetCheck, ShowsTheControlCharactersOfAFileInsteadOfSendingThemToTheTe
     EXPECT_EQ(nlohmann::json::parse(json.out.str())["fields"][0]["value"], "\x1b[2Jcleared\tend");
 }
 
-}  // namespace
-}  // namespace lanscope::cli
 TEST(CliConfigure, RefusesOneAddressForTwoModulesBeforeAnythingIsSent) {
     test::LoopbackModule module(StaticModule(), test::TestLoop());
     const auto file = std::filesystem::temp_directory_path() /
@@ -581,3 +579,5 @@ TEST(CliJson, AFailureBeforeTheWorkPrintsOneObjectNamingTheError) {
     }
 }
 
+}  // namespace
+}  // namespace lanscope::cli
