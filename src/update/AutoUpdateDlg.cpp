@@ -10,6 +10,7 @@
 #include "ui_AutoUpdateDlg.h"
 #include "update/AutoUpdateOptions.h"
 #include "update/Messages.h"
+#include "update/RecordedModule.h"
 #include "update/UpdateDlg.h"
 #include "widgets/AboutBox.h"
 #include "widgets/EightBitText.h"
@@ -44,6 +45,7 @@ CAutoUpdateDlg::CAutoUpdateDlg(const std::string& text, AppServices& services, Q
             m_address = target.address;
             m_description = target.description;
             m_module = HistoryModuleOfLine(text);
+            m_moduleAddress = m_address;
         }
     }
 
@@ -157,9 +159,8 @@ void CAutoUpdateDlg::RunUpdate() {
     settings.saveFile = m_strSaveFile;
     CUpdateDlg progress(settings, m_services.prompt, *m_services.credentials, this,
                         m_services.updateEndpoints, m_services.updateTick);
-    HistoryModule module = m_module;
-    module.address = FormatIpv4(m_address);  // as the window had it
-    progress.session().recordTo(m_services.history, std::move(module));
+    progress.session().recordTo(m_services.history,
+                                RecordedModule(m_module, m_moduleAddress, m_address));
     const bool done = progress.exec() == QDialog::Accepted;
     if (m_services.history != nullptr) {
         if (const auto failure = m_services.history->takeFailure()) {
@@ -224,6 +225,10 @@ void CAutoUpdateDlg::onFind() {
     }
     m_services.settings.SaveIPAddr(address);
     m_address = address;
+    // The picker's list stays after it closes: the chosen line names the
+    // module (none when OK came without a selection).
+    m_module = HistoryModuleOfLine(picker.discovery().list().selectedText());
+    m_moduleAddress = address;
     membersToControls();
 }
 

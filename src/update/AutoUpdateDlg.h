@@ -61,9 +61,11 @@ class CAutoUpdateDlg : public QDialog {
     bool m_bSave = false;
     Ipv4 m_address = 0;
     std::string m_description;
-    // The module as the list showed it, for the service history; started on
-    // its own the window knows only the address.
+    // The module as the list (or the picker) showed it, and the address it
+    // came with, for the service history; started on its own the window
+    // knows only the address.
     HistoryModule m_module;
+    Ipv4 m_moduleAddress = 0;
     bool m_bAuto = false;
     bool m_bStandAlone;
     bool m_opened = false;

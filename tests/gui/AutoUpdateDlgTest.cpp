@@ -12,10 +12,12 @@
 #include <QTreeView>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "app/LanscopeDlg.h"
 #include "config/IdFindDlg.h"
 #include "support/GuiSupport.h"
+#include "support/ListHistory.h"
 #include "support/Replies.h"
 #include "update/AutoUpdateDlg.h"
 #include "widgets/IpAddressEdit.h"
@@ -301,6 +303,61 @@ TEST(MainWindowUpdate, StopsDiscoveryForTheUpdateWindowAndStartsItAgain) {
     EXPECT_EQ(shownAddress, kLoopback);
     EXPECT_NE(main.socket(), nullptr);
     EXPECT_EQ(main.moduleList().size(), 1u);
+}
+
+// Saves the image from the window under its modal run, as a person would,
+// and gives what the service history got.
+std::vector<HistoryEvent> SaveRecorded(UpdateWindow& w, CAutoUpdateDlg& window,
+                                       const std::function<void()>& before) {
+    test::ListHistory history;
+    w.services.history = &history;
+    w.files.image = w.image.string();
+    w.files.save = (w.image.parent_path() / "pump.bin").string();
+    QTimer::singleShot(0, &window, [&] {
+        before();
+        test::Click(&window, "browseButton");
+        Child<QCheckBox>(&window, "saveCheck")->click();
+        test::Click(&window, "saveBrowseButton");
+        test::Click(&window, "updateButton");
+    });
+    QTimer::singleShot(5000, &window, [&] { window.done(42); });
+    EXPECT_EQ(window.exec(), QDialog::Accepted);
+    w.services.history = nullptr;
+    return history.events;
+}
+
+TEST(UpdateWindow, AnAddressTypedOverTheLinesIsRecordedWithoutTheLinesModule) {
+    UpdateWindow w;
+    auto window = w.open("[02-4C-53-00-00-01]\t192.0.2.11\t\tPump\tx,Pump (PC42) 1.05,y", false);
+    const auto events = SaveRecorded(w, *window, [&] {
+        QLineEdit* last = Child<IpAddressEdit>(window.get(), "ipEdit")->field(3);
+        last->selectAll();
+        QTest::keyClicks(last, "12");
+    });
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].module, (HistoryModule{"", "192.0.2.12", "", ""}));
+}
+
+TEST(UpdateWindow, TheModuleFindChoseIsRecordedWithItsNames) {
+    UpdateWindow w;
+    auto window = w.open("-I192.0.2.11", true);
+    const auto events = SaveRecorded(w, *window, [&] {
+        test::ModalHandler handler([&](QWidget* modal) {
+            auto* picker = qobject_cast<CIdFindDlg*>(modal);
+            (void)w.peer.sendTo(test::MakeReply(test::kMacB, 0, "Boiler", "Cellar"), kLoopback,
+                                picker->discovery().socket()->localPort());
+            auto* list = Child<QTreeView>(picker, "list");
+            if (QTest::qWaitFor([&] { return list->model()->rowCount() == 1; })) {
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                  list->visualRect(list->model()->index(0, 0)).center());
+            }
+            test::Click(picker, "okButton");
+        });
+        test::Click(window.get(), "findButton");
+    });
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].module,
+              (HistoryModule{"00-00-00-00-00-02", "127.0.0.1", "Boiler", "Cellar"}));
 }
 
 }  // namespace
