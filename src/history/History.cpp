@@ -15,7 +15,8 @@ namespace lanscope {
 namespace {
 
 constexpr std::array<std::string_view, 3> kActionNames{"update", "save", "settings"};
-constexpr std::array<std::string_view, 4> kResultNames{"started", "ok", "failed", "cancelled"};
+constexpr std::array<std::string_view, 6> kResultNames{"started",   "ok",   "failed",
+                                                       "cancelled", "sent", "unknown"};
 
 // Days since 1970-01-01 of a date in the proleptic Gregorian calendar, and
 // back (the usual era arithmetic: exact for every year, no time zone tables).
@@ -627,6 +628,95 @@ nlohmann::ordered_json HistoryEventJson(const HistoryEvent& event) {
         line["settings"] = std::move(settings);
     }
     return line;
+}
+
+namespace {
+
+// How many bytes the well-formed UTF-8 character at `at` has; 0 when the
+// byte there starts none (no overlong forms, no surrogates, nothing above
+// U+10FFFF).
+std::size_t Utf8CharacterAt(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned first = byte(at);
+    if (first < 0x80) {
+        return 1;
+    }
+    std::size_t size = 0;
+    unsigned low = 0x80;
+    unsigned high = 0xBF;
+    if (first >= 0xC2 && first <= 0xDF) {
+        size = 2;
+    } else if (first >= 0xE0 && first <= 0xEF) {
+        size = 3;
+        low = first == 0xE0 ? 0xA0 : 0x80;
+        high = first == 0xED ? 0x9F : 0xBF;
+    } else if (first >= 0xF0 && first <= 0xF4) {
+        size = 4;
+        low = first == 0xF0 ? 0x90 : 0x80;
+        high = first == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text.size() - at < size) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < size; ++i) {
+        const unsigned next = byte(at + i);
+        if (next < (i == 1 ? low : 0x80u) || next > (i == 1 ? high : 0xBFu)) {
+            return 0;
+        }
+    }
+    return size;
+}
+
+int HexDigit(char c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
+
+}  // namespace
+
+std::string EscapeHistoryFileName(std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size());
+    for (std::size_t at = 0; at < bytes.size();) {
+        if (bytes[at] == '\\') {
+            text += "\\\\";
+            ++at;
+            continue;
+        }
+        if (const std::size_t size = Utf8CharacterAt(bytes, at); size > 0) {
+            text.append(bytes.substr(at, size));
+            at += size;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(bytes[at++]);
+        text += "\\x";
+        text += kHex[byte >> 4];
+        text += kHex[byte & 0xF];
+    }
+    return text;
+}
+
+std::string UnescapeHistoryFileName(std::string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '\\' && at + 1 < text.size() && text[at + 1] == '\\') {
+            bytes += '\\';
+            ++at;
+        } else if (text[at] == '\\' && at + 3 < text.size() && text[at + 1] == 'x' &&
+                   HexDigit(text[at + 2]) >= 0 && HexDigit(text[at + 3]) >= 0) {
+            bytes += static_cast<char>(HexDigit(text[at + 2]) * 16 + HexDigit(text[at + 3]));
+            at += 3;
+        } else {
+            bytes += text[at];  // a text not written so (an older record) stays as it is
+        }
+    }
+    return bytes;
 }
 
 std::string FormatHistoryLine(const HistoryEvent& event) {

@@ -22,10 +22,15 @@ namespace lanscope {
 // password or a user name typed for a module.
 
 enum class HistoryAction { Update, Save, Settings };
-enum class HistoryResult { Started, Ok, Failed, Cancelled };
+// Sent: a settings write that went out and that nobody asked the module
+// about afterwards; a write the module confirmed is Ok (and "verified").
+// Files of older programs hold Ok for both: they read as they say.
+// Unknown: an update cancelled after its finish request, which the module
+// may have taken.
+enum class HistoryResult { Started, Ok, Failed, Cancelled, Sent, Unknown };
 
 std::string_view HistoryActionName(HistoryAction action);  // "update", "save", "settings"
-std::string_view HistoryResultName(HistoryResult result);  // "started", "ok", ...
+std::string_view HistoryResultName(HistoryResult result);  // "started", "ok", ..., "sent"
 std::optional<HistoryAction> ParseHistoryAction(std::string_view name);
 std::optional<HistoryResult> ParseHistoryResult(std::string_view name);
 
@@ -131,6 +136,15 @@ std::string FormatHistoryTime(std::chrono::system_clock::time_point time);
 // (a time without one is UTC, as the history's are); a space may stand for
 // the "T". Nothing for anything else.
 std::optional<std::int64_t> ParseHistoryTime(std::string_view text);
+
+// A file name whose bytes are not all UTF-8 (a name on a POSIX system is
+// any bytes) as text that keeps them: each byte that is no part of a UTF-8
+// character becomes "\xNN" (two lower-case hex digits) and a backslash
+// becomes "\\", so no two names give one text, a UTF-8 name without a
+// backslash stays as it is, and the text is what a shell's $'...' quoting
+// reads back as the name. UnescapeHistoryFileName gives the bytes back.
+std::string EscapeHistoryFileName(std::string_view bytes);
+std::string UnescapeHistoryFileName(std::string_view text);
 
 // One line of the history file, '\n' included. Text that is not UTF-8 is
 // written with replacement characters rather than lost.

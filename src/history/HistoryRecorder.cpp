@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <random>
 
+#include "common/Text.h"
 #include "history/HistoryFile.h"
 #include "platform/Console.h"
 
@@ -21,6 +22,22 @@ std::string RandomIdPrefix() {
     char text[24];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
     return text;
+}
+
+// The event as the file holds it: texts in UTF-8. File names come as the
+// program passes them (the code page's on Windows, any bytes elsewhere), so
+// they are written so that the file can be found again, not with
+// replacement characters; the message is an 8-bit text as any other.
+HistoryEvent AsRecorded(HistoryEvent event) {
+    if (event.update) {
+        event.update->file = HistoryFileNameText(event.update->file);
+    }
+    if (event.save) {
+        event.save->source = HistoryFileNameText(event.save->source);
+        event.save->target = HistoryFileNameText(event.save->target);
+    }
+    event.message = EightBitToUtf8(event.message);
+    return event;
 }
 
 }  // namespace
@@ -55,7 +72,7 @@ HistoryEvent FileHistoryRecorder::record(HistoryEvent event) {
                         "the service history has no place: neither LANSCOPE_HISTORY nor the "
                         "user's data folder is set"};
     } else {
-        const std::string line = FormatHistoryLine(event);
+        const std::string line = FormatHistoryLine(AsRecorded(event));
         if (line.size() > kMaxHistoryLineBytes) {
             // The reader would skip it: better said now than found later.
             failure = Error{

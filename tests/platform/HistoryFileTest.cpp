@@ -6,6 +6,9 @@
 #ifdef _WIN32
 #include <thread>
 #else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -125,6 +128,117 @@ TEST(HistoryFile, AFolderThatCannotBeMadeIsAnErrorNamingTheFile) {
     ASSERT_FALSE(appended.ok());
     EXPECT_NE(appended.error().text.find(path), std::string::npos) << appended.error().text;
 }
+
+#ifndef _WIN32
+std::string Contents(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), {});
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat status {};
+    EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
+    return status.st_mode & 07777;
+}
+
+// Another program that holds the lock and never lets go: the work goes on
+// after a bounded wait, with a failure that says why.
+TEST(HistoryFile, ALockHeldForGoodEndsTheWaitWithAFailure) {
+    test::TempFolder folder;
+    const std::string path = folder.file("history.jsonl");
+    ASSERT_TRUE(AppendHistoryLine(path, FormatHistoryLine(Update("before"))));
+    const int holder = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    const auto wait = std::chrono::milliseconds(50);
+    const auto appended = AppendHistoryLine(path, FormatHistoryLine(Update("held")), wait);
+    ASSERT_FALSE(appended.ok());
+    EXPECT_NE(appended.error().text.find("lock"), std::string::npos) << appended.error().text;
+    EXPECT_NE(appended.error().text.find(path), std::string::npos) << appended.error().text;
+    const auto read = ReadHistoryFile(path, {}, wait);
+    EXPECT_FALSE(read.ok());
+    ::close(holder);
+    ASSERT_TRUE(AppendHistoryLine(path, FormatHistoryLine(Update("after")), wait));
+    const auto reading = ReadHistoryFile(path, {}, wait);
+    ASSERT_TRUE(reading.ok());
+    ASSERT_EQ(reading->events.size(), 2u);
+    EXPECT_EQ(reading->events[1].id, "after");
+}
+
+// Only a regular file of its own: a FIFO (which would hold the reader and
+// the writer for good), a device, a symbolic link (whose target is left as
+// it was) are each refused with a reason.
+TEST(HistoryFile, OnlyARegularFileIsReadOrWrittenNeverThroughALink) {
+    test::TempFolder folder;
+    const std::string fifo = folder.file("fifo.jsonl");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string target = folder.file("target.jsonl");
+    const std::string kept = FormatHistoryLine(Update("kept"));
+    std::ofstream(target, std::ios::binary) << kept;
+    const std::string link = folder.file("link.jsonl");
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    struct Case {
+        std::string path;
+        const char* said;
+    };
+    const Case cases[] = {
+        {fifo, "not a regular file"},
+        {"/dev/null", "not a regular file"},
+        {link, "symbolic link"},
+    };
+    for (const Case& c : cases) {
+        const auto read = ReadHistoryFile(c.path);
+        ASSERT_FALSE(read.ok()) << c.path;
+        EXPECT_NE(read.error().text.find(c.said), std::string::npos) << read.error().text;
+        const auto appended = AppendHistoryLine(c.path, FormatHistoryLine(Update("x")));
+        ASSERT_FALSE(appended.ok()) << c.path;
+        EXPECT_NE(appended.error().text.find(c.said), std::string::npos) << appended.error().text;
+    }
+    EXPECT_EQ(Contents(target), kept);
+}
+
+TEST(HistoryFile, IsKeptToItsOwnerInFoldersKeptToTheirOwner) {
+    test::TempFolder folder;
+    const std::string made = folder.file("data/lanscope/history.jsonl");
+    ASSERT_TRUE(AppendHistoryLine(made, FormatHistoryLine(Update("new"))));
+    EXPECT_EQ(ModeOf(made), 0600u);
+    EXPECT_EQ(ModeOf(folder.file("data/lanscope")), 0700u);
+    EXPECT_EQ(ModeOf(folder.file("data")), 0700u);
+    // A file an older program (or anyone) left open to others is narrowed.
+    const std::string wide = folder.file("wide.jsonl");
+    std::ofstream(wide) << FormatHistoryLine(Update("old"));
+    ASSERT_EQ(::chmod(wide.c_str(), 0644), 0);
+    ASSERT_TRUE(AppendHistoryLine(wide, FormatHistoryLine(Update("next"))));
+    EXPECT_EQ(ModeOf(wide), 0600u);
+}
+
+// A name that is no UTF-8 is recorded with its bytes escaped, so the file
+// can still be found, and not with replacement characters.
+TEST(HistoryRecorder, FileNamesThatAreNoUtf8AreRecordedSoTheirBytesComeBack) {
+    test::TempFolder folder;
+    FileHistoryRecorder recorder(folder.file("history.jsonl"), {"h", "u", "cli"}, true);
+    const std::string name = "/srv/fw/Pumpe-\xE4-\xff\xfe.s19";
+    const std::string backslash = "/srv/fw/a\\xe4.bin";
+    HistoryEvent update = Update("u");
+    update.update->file = name;
+    recorder.record(update);
+    HistoryEvent save;
+    save.action = HistoryAction::Save;
+    save.result = HistoryResult::Ok;
+    save.save = HistorySave{name, backslash, 0, 0, 0};
+    recorder.record(save);
+    ASSERT_FALSE(recorder.takeFailure());
+
+    const auto reading = ReadHistoryFile(recorder.path());
+    ASSERT_TRUE(reading.ok());
+    ASSERT_EQ(reading->events.size(), 2u);
+    EXPECT_EQ(reading->events[0].update->file, "/srv/fw/Pumpe-\\xe4-\\xff\\xfe.s19");
+    EXPECT_EQ(UnescapeHistoryFileName(reading->events[0].update->file), name);
+    EXPECT_EQ(UnescapeHistoryFileName(reading->events[1].save->source), name);
+    EXPECT_EQ(reading->events[1].save->target, "/srv/fw/a\\\\xe4.bin");
+    EXPECT_EQ(UnescapeHistoryFileName(reading->events[1].save->target), backslash);
+}
+#endif
 
 std::chrono::system_clock::time_point At(std::int64_t ms) {
     return std::chrono::system_clock::time_point(std::chrono::milliseconds(ms));

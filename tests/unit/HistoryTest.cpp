@@ -72,6 +72,43 @@ TEST(HistoryLine, TextThatIsNotUtf8CostsNotTheEvent) {
     EXPECT_EQ(reading.events[0].module.name, "Ger\uFFFDt");
 }
 
+TEST(HistoryFileName, EscapesWhatIsNoUtf8SoNoTwoNamesMeetAndTheBytesComeBack) {
+    struct Case {
+        std::string name;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"/srv/fw/PC42_APP.s19", "/srv/fw/PC42_APP.s19"},
+        {"/home/j\u00FCrgen/\u6F22.s19", "/home/j\u00FCrgen/\u6F22.s19"},
+        {"caf\xE9.s19", "caf\\xe9.s19"},
+        // A name that holds the escape's text itself is told apart.
+        {"caf\\xe9.s19", "caf\\\\xe9.s19"},
+        {"a\\b", "a\\\\b"},
+        // Overlong, a surrogate, cut short, above U+10FFFF.
+        {"\xC0\xAF", "\\xc0\\xaf"},
+        {"\xED\xA0\x80", "\\xed\\xa0\\x80"},
+        {"x\xE2\x82", "x\\xe2\\x82"},
+        {"\xF4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(EscapeHistoryFileName(c.name), c.text);
+        EXPECT_EQ(UnescapeHistoryFileName(c.text), c.name) << c.text;
+    }
+}
+
+TEST(HistoryLine, AWriteOnlySentReadsBackAndOlderOkLinesStillRead) {
+    HistoryEvent sent = SettingsEvent("s", "2026-12-08T15:04:05.123Z", HistoryResult::Sent);
+    sent.settings->verified.reset();
+    const std::string line = FormatHistoryLine(sent);
+    EXPECT_NE(line.find("\"result\":\"sent\""), std::string::npos) << line;
+    HistoryEvent older = sent;
+    older.result = HistoryResult::Ok;
+    const HistoryReading reading = ReadHistory(line + FormatHistoryLine(older));
+    ASSERT_EQ(reading.events.size(), 2u);
+    EXPECT_EQ(reading.events[0], sent);
+    EXPECT_EQ(reading.events[1].result, HistoryResult::Ok);
+}
+
 std::string Line(const HistoryEvent& event) {
     return FormatHistoryLine(event);
 }

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <thread>
+#include <utility>
 
 namespace lanscope {
 
@@ -32,6 +34,7 @@ class FileDescriptor {
         }
     }
     int get() const noexcept { return m_fd; }
+    int release() noexcept { return std::exchange(m_fd, -1); }
 
   private:
     int m_fd;
@@ -43,6 +46,93 @@ int Lock(int fd, int operation) {
         rc = ::flock(fd, operation);
     } while (rc != 0 && errno == EINTR);
     return rc;
+}
+
+std::string WaitText(std::chrono::milliseconds wait) {
+    return wait.count() % 1000 == 0 ? std::to_string(wait.count() / 1000) + " s"
+                                    : std::to_string(wait.count()) + " ms";
+}
+
+// Takes the lock, but waits for it only so long: a program that holds it for
+// good (a reader stuck on a network share) must not stop the work. The lock
+// is asked for again in short steps, as flock has no time limit of its own.
+Result<void> LockWithin(int fd, int operation, const std::string& path,
+                        std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        if (Lock(fd, operation | LOCK_NB) == 0) {
+            return {};
+        }
+        if (errno != EWOULDBLOCK) {
+            return SystemError("lock", path, errno);
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
+            return Error{EWOULDBLOCK, "cannot lock the service history " + path +
+                                          ": another program has held its lock for " +
+                                          WaitText(wait)};
+        }
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    }
+}
+
+// Opens the history file itself and nothing else. Never through a symbolic
+// link (a record would land in whatever file the link names), and only a
+// regular file: the open does not wait (a FIFO would wait for a writer for
+// good), and a FIFO or device found is refused before anything is read.
+Result<int> OpenRegular(const std::string& path, int flags, bool& missing) {
+    missing = false;
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        const int code = errno;
+        struct stat link {};
+        if (code == ELOOP && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+            return Error{code, "cannot open the service history " + path +
+                                   ": it is a symbolic link, which is not followed"};
+        }
+        missing = code == ENOENT;
+        return SystemError("open", path, code);
+    }
+    FileDescriptor opened(fd);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        return SystemError("read", path, errno);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return Error{EINVAL,
+                     "cannot open the service history " + path + ": it is not a regular file"};
+    }
+    const int fileFlags = ::fcntl(fd, F_GETFL);
+    if (fileFlags < 0 || ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0) {
+        return SystemError("open", path, errno);
+    }
+    return opened.release();
+}
+
+// Makes the folders the file needs, kept to their owner as the file is;
+// folders that are there already are left as they are.
+Result<void> MakeFolders(const std::filesystem::path& folder, const std::string& path) {
+    std::filesystem::path made;
+    for (const auto& part : folder) {
+        made /= part;
+        if (::mkdir(made.c_str(), 0700) == 0) {
+            continue;
+        }
+        int code = errno;
+        struct stat status {};
+        if (::stat(made.c_str(), &status) == 0) {
+            if (S_ISDIR(status.st_mode)) {
+                continue;
+            }
+            code = ENOTDIR;
+        }
+        return Error{code, "cannot make the folder of the service history " + path + ": " +
+                               std::system_category().message(code)};
+    }
+    return {};
 }
 
 // A new file's name is only safe on the disk once its folder is.
@@ -63,26 +153,31 @@ std::string Environment(const char* name) {
 
 }  // namespace
 
-Result<void> AppendHistoryLine(const std::string& path, std::string_view line) {
+Result<void> AppendHistoryLine(const std::string& path, std::string_view line,
+                               std::chrono::milliseconds lockWait) {
     const std::filesystem::path file(path);
     if (file.has_parent_path()) {
-        std::error_code made;
-        std::filesystem::create_directories(file.parent_path(), made);
-        if (made) {
-            return Error{made.value(), "cannot make the folder of the service history " + path +
-                                           ": " + made.message()};
+        if (auto made = MakeFolders(file.parent_path(), path); !made) {
+            return made;
         }
     }
-    FileDescriptor fd(::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
-    if (fd.get() < 0) {
-        return SystemError("open", path, errno);
+    bool missing = false;
+    auto opened = OpenRegular(path, O_RDWR | O_APPEND | O_CREAT, missing);
+    if (!opened) {
+        return opened.error();
     }
-    if (Lock(fd.get(), LOCK_EX) != 0) {
-        return SystemError("lock", path, errno);
+    FileDescriptor fd(*opened);
+    if (auto locked = LockWithin(fd.get(), LOCK_EX, path, lockWait); !locked) {
+        return locked;
     }
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0) {
         return SystemError("read", path, errno);
+    }
+    // A file made before (by an older program, or by hand) is kept to its
+    // owner as a new one is; another user's file is theirs to decide.
+    if (status.st_uid == ::geteuid() && (status.st_mode & 077) != 0) {
+        (void)::fchmod(fd.get(), status.st_mode & 0700);
     }
     const off_t before = status.st_size;
     std::string text;
@@ -118,16 +213,19 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line) {
     return {};
 }
 
-Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        if (errno == ENOENT) {
+Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep,
+                                       std::chrono::milliseconds lockWait) {
+    bool missing = false;
+    auto opened = OpenRegular(path, O_RDONLY, missing);
+    if (!opened) {
+        if (missing) {
             return HistoryReading{};
         }
-        return SystemError("open", path, errno);
+        return opened.error();
     }
-    if (Lock(fd.get(), LOCK_SH) != 0) {
-        return SystemError("lock", path, errno);
+    FileDescriptor fd(*opened);
+    if (auto locked = LockWithin(fd.get(), LOCK_SH, path, lockWait); !locked) {
+        return locked.error();
     }
     HistoryReader reader(std::move(keep));
     std::array<char, 1 << 16> block;
@@ -145,6 +243,10 @@ Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep
         reader.feed(std::string_view(block.data(), static_cast<std::size_t>(got)));
     }
     return reader.finish();
+}
+
+std::string HistoryFileNameText(const std::string& name) {
+    return EscapeHistoryFileName(name);
 }
 
 std::string ThisUsersHistoryFile() {

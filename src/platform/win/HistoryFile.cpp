@@ -2,9 +2,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <system_error>
+#include <thread>
+#include <utility>
+
+#include "common/Text.h"
 
 namespace lanscope {
 
@@ -51,6 +56,7 @@ class FileHandle {
         }
     }
     HANDLE get() const noexcept { return m_handle; }
+    HANDLE release() noexcept { return std::exchange(m_handle, INVALID_HANDLE_VALUE); }
 
   private:
     HANDLE m_handle;
@@ -67,6 +73,73 @@ OVERLAPPED At(std::uint64_t offset) {
 bool LockWhole(HANDLE file, DWORD flags) {
     OVERLAPPED from = At(0);
     return LockFileEx(file, flags, 0, MAXDWORD, MAXDWORD, &from) != 0;
+}
+
+std::string WaitText(std::chrono::milliseconds wait) {
+    return wait.count() % 1000 == 0 ? std::to_string(wait.count() / 1000) + " s"
+                                    : std::to_string(wait.count()) + " ms";
+}
+
+// Takes the lock, but waits for it only so long: a program that holds it for
+// good (a reader stuck on a network share) must not stop the work.
+Result<void> LockWithin(HANDLE file, DWORD flags, const std::string& path,
+                        std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        if (LockWhole(file, flags | LOCKFILE_FAIL_IMMEDIATELY)) {
+            return {};
+        }
+        const DWORD code = GetLastError();
+        if (code != ERROR_LOCK_VIOLATION && code != ERROR_IO_PENDING) {
+            return SystemError("lock", path, code);
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
+            return Error{static_cast<int>(ERROR_LOCK_VIOLATION),
+                         "cannot lock the service history " + path +
+                             ": another program has held its lock for " + WaitText(wait)};
+        }
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    }
+}
+
+// Opens the history file itself and nothing else: a reparse point (a
+// symbolic link, a junction) is opened as itself and refused rather than
+// followed, and only a file on a disk is taken (a pipe or a device would hold
+// the program for good).
+Result<HANDLE> OpenRegular(const std::string& path, DWORD access, DWORD disposition,
+                           bool& missing) {
+    missing = false;
+    HANDLE opened = CreateFileW(
+        Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+        return SystemError("open", path, code);
+    }
+    FileHandle handle(opened);
+    if (GetFileType(opened) != FILE_TYPE_DISK) {
+        return Error{static_cast<int>(ERROR_INVALID_FUNCTION),
+                     "cannot open the service history " + path + ": it is not a regular file"};
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(opened, &information)) {
+        return SystemError("read", path, GetLastError());
+    }
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return Error{static_cast<int>(ERROR_CANT_ACCESS_FILE),
+                     "cannot open the service history " + path +
+                         ": it is a link (a reparse point), which is not followed"};
+    }
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Error{static_cast<int>(ERROR_DIRECTORY),
+                     "cannot open the service history " + path + ": it is not a regular file"};
+    }
+    return handle.release();
 }
 
 void UnlockWhole(HANDLE file) {
@@ -86,7 +159,8 @@ std::string Environment(const wchar_t* name) {
 
 }  // namespace
 
-Result<void> AppendHistoryLine(const std::string& path, std::string_view line) {
+Result<void> AppendHistoryLine(const std::string& path, std::string_view line,
+                               std::chrono::milliseconds lockWait) {
     const std::filesystem::path file(Wide(path));
     if (file.has_parent_path()) {
         std::error_code made;
@@ -98,14 +172,14 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line) {
     }
     // Written at the end found under the lock, which every writer takes, so
     // a cut write can be taken back.
-    FileHandle handle(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (handle.get() == INVALID_HANDLE_VALUE) {
-        return SystemError("open", path, GetLastError());
+    bool missing = false;
+    auto opened = OpenRegular(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, missing);
+    if (!opened) {
+        return opened.error();
     }
-    if (!LockWhole(handle.get(), LOCKFILE_EXCLUSIVE_LOCK)) {
-        return SystemError("lock", path, GetLastError());
+    FileHandle handle(*opened);
+    if (auto locked = LockWithin(handle.get(), LOCKFILE_EXCLUSIVE_LOCK, path, lockWait); !locked) {
+        return locked;
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(handle.get(), &size)) {
@@ -154,19 +228,19 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line) {
     return {};
 }
 
-Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep) {
-    FileHandle handle(CreateFileW(Wide(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (handle.get() == INVALID_HANDLE_VALUE) {
-        const DWORD code = GetLastError();
-        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep,
+                                       std::chrono::milliseconds lockWait) {
+    bool missing = false;
+    auto opened = OpenRegular(path, GENERIC_READ, OPEN_EXISTING, missing);
+    if (!opened) {
+        if (missing) {
             return HistoryReading{};
         }
-        return SystemError("open", path, code);
+        return opened.error();
     }
-    if (!LockWhole(handle.get(), 0)) {
-        return SystemError("lock", path, GetLastError());
+    FileHandle handle(*opened);
+    if (auto locked = LockWithin(handle.get(), 0, path, lockWait); !locked) {
+        return locked.error();
     }
     HistoryReader reader(std::move(keep));
     std::array<char, 1 << 16> block;
@@ -185,6 +259,12 @@ Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep
     }
     UnlockWhole(handle.get());
     return reader.finish();
+}
+
+std::string HistoryFileNameText(const std::string& name) {
+    // Names come in the active code page, which the program's path decoder
+    // reads: every name, not only those that are no UTF-8 by chance.
+    return Utf8(FileSystemPath(name).wstring());
 }
 
 std::string ThisUsersHistoryFile() {
