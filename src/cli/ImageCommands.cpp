@@ -2,6 +2,7 @@
 #include <ostream>
 
 #include "cli/Commands.h"
+#include "history/History.h"
 #include "platform/NativePath.h"
 #include "update/ImageFile.h"
 #include "update/SRecordLoader.h"
@@ -21,16 +22,34 @@ std::string Hex(std::uint64_t value, int digits = 8) {
 }  // namespace
 
 int RunConvert(const ConvertOptions& options, CliContext& context) {
+    // Recorded as the update window's Save to file is: an image file written
+    // is a firmware someone may load into a module later.
+    HistoryEvent event;
+    event.action = HistoryAction::Save;
+    event.save = HistorySave{options.input, options.output, 0, 0, 0};
     auto image = LoadSRecordImage(NativePath(options.input), LoadMessages::Detailed);
     if (!image) {
         ShowLoadFailure(image.error(), context.prompt, kCaption);
+        event.result = HistoryResult::Failed;
+        if (!image.error().messages.empty()) {
+            event.message = image.error().messages.back();
+        }
+        RecordHistory(context.history, std::move(event));
         return kExitFailed;
     }
+    event.save->base = image->base;
+    event.save->length = image->length;
+    event.save->checksum = image->checksum;
     if (auto saved = SaveImageFile(NativePath(options.output), *image, options.description);
         !saved) {
         context.prompt.message(saved.error().text, kCaption, PromptIcon::Exclamation);
+        event.result = HistoryResult::Failed;
+        event.message = saved.error().text;
+        RecordHistory(context.history, std::move(event));
         return kExitFailed;
     }
+    event.result = HistoryResult::Ok;
+    RecordHistory(context.history, std::move(event));
     context.out << "Wrote " << options.output << ": " << image->length << " bytes at "
                 << Hex(image->base) << ", checksum " << Hex(image->checksum) << '\n';
     return kExitOk;

@@ -14,6 +14,11 @@ HistoryEvent SettingsWriteEvent(HistoryModule module, const ModuleRecord& before
 
 HistoryEvent SettingsWriteOutcome(HistoryEvent started, HistoryResult result, std::string message,
                                   std::optional<HistoryVerified> verified) {
+    // Only an answer from the module makes a write ok: one nobody asked
+    // about was sent, whatever its caller calls it.
+    if (result == HistoryResult::Ok && verified != HistoryVerified::Verified) {
+        result = HistoryResult::Sent;
+    }
     HistoryEvent event = HistoryOutcome(std::move(started), result, std::move(message));
     if (event.settings) {
         event.settings->verified = verified;
@@ -25,7 +30,7 @@ Result<std::size_t> HistoryRecordingSender::SendConfiguration(const ModuleRecord
     auto sent = m_sender.SendConfiguration(record);
     const HistoryEvent event = SettingsWriteEvent(m_module, m_before, record);
     if (sent) {
-        RecordHistory(m_history, SettingsWriteOutcome(event, HistoryResult::Ok, {}));
+        RecordHistory(m_history, SettingsWriteOutcome(event, HistoryResult::Sent, {}));
     } else {
         RecordHistory(m_history,
                       SettingsWriteOutcome(event, HistoryResult::Failed, sent.error().text));

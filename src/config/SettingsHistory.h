@@ -19,12 +19,13 @@ HistoryEvent SettingsWriteEvent(HistoryModule module, const ModuleRecord& before
 
 // The outcome of a settings write with the message the user was shown, and
 // whether the module answered with the new settings when it was asked
-// (nothing when no one asked).
+// (nothing when no one asked). A write that went out is ok only when the
+// module was seen with the new settings; otherwise it is recorded as sent.
 HistoryEvent SettingsWriteOutcome(HistoryEvent started, HistoryResult result, std::string message,
                                   std::optional<HistoryVerified> verified = std::nullopt);
 
 // Sends settings writes through `sender` and records each in the history as
-// it is sent: ok, or failed with the reason the send gave. For the windows,
+// it is sent: sent, or failed with the reason the send gave. For the windows,
 // which send without asking the module back.
 class HistoryRecordingSender final : public ConfigurationSender {
   public:

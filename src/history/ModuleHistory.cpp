@@ -1,8 +1,6 @@
 #include "history/ModuleHistory.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <limits>
 
 namespace lanscope {
 
@@ -10,16 +8,10 @@ std::vector<HistoryRow> ModuleHistoryRows(std::vector<HistoryEvent> events, cons
     HistoryFilter filter;
     filter.mac = mac;
     std::vector<HistoryRow> rows = FilterHistory(JoinHistory(std::move(events)), filter);
-    // The history's own order, newest first, is right for one computer; the
-    // times decide between events that programs on several computers (with
-    // clocks of their own) wrote to one shared file.
+    // Newest first in the file's own order, as the command line keeps it: a
+    // line is appended when its event happens, while the clocks that stamp
+    // the times may be stepped back (or be another computer's).
     std::reverse(rows.begin(), rows.end());
-    const auto started = [](const HistoryRow& row) {
-        return ParseHistoryTime(row.time()).value_or(std::numeric_limits<std::int64_t>::min());
-    };
-    std::stable_sort(rows.begin(), rows.end(), [&](const HistoryRow& a, const HistoryRow& b) {
-        return started(a) > started(b);
-    });
     return rows;
 }
 

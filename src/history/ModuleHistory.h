@@ -9,8 +9,8 @@
 namespace lanscope {
 
 // What the history window lists for one module: its rows (each started
-// event joined with its outcome), newest first by when the work started;
-// rows that started at the same time are the later written first.
+// event joined with its outcome), newest first: the file's order turned
+// round, whatever the times say (a clock stepped back changes no order).
 std::vector<HistoryRow> ModuleHistoryRows(std::vector<HistoryEvent> events, const MacAddress& mac);
 
 // The skipped lines of a reading told in a few lines: the first `shown`

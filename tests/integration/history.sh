@@ -32,6 +32,9 @@ export platform
     expect_eq "$(wc -l < "$LANSCOPE_HISTORY")" "$lines" "lines after an update with --no-history"
 '
 
+# An image file written by convert is a save, as the window's Save to file.
+"$CLI" convert "$work/image_APP.s19" "$work/image.bin" > /dev/null
+
 history=$("$CLI" history --json)
 row() {  # ADDRESS ACTION FIELDS: one row of the history
     jq -r --arg a "$1" --arg action "$2" \
@@ -61,4 +64,16 @@ if "$CLI" history --mac 02-4c-53-00-00-01 | grep -q "192.0.2.12"; then
     fail "--mac kept another module"
 fi
 expect_eq "$("$CLI" history --action settings --csv | tail -n +2 | wc -l)" "1" "settings rows"
+expect_eq "$(jq -r '[.[] | select(.action == "save")] | .[0] | [.result, .save.length] | join(" ")' <<<"$history")" \
+    "ok 262144" "convert recorded as a save"
+
+# Neither a FIFO nor a link is read or written: a clear error, never a hang.
+mkfifo "$work/fifo.jsonl"
+ln -s "$LANSCOPE_HISTORY" "$work/link.jsonl"
+for other in fifo link; do
+    if said=$(LANSCOPE_HISTORY="$work/$other.jsonl" timeout 20 "$CLI" history 2>&1); then
+        fail "the history was read from a $other"
+    fi
+    grep -q -e "not a regular file" -e "symbolic link" <<<"$said" || fail "$other: $said"
+done
 echo "history: ok"

@@ -6,7 +6,9 @@
 #include <sstream>
 
 #include "cli/Commands.h"
+#include "history/HistoryJson.h"
 #include "history/HistoryRecorder.h"
+#include "support/ListHistory.h"
 #include "support/LoopWait.h"
 #include "support/RecordingPrompt.h"
 #include "support/TempFolder.h"
@@ -133,6 +135,54 @@ TEST_F(HistoryCli, FollowsLanscopeHistoryAndTakesNoHistoryBeforeOrAfterTheComman
 #else
     unsetenv("LANSCOPE_HISTORY");
 #endif
+}
+
+// An image file the command line writes is recorded as one the update
+// window saves: a save with its source, target, base, length and checksum;
+// one that could not be made as a failed save with what was said.
+TEST(ConvertHistory, RecordsEveryImageFileWrittenOrNotAsASave) {
+    test::TempFolder folder;
+    const std::string good = folder.file("a_APP.s19");
+    const std::string bad = folder.file("bad_APP.s19");
+    std::ofstream(good, std::ios::binary) << "S0030000FC\nS107100001020304DE\nS9030000FC\n";
+    std::ofstream(bad, std::ios::binary) << "S107100001020304D0\n";
+    struct Case {
+        std::string input;
+        int exit;
+        HistoryResult result;
+        std::uint32_t length;
+    };
+    const Case cases[] = {
+        {good, kExitOk, HistoryResult::Ok, 4},
+        {bad, kExitFailed, HistoryResult::Failed, 0},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream out;
+        std::ostringstream err;
+        test::RecordingPrompt prompt;
+        test::ListHistory history;
+        CliContext context{out, err, prompt, test::TestLoop(), {}, {}};
+        context.history = &history;
+        const std::string target = folder.file("a.bin");
+        EXPECT_EQ(RunConvert({c.input, target, "Pump"}, context), c.exit) << c.input;
+        ASSERT_EQ(history.events.size(), 1u) << c.input;
+        const HistoryEvent& event = history.events[0];
+        EXPECT_EQ(event.action, HistoryAction::Save);
+        EXPECT_EQ(event.result, c.result);
+        ASSERT_TRUE(event.save);
+        EXPECT_FALSE(event.update);
+        EXPECT_EQ(event.save->source, c.input);
+        EXPECT_EQ(event.save->target, target);
+        EXPECT_EQ(event.save->length, c.length);
+        if (c.result == HistoryResult::Ok) {
+            EXPECT_EQ(event.save->base, 0x1000u);
+            EXPECT_NE(out.str().find(HistoryHex32(event.save->checksum)), std::string::npos)
+                << out.str();
+        } else {
+            ASSERT_FALSE(prompt.shown.empty());
+            EXPECT_EQ(event.message, prompt.shown.back().text);
+        }
+    }
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                 Set(SetMode::Static, MakeIpv4(127, 0, 0, 1), false),
                 {},
                 kExitOk,
-                "ok",
+                "sent",
                 "Configuration sent to [02-4C-53-00-00-01]: 127.0.0.1 mask 255.0.0.0 gateway "
                 "127.0.0.1 DNS 127.0.0.53",
                 {false, "127.0.0.1", "255.0.0.0", "127.0.0.1", "127.0.0.53"},
@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                 Set(SetMode::AutoIp, std::nullopt, false),
                 {true},
                 kExitOk,
-                "ok",
+                "sent",
                 "Configuration sent to [02-4C-53-00-00-01]: 127.0.0.15 mask 255.255.0.0 gateway "
                 "127.0.0.254 DNS 127.0.0.53",
                 {false, "127.0.0.15", "255.255.0.0", "127.0.0.254", "127.0.0.53"},

@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  kStatic,
                                  Record(MakeIpv4(192, 0, 2, 20), MakeIpv4(255, 255, 0, 0),
                                         MakeIpv4(192, 0, 2, 1), 0),
-                                 HistoryResult::Ok,
+                                 HistoryResult::Sent,
                                  std::nullopt,
                                  {false, "192.0.2.10", "255.255.255.0", "192.0.2.1", "192.0.2.53"},
                                  {false, "192.0.2.20", "255.255.0.0", "192.0.2.1", "0.0.0.0"}},
@@ -109,6 +109,25 @@ TEST(SettingsWriteEvent, CarriesNothingButTheNetworkSettingsOfTheRecords) {
     EXPECT_NE(line.find("192.0.2.99"), std::string::npos) << line;
 }
 
+TEST(SettingsWriteOutcome, IsOkOnlyWhenTheModuleAnsweredWithTheNewSettings) {
+    struct Case {
+        HistoryResult given;
+        std::optional<HistoryVerified> verified;
+        HistoryResult recorded;
+    };
+    const Case cases[] = {
+        {HistoryResult::Ok, std::nullopt, HistoryResult::Sent},
+        {HistoryResult::Ok, HistoryVerified::NotVerified, HistoryResult::Sent},
+        {HistoryResult::Ok, HistoryVerified::Verified, HistoryResult::Ok},
+        {HistoryResult::Failed, std::nullopt, HistoryResult::Failed},
+    };
+    const HistoryEvent started = SettingsWriteEvent(kModule, kStatic, kStatic);
+    for (const Case& c : cases) {
+        EXPECT_EQ(SettingsWriteOutcome(started, c.given, "", c.verified).result, c.recorded)
+            << HistoryResultName(c.given);
+    }
+}
+
 struct FailingSender : ConfigurationSender {
     std::vector<ModuleRecord> sent;
     bool fail = false;
@@ -133,7 +152,7 @@ TEST(HistoryRecordingSender, RecordsEachWriteAsItIsSentOkOrFailedWithTheReason) 
         ASSERT_EQ(socket.sent.size(), 1u) << fail;
         ASSERT_EQ(history.events.size(), 1u) << fail;
         const HistoryEvent& event = history.events[0];
-        EXPECT_EQ(event.result, fail ? HistoryResult::Failed : HistoryResult::Ok);
+        EXPECT_EQ(event.result, fail ? HistoryResult::Failed : HistoryResult::Sent);
         EXPECT_EQ(event.message, fail ? "Network is unreachable" : "");
         EXPECT_EQ(event.module, kModule);
         ASSERT_TRUE(event.settings);
@@ -179,7 +198,8 @@ TEST(ModuleHistory, OneModulesRowsNewestFirstWithStartsJoinedToTheirOutcomes) {
         Event("3", b, "2026-12-08T12:00:00.000Z", HistoryResult::Ok),
         Event("2", a, "2026-12-08T11:00:09.000Z", HistoryResult::Failed),
         Event("4", a, "2026-12-08T13:00:00.000Z", HistoryResult::Started),
-        // Written later by a computer whose clock is behind.
+        // Written later, after the clock was stepped back (or by a
+        // computer whose clock is behind): the file's order stands.
         Event("5", a, "2026-12-08T09:00:00.000Z", HistoryResult::Cancelled),
         Event("6", a, "2026-12-08T10:00:00.000Z", HistoryResult::Ok),
     };
@@ -188,10 +208,10 @@ TEST(ModuleHistory, OneModulesRowsNewestFirstWithStartsJoinedToTheirOutcomes) {
     for (const HistoryRow& row : rows) {
         ids.push_back(row.event.id);
     }
-    EXPECT_EQ(ids, (std::vector<std::string>{"4", "2", "6", "1", "5"}));
-    EXPECT_EQ(HistoryRowResult(rows[0]), "no outcome recorded");
-    EXPECT_EQ(HistoryRowResult(rows[1]), "failed");
-    EXPECT_EQ(rows[1].time(), "2026-12-08T11:00:00.000Z");
+    EXPECT_EQ(ids, (std::vector<std::string>{"6", "5", "4", "2", "1"}));
+    EXPECT_EQ(HistoryRowResult(rows[2]), "no outcome recorded");
+    EXPECT_EQ(HistoryRowResult(rows[3]), "failed");
+    EXPECT_EQ(rows[3].time(), "2026-12-08T11:00:00.000Z");
 }
 
 TEST(ModuleHistory, SkippedLinesAreToldInAFewLines) {
