@@ -52,6 +52,10 @@ for option in --help --version; do
     [[ -n "$out" ]] || fail "lanscope $option printed nothing"
 done
 grep -q -- "-A" <<<"$(env -u DISPLAY "$BIN/lanscope" --help)" || fail "--help does not name -A"
+# -A still waits on a message box after a failure: the help points unattended
+# work to the command line.
+grep -q "unattended work use lanscope-cli update" <<<"$(env -u DISPLAY "$BIN/lanscope" --help | tr -s ' \n' ' ')" ||
+    fail "--help does not point unattended work to lanscope-cli update"
 grep -qx "lanscope [0-9.]*" <<<"$(env -u DISPLAY "$BIN/lanscope" --version)" ||
     fail "--version is no version line"
 echo "PASS"
