@@ -92,5 +92,41 @@ TEST(SimFirmware, CredentialsVerdictsAndFaults) {
         1u);
 }
 
+// A slow flash write of one chunk (and of its copies), an end acknowledgement
+// repeated on its own, and a module that declines once it has restarted.
+TEST(SimFirmware, SlowChunksRepeatedAcknowledgementsAndDeclinesMidway) {
+    const auto image = Bytes(940);
+    const auto chunk = [&](std::uint32_t at) {
+        return BuildDataRequest(1, at, std::span(image.data() + at, 470));
+    };
+    sim::FirmwareOptions slow;
+    slow.slowData = std::pair{2u, 300u};
+    sim::SimFirmware flash(slow);
+    flash.handle(BuildStartRequest(1, 0, 940, false, "", ""));
+    EXPECT_EQ(flash.handle(chunk(0)).workMs, 0u);
+    EXPECT_EQ(flash.handle(chunk(470)).workMs, 300u);
+    const auto copy = flash.handle(chunk(470));
+    EXPECT_EQ(copy.workMs, 300u);
+    EXPECT_EQ(Only(copy).address, 940u);
+
+    sim::FirmwareOptions repeating;
+    repeating.repeatLastAckMs = 400;
+    sim::SimFirmware repeater(repeating);
+    repeater.handle(BuildStartRequest(1, 0, 940, false, "", ""));
+    EXPECT_FALSE(repeater.handle(chunk(0)).later);
+    const auto last = repeater.handle(chunk(470));
+    ASSERT_TRUE(last.later);
+    EXPECT_EQ(last.later->first, 400u);
+    EXPECT_EQ(last.later->second, last.replies.at(0));
+
+    sim::FirmwareOptions restarted;
+    restarted.declineAfter = 1;
+    sim::SimFirmware decliner(restarted);
+    decliner.handle(BuildStartRequest(1, 0, 940, false, "", ""));
+    EXPECT_EQ(Only(decliner.handle(chunk(0))).type, 0);
+    EXPECT_EQ(Only(decliner.handle(chunk(470))).type,
+              static_cast<std::uint8_t>(UpdateReplyType::Declined));
+}
+
 }  // namespace
 }  // namespace lanscope

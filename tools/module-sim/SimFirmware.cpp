@@ -99,6 +99,7 @@ FirmwareReaction SimFirmware::onStart(const UpdateDatagram& request) {
     m_dataRequests = 0;
     m_resent = false;
     m_restart = false;
+    m_slowAddress.reset();
     reaction.replies.push_back(BuildUpdateReply(UpdateReplyType::Ok, id, 0, 0, m_options.platform));
     return reaction;
 }
@@ -115,6 +116,18 @@ FirmwareReaction SimFirmware::onData(const UpdateDatagram& request) {
     if (m_options.dropData.count(m_dataRequests) != 0) {
         reaction.log += ": dropped";
         return reaction;
+    }
+    if (m_options.declineAfter && m_dataRequests > *m_options.declineAfter) {
+        reaction.replies.push_back(BuildUpdateReply(UpdateReplyType::Declined, m_transferId));
+        reaction.log += ": declined";
+        return reaction;
+    }
+    if (m_options.slowData && m_dataRequests == m_options.slowData->first) {
+        m_slowAddress = request.address;
+    }
+    if (m_slowAddress == request.address) {
+        reaction.workMs = m_options.slowData->second;
+        reaction.log += ": slow, " + std::to_string(reaction.workMs) + " ms";
     }
     if (request.address > m_expected) {
         // Something before it was lost: ask for it again.
@@ -146,6 +159,10 @@ FirmwareReaction SimFirmware::onData(const UpdateDatagram& request) {
     }
     m_expected = std::max(m_expected, request.address + static_cast<std::uint32_t>(take));
     reaction.replies.push_back(BuildUpdateReply(UpdateReplyType::Ok, m_transferId, m_expected));
+    if (m_options.repeatLastAckMs && m_expected == m_base + m_image.size()) {
+        reaction.later = std::pair{*m_options.repeatLastAckMs, reaction.replies.back()};
+        reaction.log += ": repeated after " + std::to_string(*m_options.repeatLastAckMs) + " ms";
+    }
     return reaction;
 }
 

@@ -6,6 +6,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "update/UpdateProtocol.h"
@@ -45,12 +46,27 @@ struct FirmwareOptions {
     bool finishOkWithEnd = false;
     // Largest image the module takes; larger ones get "no memory".
     std::uint32_t memory = 64u << 20;
+    // Storing data request N (1-based) takes this many milliseconds, and so
+    // does every copy of it that follows (a slow flash write).
+    std::optional<std::pair<unsigned, std::uint32_t>> slowData;
+    // After acknowledging the end of the image, send that acknowledgement
+    // again on its own this many milliseconds later.
+    std::optional<std::uint32_t> repeatLastAckMs;
+    // Answer every data request after the first N with "declined", as a
+    // module that restarted in the middle of a transfer does.
+    std::optional<unsigned> declineAfter;
 };
 
 struct FirmwareReaction {
     std::vector<std::vector<std::uint8_t>> replies;
     std::string log;
     bool finished = false;  // the finish request passed its check
+    // The module works this long before the replies go out; it does one
+    // thing at a time, so requests that arrive meanwhile wait their turn.
+    std::uint32_t workMs = 0;
+    // A reply the module sends again on its own, this long after the others
+    // (and is busy until then).
+    std::optional<std::pair<std::uint32_t, std::vector<std::uint8_t>>> later;
 };
 
 // The firmware side of a simulated module: takes start, data and finish
@@ -81,6 +97,7 @@ class SimFirmware {
     unsigned m_dataRequests = 0;
     bool m_resent = false;
     bool m_restart = false;
+    std::optional<std::uint32_t> m_slowAddress;  // of the slow data request
 };
 
 }  // namespace lanscope::sim

@@ -115,6 +115,18 @@ class Simulator {
                                   });
     }
 
+    // Sends at a given time (now, when that has passed), in the order asked.
+    void sendAt(std::chrono::steady_clock::time_point when, std::function<void()> send) {
+        const auto wait =
+            std::chrono::ceil<std::chrono::milliseconds>(when - std::chrono::steady_clock::now());
+        auto slot = m_delayed.emplace(m_delayed.end());
+        *slot = m_loop.startTimer(std::max(wait, std::chrono::milliseconds(0)), false,
+                                  [this, slot, send = std::move(send)] {
+                                      send();
+                                      m_delayed.erase(slot);
+                                  });
+    }
+
     void log(const std::string& text) {
         if (m_options.verbose) {
             std::cerr << "lanscope-module-sim " << FormatMacBracketed(m_options.identity.mac)
@@ -186,11 +198,31 @@ class Simulator {
             std::ofstream(m_options.imageOut + ".restart")
                 << (m_firmware.restartRequested() ? 1 : 0);
         }
+        const auto now = std::chrono::steady_clock::now();
+        if (reaction.workMs == 0 && !reaction.later && m_busyUntil <= now) {
+            for (auto& reply : reaction.replies) {
+                sendLater([this, reply = std::move(reply), sender, senderPort] {
+                    (void)m_socket.sendTo(reply, sender, senderPort);
+                });
+            }
+            return;
+        }
+        // A module busy with slow work answers in turn: this request's
+        // replies after what it is still doing, and after its own work.
+        auto at = std::max(now, m_busyUntil) + std::chrono::milliseconds(reaction.workMs) +
+                  std::chrono::milliseconds(std::max(m_options.replyDelayMs, 0));
         for (auto& reply : reaction.replies) {
-            sendLater([this, reply = std::move(reply), sender, senderPort] {
+            sendAt(at, [this, reply = std::move(reply), sender, senderPort] {
                 (void)m_socket.sendTo(reply, sender, senderPort);
             });
         }
+        if (reaction.later) {
+            at += std::chrono::milliseconds(reaction.later->first);
+            sendAt(at, [this, reply = std::move(reaction.later->second), sender, senderPort] {
+                (void)m_socket.sendTo(reply, sender, senderPort);
+            });
+        }
+        m_busyUntil = at;
     }
 
     void scheduleReply(std::vector<std::uint8_t> reply, Ipv4 sender, std::uint16_t senderPort) {
@@ -231,6 +263,8 @@ class Simulator {
     sim::SimModule m_module;
     sim::SimFirmware m_firmware;
     bool m_inUpdate = false;
+    // Until when the firmware is busy with slow work (--fw-delay-ack).
+    std::chrono::steady_clock::time_point m_busyUntil{};
     EventLoop& m_loop;
     UdpSocket m_socket;
     std::unique_ptr<EventLoop::Registration> m_watch;
@@ -306,6 +340,17 @@ int main(int argc, char** argv) {
     cli.add_flag("--fw-finish-ok-with-end", fw.finishOkWithEnd,
                  "Answer the finish with an OK that names the end address, like a data "
                  "acknowledgement");
+    std::string delayAck;
+    cli.add_option("--fw-delay-ack", delayAck,
+                   "Take MS milliseconds to store data request N and each copy of it, answering "
+                   "later requests only after it")
+        ->type_name("N:MS");
+    cli.add_option("--fw-repeat-last-ack", fw.repeatLastAckMs,
+                   "Send the acknowledgement of the image's end again this many milliseconds "
+                   "later, busy until then")
+        ->check(CLI::Range(0, 600000));
+    cli.add_option("--fw-decline-after", fw.declineAfter,
+                   "Decline every data request after the first N, as a restarted module does");
     std::uint16_t httpPort = 0;
     // Nothing outside this host reaches the pages unless asked for: in the
     // test bed's namespaces that is what --http-bind 0.0.0.0 is for.
@@ -360,6 +405,22 @@ int main(int argc, char** argv) {
         }
         return true;
     };
+    if (!delayAck.empty()) {
+        const auto colon = delayAck.find(':');
+        const std::string n = delayAck.substr(0, colon);
+        const std::string ms = colon == std::string::npos ? "" : delayAck.substr(colon + 1);
+        const auto number = [](const std::string& text) {
+            return !text.empty() && text.size() <= 9 &&
+                   text.find_first_not_of("0123456789") == std::string::npos;
+        };
+        if (!number(n) || !number(ms) || std::stoul(n) == 0) {
+            std::cerr << "lanscope-module-sim: --fw-delay-ack takes N:MS, N from 1: " << delayAck
+                      << '\n';
+            return 2;
+        }
+        fw.slowData = std::pair{static_cast<unsigned>(std::stoul(n)),
+                                static_cast<std::uint32_t>(std::stoul(ms))};
+    }
     if (!parseList(dropData, "--fw-drop-data", fw.dropData) ||
         !parseList(duplicateData, "--fw-duplicate-data", fw.duplicateData)) {
         return 2;
