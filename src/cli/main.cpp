@@ -6,6 +6,7 @@
 
 int main(int argc, char** argv) {
     lanscope::UseUtf8Console();
+    lanscope::UseOneLineEndPerLine();
     lanscope::UseSystemCodePage();
     lanscope::UseHugePagesForLargeBuffers();
     return lanscope::cli::RunCli(argc, argv, std::cout, std::cerr);

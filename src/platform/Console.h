@@ -32,4 +32,11 @@ void UseSystemCodePage();
 // start with an OEM code page); nothing to do elsewhere.
 void UseUtf8Console();
 
+// Makes standard output and standard error carry what the program writes
+// byte for byte, but for line ends: on Windows every line ends in CR LF once,
+// a line written with CR LF already (a CSV row) included, where the C
+// runtime's text mode would make that CR CR LF; nothing to do elsewhere,
+// where a line ends as it was written.
+void UseOneLineEndPerLine();
+
 }  // namespace lanscope

@@ -10,6 +10,9 @@ WIN_CLI="${LANSCOPE_WINDOWS_BIN_DIR:-$root/build/windows-cli/bin}/lanscope-cli.e
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 export CLI WIN_CLI WINE_RUN work
+# Both tools keep their service history in one file here, so that each reads
+# what the other wrote.
+export LANSCOPE_HISTORY="$work/history.jsonl"
 
 make_image 0x8000
 
@@ -36,6 +39,35 @@ make_image 0x8000
     "$CLI" convert "$work/image_APP.s19" "$work/linux.bin" --description "Pump (PC42) 1.05" \
         > /dev/null
     cmp "$work/linux.bin" "$work/windows.bin" || fail "the image files differ"
+
+    # What the Windows tool prints is what the Linux one prints, byte for
+    # byte, but that each line ends in CR LF, once: tables, JSON, CSV (whose
+    # CR LF is its own on both), errors.
+    crlf() { sed "s/\r\$//; s/\$/\r/"; }
+    same_as_linux() {  # WHAT ARGS...
+        local what="$1"
+        shift
+        win "$@" > "$work/out.win" 2> "$work/err.win" || true
+        "$CLI" "$@" 2> /dev/null | crlf > "$work/out.linux" || true
+        [[ -s $work/out.win ]] || fail "$what: nothing printed"
+        cmp "$work/out.linux" "$work/out.win" \
+            || fail "$what: $(od -c "$work/out.win" | head -5)"
+        if grep -q "$(printf "\r\r")" "$work/out.win" "$work/err.win"; then
+            fail "$what: CR CR LF"
+        fi
+    }
+    same_as_linux "the module table" discover --wait 1
+    same_as_linux "the module list as JSON" discover --wait 1 --json
+    same_as_linux "the image as JSON" info --json "$work/image_APP.s19"
+    same_as_linux "the image as a table" info "$work/image_APP.s19"
+    same_as_linux "an error as JSON" info --json "$work/missing_APP.s19"
+    expect_eq "$(jq -r .exit "$work/out.win")" 1 "the exit code in the error object"
+    same_as_linux "the history as CSV" history --csv
+    same_as_linux "the history as JSON" history --json
+    same_as_linux "the history as a table" history
+    # The history file the Windows tool wrote: one LF per line, no CR.
+    [[ -s $LANSCOPE_HISTORY ]] || fail "no history written"
+    if grep -q "$(printf "\r")" "$LANSCOPE_HISTORY"; then fail "a CR in the history file"; fi
 
     # One instance holds the port; the next says so with Winsock'"'"'s number.
     win discover --wait 8 > /dev/null &

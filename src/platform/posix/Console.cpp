@@ -53,4 +53,6 @@ void UseSystemCodePage() {}
 
 void UseUtf8Console() {}
 
+void UseOneLineEndPerLine() {}
+
 }  // namespace lanscope

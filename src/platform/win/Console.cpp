@@ -2,10 +2,14 @@
 
 #include "common/Text.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <streambuf>
 #include <string_view>
 #include <vector>
 
@@ -114,6 +118,67 @@ void UseSystemCodePage() {
         [](std::string_view bytes) { return FromWide(FromActiveCodePage(bytes), CP_UTF8); });
     SetPathDecoder(
         [](const std::string& name) { return std::filesystem::path(FromActiveCodePage(name)); });
+}
+
+namespace {
+
+// Gives each LF that no CR comes before one, for a stream whose C runtime
+// file is in binary mode.
+class CrLfBuffer final : public std::streambuf {
+  public:
+    explicit CrLfBuffer(std::streambuf& target) : m_target(target) {}
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) {
+            return traits_type::not_eof(c);
+        }
+        const char ch = traits_type::to_char_type(c);
+        return put(&ch, 1) ? c : traits_type::eof();
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        return put(text, count) ? count : 0;
+    }
+    int sync() override { return m_target.pubsync(); }
+
+  private:
+    bool put(const char* text, std::streamsize count) {
+        std::streamsize from = 0;
+        for (std::streamsize i = 0; i < count; ++i) {
+            const bool bareLf = text[i] == '\n' && (i > 0 ? text[i - 1] : m_last) != '\r';
+            if (bareLf) {
+                if (m_target.sputn(text + from, i - from) != i - from ||
+                    m_target.sputc('\r') == traits_type::eof()) {
+                    return false;
+                }
+                from = i;
+            }
+        }
+        if (count > 0) {
+            m_last = text[count - 1];
+        }
+        return m_target.sputn(text + from, count - from) == count - from;
+    }
+
+    std::streambuf& m_target;
+    char m_last = '\0';
+};
+
+void UseCrLfOn(std::FILE* file, std::ostream& stream) {
+    std::fflush(file);
+    if (_setmode(_fileno(file), _O_BINARY) == -1) {
+        return;  // no such stream (a program started without one): nothing to mend
+    }
+    // Never freed: the streams are flushed once more after every static
+    // object is gone.
+    stream.rdbuf(new CrLfBuffer(*stream.rdbuf()));
+}
+
+}  // namespace
+
+void UseOneLineEndPerLine() {
+    UseCrLfOn(stdout, std::cout);
+    UseCrLfOn(stderr, std::cerr);
 }
 
 void UseUtf8Console() {
