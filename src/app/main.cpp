@@ -46,7 +46,12 @@ std::string CommandLineText(int argc, char** argv) {
 #ifdef Q_OS_WIN
     (void)argc;
     (void)argv;
-    return std::string(SkipProgramName(ToEightBit(QString::fromWCharArray(GetCommandLineW()))));
+    // A program that starts this one may hand over the options alone: the
+    // first word is skipped only when it can be the program's name.
+    std::wstring program(32768, L'\0');
+    program.resize(GetModuleFileNameW(nullptr, program.data(), 32768));
+    return std::string(SkipProgramName(ToEightBit(QString::fromWCharArray(GetCommandLineW())),
+                                       ToEightBit(QString::fromStdWString(program))));
 #else
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     return JoinCommandLine(arguments, [](const std::string& name) {

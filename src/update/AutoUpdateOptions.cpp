@@ -1,5 +1,6 @@
 #include "update/AutoUpdateOptions.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <system_error>
@@ -126,15 +127,46 @@ void AppendArgument(std::string& line, std::string_view argument,
     }
 }
 
+// A program's file name, without its folder and its ".exe", in lower case.
+std::string ProgramStem(std::string_view path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    if (slash != std::string_view::npos) {
+        path.remove_prefix(slash + 1);
+    }
+    std::string stem;
+    for (const char c : path) {
+        stem += Lower(c);
+    }
+    if (stem.size() > 4 && stem.ends_with(".exe")) {
+        stem.resize(stem.size() - 4);
+    }
+    return stem;
+}
+
+bool NamesProgram(std::string_view word, std::string_view programPath) {
+    return !programPath.empty() && ProgramStem(word) == ProgramStem(programPath);
+}
+
 }  // namespace
 
-std::string_view SkipProgramName(std::string_view raw) {
+std::string_view SkipProgramName(std::string_view raw, std::string_view programPath) {
     std::size_t at = 0;
-    if (!raw.empty() && raw.front() == '"') {
-        const std::size_t close = raw.find('"', 1);
+    while (at < raw.size() && IsSpace(raw[at])) {
+        ++at;
+    }
+    const std::size_t start = at;
+    std::string_view name;
+    if (at < raw.size() && raw[at] == '"') {
+        const std::size_t close = raw.find('"', at + 1);
         at = close == std::string_view::npos ? raw.size() : close + 1;
+        name = raw.substr(start + 1,
+                          (close == std::string_view::npos ? raw.size() : close) - start - 1);
     } else {
-        at = NextSpace(raw, 0);
+        at = NextSpace(raw, at);
+        name = raw.substr(start, at - start);
+    }
+    if (!name.empty() && name.front() == '-' && !NamesProgram(name, programPath)) {
+        return raw.substr(start);  // options only: no program name in front
     }
     while (at < raw.size() && IsSpace(raw[at])) {
         ++at;
@@ -145,8 +177,16 @@ std::string_view SkipProgramName(std::string_view raw) {
 std::string JoinCommandLine(const std::vector<std::string>& arguments,
                             const std::function<bool(const std::string&)>& isFile) {
     std::string line;
+    bool fileNext = false;
     for (const std::string& argument : arguments) {
-        AppendArgument(line, argument, isFile);
+        const std::string_view word = TrimSpace(argument);
+        if (fileNext && HasSpace(word) && word.find('"') == std::string_view::npos) {
+            // The file of a "-F" typed on its own: its blanks are the name's.
+            line += " \"" + std::string(word) + '"';
+        } else {
+            AppendArgument(line, argument, isFile);
+        }
+        fileNext = word.size() == 2 && word[0] == '-' && Lower(word[1]) == 'f';
     }
     return line;
 }
@@ -154,6 +194,7 @@ std::string JoinCommandLine(const std::vector<std::string>& arguments,
 Ipv4 ParseDottedQuadLoose(std::string_view text) {
     std::uint64_t result = 0;
     std::uint32_t part = 0;
+    bool digits = false;  // in the current part
     int dots = 0;
     bool started = false;
     for (const char c : text) {
@@ -163,18 +204,26 @@ Ipv4 ParseDottedQuadLoose(std::string_view text) {
         started = true;
         if (IsDigit(c)) {
             part = part * 10 + static_cast<std::uint32_t>(c - '0');
+            digits = true;
             if (part > 255) {
                 return 0;
             }
         } else if (c == '.') {
+            if (!digits) {
+                return 0;
+            }
             result = (result << 8) + part;
             part = 0;
+            digits = false;
             if (++dots == 4) {
                 return static_cast<Ipv4>(result);
             }
         } else if (IsSpace(c) || c == '-') {
             break;
         }
+    }
+    if (dots < 3 || !digits) {
+        return 0;
     }
     return static_cast<Ipv4>((result << 8) | part);
 }
@@ -183,13 +232,38 @@ AutoUpdateOptions ReadAutoUpdateOptions(std::string_view text) {
     AutoUpdateOptions options;
     std::size_t at = 0;
     while ((at = text.find('-', at)) != std::string_view::npos && at + 1 < text.size()) {
-        const std::size_t value = at + 2;
+        std::size_t value = at + 2;
         std::size_t resume = NextSpace(text, at + 1);
+        // "-FC:\My Files\x_APP.s19" in quotes as a whole, as Windows users
+        // quote an argument: the option runs to the closing quote.
+        const bool quoted = at > 0 && text[at - 1] == '"' && (at == 1 || IsSpace(text[at - 2]));
+        const std::size_t closing = quoted ? text.find('"', at) : std::string_view::npos;
+        if (quoted) {
+            resume = closing == std::string_view::npos ? text.size() : closing + 1;
+        }
         switch (Lower(text[at + 1])) {
             case 'a':
                 options.autoUpdate = true;
                 break;
             case 'f':
+                if (quoted) {
+                    const std::size_t end = std::min(closing, text.size());
+                    options.imageFile =
+                        std::string(TrimSpace(text.substr(value, end - std::min(value, end))));
+                    break;
+                }
+                // "-F <file>", as a shell hands it over in two arguments; a
+                // "-" there is the next option, not a file.
+                if (value < text.size() && IsSpace(text[value])) {
+                    std::size_t word = value;
+                    while (word < text.size() && IsSpace(text[word])) {
+                        ++word;
+                    }
+                    if (word < text.size() && text[word] != '-') {
+                        value = word;
+                        resume = NextSpace(text, word);
+                    }
+                }
                 if (value < text.size() && text[value] == '"') {
                     const std::size_t close = text.find('"', value + 1);
                     const std::size_t end = close == std::string_view::npos ? text.size() : close;

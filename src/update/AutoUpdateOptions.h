@@ -19,15 +19,23 @@ struct AutoUpdateOptions {
 };
 
 // Reads -A, -F, -I and -R, in any order and either case. Each option's value
-// follows its letter directly; the next option is looked for from the first
-// white space after it, so a "-" inside a value starts nothing. A file name
-// runs to white space, or, when it starts with a double quote, to the closing
-// quote (paths with blanks).
+// follows its letter directly (blanks between them are passed over); the next
+// option is looked for from the first white space after it, so a "-" inside a
+// value starts nothing. A file name runs to white space, or, when it starts
+// with a double quote, to the closing quote (paths with blanks); an option in
+// double quotes as a whole ("-FC:\My Files\x_APP.s19") runs to its closing
+// quote.
 AutoUpdateOptions ReadAutoUpdateOptions(std::string_view commandLine);
 
 // The text after the program name in a raw Windows command line: the name
 // runs to its closing quote when it starts with one, else to white space.
-std::string_view SkipProgramName(std::string_view rawCommandLine);
+// A program started by another with a line of options alone gets no name in
+// front of them: a first word that starts as an option does ("-") and does
+// not name the program file (`programPath`, compared by its file name with
+// or without ".exe", letter case ignored) is no program name, and the line
+// is read whole.
+std::string_view SkipProgramName(std::string_view rawCommandLine,
+                                 std::string_view programPath = {});
 
 // One line for ReadAutoUpdateOptions from arguments a shell has split, meaning
 // what the user typed: an argument may hold one option with a blank in its
@@ -41,8 +49,10 @@ std::string JoinCommandLine(const std::vector<std::string>& arguments,
 
 // A dotted quad from the start of `text`, read leniently: leading blanks and
 // characters other than digits, "." and white space are passed over, and four
-// "." end it. It stops at white space or "-" (the next option), and a part
-// above 255 makes the whole address 0, which the window refuses as invalid.
+// "." end it. It stops at white space or "-" (the next option). A part above
+// 255, a part without digits or fewer than four parts make the whole address
+// 0, which the window refuses as invalid: "192.0.2" is a typing error, not
+// 0.192.0.2.
 Ipv4 ParseDottedQuadLoose(std::string_view text);
 
 // What the software update window takes from a line of the module list: the

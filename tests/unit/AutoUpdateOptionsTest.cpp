@@ -26,7 +26,17 @@ TEST(AutoUpdateOptions, ReadsEachOptionInAnyOrderAndCase) {
         {"-F\"/open", false, "/open", std::nullopt},
         {"-I 192.0.2.11 -A", true, std::nullopt, MakeIpv4(192, 0, 2, 11)},
         {"-I192.0.2.300", false, std::nullopt, 0u},  // a part above 255: invalid
-        {"-I10.1 -A", true, std::nullopt, MakeIpv4(0, 0, 10, 1)},
+        // Fewer than four parts, or an empty one, is a typing error.
+        {"-I10.1 -A", true, std::nullopt, 0u},
+        {"-I192.0.2 -A", true, std::nullopt, 0u},
+        {"-I192.0..11", false, std::nullopt, 0u},
+        // The file in an argument of its own.
+        {"-F /tmp/a_APP.s19 -A", true, "/tmp/a_APP.s19", std::nullopt},
+        {"-F -A", true, "", std::nullopt},
+        // Options in quotes as a whole, as Windows users quote arguments.
+        {"\"-FC:\\My Files\\x_APP.s19\" -A", true, "C:\\My Files\\x_APP.s19", std::nullopt},
+        {"\"-I 192.0.2.11\" \"-F/a b/x -A_APP.s19\"", false, "/a b/x -A_APP.s19",
+         MakeIpv4(192, 0, 2, 11)},
         {"-Q -", false, std::nullopt, std::nullopt},
         {"-F", false, "", std::nullopt},
     };
@@ -43,7 +53,9 @@ TEST(AutoUpdateOptions, DottedQuadsReadLoosely) {
     EXPECT_EQ(ParseDottedQuadLoose("10.1.2.3.99"), MakeIpv4(10, 1, 2, 3));  // four dots end it
     EXPECT_EQ(ParseDottedQuadLoose("1x0.1.2.3"), MakeIpv4(10, 1, 2, 3));    // others passed over
     EXPECT_EQ(ParseDottedQuadLoose("10.1.2.3-A"), MakeIpv4(10, 1, 2, 3));
-    EXPECT_EQ(ParseDottedQuadLoose("10.1 2.3"), MakeIpv4(0, 0, 10, 1));
+    EXPECT_EQ(ParseDottedQuadLoose("10.1 2.3"), 0u);
+    EXPECT_EQ(ParseDottedQuadLoose("192.0.2"), 0u);
+    EXPECT_EQ(ParseDottedQuadLoose("192.0.2."), 0u);
     EXPECT_EQ(ParseDottedQuadLoose("10.1.2.2550"), 0u);
     EXPECT_EQ(ParseDottedQuadLoose(""), 0u);
 }
@@ -115,6 +127,9 @@ TEST(AutoUpdateOptions, ArgumentsJoinToWhatWasTyped) {
         // Quotes typed for the window itself are left as they are.
         {{"-F\"" + blanks + "\"", "-A"}, blanks, std::nullopt, true},
         {{"-I192.0.2.11"}, std::nullopt, module, false},
+        // "-F" and its file as two arguments.
+        {{"-F", file, "-A"}, file, std::nullopt, true},
+        {{"-f", blanks, "-I", "192.0.2.11"}, blanks, module, false},
     };
     const auto isFile = [&](const std::string& name) { return name == blanks || name == dashed; };
     for (const auto& c : cases) {
@@ -139,10 +154,17 @@ TEST(AutoUpdateOptions, RawWindowsLinesLoseOnlyTheProgramName) {
         {"lanscope.exe", ""},
         {"\"unterminated -A", ""},
         {"", ""},
+        // Started by a program that gave the options alone.
+        {"-FC:\\x_APP.s19 -A", "-FC:\\x_APP.s19 -A"},
+        {" \"-FC:\\My Files\\x_APP.s19\" -A", "\"-FC:\\My Files\\x_APP.s19\" -A"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SkipProgramName(c.raw), c.text) << c.raw;
     }
+    // A program whose name starts as an option does is still its name.
+    EXPECT_EQ(SkipProgramName("-LANSCOPE -A", "C:\\tools\\-lanscope.exe"), "-A");
+    EXPECT_EQ(SkipProgramName("-lanscope.exe -A", "C:\\tools\\-Lanscope.EXE"), "-A");
+    EXPECT_EQ(SkipProgramName("-lanscope -A", "C:\\tools\\lanscope.exe"), "-lanscope -A");
     // What the window reads from the raw text of a quoted option.
     const AutoUpdateOptions options =
         ReadAutoUpdateOptions(SkipProgramName("lanscope.exe \"-I 192.0.2.11\" -A"));
