@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <map>
 
 #include "config/AutoIp.h"
 
@@ -234,13 +235,24 @@ Result<SettingsPlan> ReadSettingsPlan(std::string_view text) {
         return Error{
             0, "the file is empty (a header row such as mac,ip,mask,gateway,dns comes first)"};
     }
+    // The first two rows of each hardware address, to name one from the other.
+    std::map<MacAddress, std::pair<std::size_t, std::size_t>> named;
+    for (const SettingsRow& row : plan.rows) {
+        if (row.mac) {
+            auto [at, first] = named.try_emplace(*row.mac, row.line, 0);
+            if (!first && at->second.second == 0) {
+                at->second.second = row.line;
+            }
+        }
+    }
     for (SettingsRow& row : plan.rows) {
-        const auto twin = std::find_if(plan.rows.begin(), plan.rows.end(), [&](const auto& other) {
-            return &other != &row && other.mac && other.mac == row.mac;
-        });
-        if (row.mac && twin != plan.rows.end() && row.error.empty()) {
-            row.error =
-                "the hardware address is named in line " + std::to_string(twin->line) + " as well";
+        if (!row.mac || !row.error.empty()) {
+            continue;
+        }
+        const auto [first, second] = named.at(*row.mac);
+        if (second != 0) {
+            row.error = "the hardware address is named in line " +
+                        std::to_string(row.line == first ? second : first) + " as well";
         }
     }
     return plan;
@@ -256,18 +268,25 @@ void RefuseAddressConflicts(SettingsPlan& plan, const ModuleList& answering, boo
     // The refusals are found first and told after, so that a row refused
     // for one reason still keeps the other row from taking its address.
     std::vector<std::string> refusals(plan.rows.size());
+    std::map<Ipv4, std::pair<std::size_t, std::size_t>> given;  // the first two lines
+    for (const SettingsRow& row : plan.rows) {
+        if (const auto address = gives(row)) {
+            auto [at, first] = given.try_emplace(*address, row.line, 0);
+            if (!first && at->second.second == 0) {
+                at->second.second = row.line;
+            }
+        }
+    }
     for (std::size_t i = 0; i < plan.rows.size(); ++i) {
         const auto address = gives(plan.rows[i]);
         if (!address) {
             continue;
         }
-        for (const SettingsRow& other : plan.rows) {
-            if (&other != &plan.rows[i] && gives(other) == address) {
-                refusals[i] = FormatIpv4(*address) + " is given in line " +
-                              std::to_string(other.line) +
-                              " as well (--force sends it all the same)";
-                break;
-            }
+        const auto [first, second] = given.at(*address);
+        if (second != 0) {
+            refusals[i] = FormatIpv4(*address) + " is given in line " +
+                          std::to_string(plan.rows[i].line == first ? second : first) +
+                          " as well (--force sends it all the same)";
         }
         if (!refusals[i].empty()) {
             continue;
