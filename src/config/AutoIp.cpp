@@ -11,8 +11,11 @@ Ipv4 AutoIpAddressFor(Ipv4 host) {
 }
 
 std::optional<std::size_t> OtherModuleAt(const ModuleList& list, std::size_t row, Ipv4 address) {
+    // A stale line of the same module (left from its previous address until
+    // the next sweep) is not another module.
+    const bool known = row < list.size();
     for (std::size_t other = 0; other < list.size(); ++other) {
-        if (other == row) {
+        if (other == row || (known && list.record(other).mac() == list.record(row).mac())) {
             continue;
         }
         const auto answeredFrom = ParseIpv4Strict(AddressColumn(list.text(other)));

@@ -23,8 +23,8 @@ inline constexpr Ipv4 kAutoIpMask = 0xFFFF0000u;
 bool AutoIpUpdate(ModuleRecord& record, const std::vector<Ipv4>& hostAddresses, Prompt& prompt,
                   ConfigurationSender& sender, bool connectedDirectly);
 
-// The line of a module other than `row` that has `address`, as its own or as
-// the one it answered from.
+// The line of a module other than `row`'s (another hardware address) that has
+// `address`, as its own or as the one it answered from.
 std::optional<std::size_t> OtherModuleAt(const ModuleList& list, std::size_t row, Ipv4 address);
 
 // Why the module on line `row` of the modules that answered must not get

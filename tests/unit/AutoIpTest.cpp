@@ -78,6 +78,32 @@ TEST(AutoIpRefusal, OnlyTheOneModuleThatAnswersMayBeGivenAnAddress) {
     }
 }
 
+TEST(OtherModuleAt, AModulesOwnStaleLineIsNotAnotherModule) {
+    // A answered from .20 before it moved to .21, and its old line is still
+    // listed; B has .22, and C .20 as well in the last case.
+    const Ipv4 old = MakeIpv4(192, 0, 2, 20);
+    const Ipv4 taken = MakeIpv4(192, 0, 2, 22);
+    ModuleList list;
+    AddReply(list, test::MakeReply(test::kMacA, old, "a", "m"), old);
+    AddReply(list, test::MakeReply(test::kMacA, MakeIpv4(192, 0, 2, 21), "a", "m"),
+             MakeIpv4(192, 0, 2, 21));
+    AddReply(list, test::MakeReply(test::kMacB, taken, "b", "m"), taken);
+    const auto rowOf = [&list](const MacAddress& mac, Ipv4 address) {
+        for (std::size_t row = 0; row < list.size(); ++row) {
+            if (list.record(row).mac() == mac && list.record(row).address() == address) {
+                return row;
+            }
+        }
+        return list.size();
+    };
+    const std::size_t a = rowOf(test::kMacA, MakeIpv4(192, 0, 2, 21));
+    EXPECT_EQ(OtherModuleAt(list, a, old), std::nullopt);
+    EXPECT_EQ(OtherModuleAt(list, a, taken), rowOf(test::kMacB, taken));
+    AddReply(list, test::MakeReply(test::kMacC, old, "c", "m"), old);
+    EXPECT_EQ(OtherModuleAt(list, rowOf(test::kMacA, MakeIpv4(192, 0, 2, 21)), old),
+              rowOf(test::kMacC, old));
+}
+
 TEST(AutoIpUpdate, OnYesSendsHostPlusTenWithClassBMaskKeepingTheRest) {
     ModuleRecord record = Record();
     test::RecordingPrompt prompt;
