@@ -356,20 +356,22 @@ void CPresetsDlg::onDocumentComplete(const QString& url) {
     for (const tagField& field : m_Fields) {
         names.append(PresetText(field.strName));
     }
-    m_inspectedUrl = url;
+    // The values go to the document looked into, whatever completes
+    // meanwhile (another frame, a page of another host).
     const int navigations = m_navigations;
-    runFormScript(QStringLiteral("inspect"), names, [this, navigations](const QVariant& result) {
-        onFormInspected(result, navigations);
-    });
+    runFormScript(QStringLiteral("inspect"), url, names,
+                  [this, navigations, url](const QVariant& result) {
+                      onFormInspected(result, navigations, url);
+                  });
 }
 
-void CPresetsDlg::runFormScript(const QString& operation, const QJsonArray& data,
-                                std::function<void(const QVariant&)> done) {
+void CPresetsDlg::runFormScript(const QString& operation, const QString& url,
+                                const QJsonArray& data, std::function<void(const QVariant&)> done) {
     static const QString script = PageScript("ConfigForm.js");
-    m_page->runJavaScript(script + QStringLiteral("(%1, %2, %3);")
-                                       .arg(TextArgument(operation), TextArgument(m_inspectedUrl),
-                                            JsonArgument(data)),
-                          QWebEngineScript::ApplicationWorld, std::move(done));
+    m_page->runJavaScript(
+        script + QStringLiteral("(%1, %2, %3);")
+                     .arg(TextArgument(operation), TextArgument(url), JsonArgument(data)),
+        QWebEngineScript::ApplicationWorld, std::move(done));
 }
 
 FormFiller::Reached CPresetsDlg::reachedOf(const QJsonObject& answer, int navigations) const {
@@ -378,7 +380,7 @@ FormFiller::Reached CPresetsDlg::reachedOf(const QJsonObject& answer, int naviga
     return reached ? *reached : FormFiller::Unanswered(navigations != m_navigations);
 }
 
-void CPresetsDlg::onFormInspected(const QVariant& result, int navigations) {
+void CPresetsDlg::onFormInspected(const QVariant& result, int navigations, const QString& url) {
     if (m_closing) {
         return;
     }
@@ -408,7 +410,7 @@ void CPresetsDlg::onFormInspected(const QVariant& result, int navigations) {
             {QStringLiteral("value"), PresetText(write.value)}});
     }
     const int writtenAfter = m_navigations;
-    runFormScript(QStringLiteral("write"), writes,
+    runFormScript(QStringLiteral("write"), url, writes,
                   [this, writtenAfter, summary = step.summary](const QVariant& written) {
                       onFormWritten(written, writtenAfter, summary);
                   });

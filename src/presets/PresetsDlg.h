@@ -62,10 +62,11 @@ class CPresetsDlg : public QDialog {
     bool afterUserInput() const;
     bool onBeforeNavigate(const QUrl& url, FormFiller::Cause cause);
     void onDocumentComplete(const QString& url);
-    void onFormInspected(const QVariant& result, int navigations);
+    void onFormInspected(const QVariant& result, int navigations, const QString& url);
     void onFormWritten(const QVariant& result, int navigations, const std::string& summary);
     FormFiller::Reached reachedOf(const QJsonObject& answer, int navigations) const;
-    void runFormScript(const QString& operation, const QJsonArray& data,
+    // Runs the form script on the document at `url`.
+    void runFormScript(const QString& operation, const QString& url, const QJsonArray& data,
                        std::function<void(const QVariant&)> done);
     void exitWith(const char* message);
     void navigate(const std::string& url);
@@ -82,7 +83,6 @@ class CPresetsDlg : public QDialog {
     FillerPage* m_page = nullptr;
     QWebEngineView* m_browser = nullptr;
     QString m_token;
-    QString m_inspectedUrl;
     bool m_closing = false;
     bool m_engineRefused = false;
     int m_pendingRedirects = 0;

@@ -177,11 +177,15 @@ TEST(PresetsInTestbed, LoginFailuresAndFormFaultsEndWithTheirMessages) {
         const char* address;
         std::string user;
         const char* message;
+        // The configuration frame loads beside a frame that sends the
+        // browser round: whichever is first, it may be filled (and its
+        // summary shown) before the round ends the window.
+        bool mayFillFirst = false;
     } cases[] = {
         {"192.0.2.12", "", "Unable to display the page. Authentication issues"},
         {"192.0.2.11", "guest", "You have not logged in as administrator."},
         {"192.0.2.13", "", "Unable to find the form."},
-        {"192.0.2.14", "", "Unable to display the page. Please ensure accessibility"},
+        {"192.0.2.14", "", "Unable to display the page. Please ensure accessibility", true},
         {"192.0.2.99", "", "Unable to display the page. Please ensure accessibility"},
     };
     for (const auto& c : cases) {
@@ -190,6 +194,10 @@ TEST(PresetsInTestbed, LoginFailuresAndFormFaultsEndWithTheirMessages) {
         PresetsRunState state;
         CPresetsDlg window(c.address, preset, false, prompt, login, nullptr, state);
         EXPECT_EQ(RunWindow(window), QDialog::Rejected) << c.address;
+        if (c.mayFillFirst && prompt.shown.size() == 2u &&
+            prompt.shown[0].text.rfind(messages::kPresetsLoaded, 0) == 0) {
+            prompt.shown.erase(prompt.shown.begin());
+        }
         if (prompt.shown.size() != 1u) {
             ADD_FAILURE() << c.address << ": " << prompt.shown.size() << " messages";
             continue;
