@@ -6,6 +6,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <sstream>
 
 #include "cli/Table.h"
 #include "common/Text.h"
@@ -79,22 +80,28 @@ std::optional<std::vector<Target>> ResolveTargets(const TargetRequest& request,
     for (const auto& [index, mac] : byMac) {
         const auto row = discovery.findMac(mac);
         if (!row) {
-            context.err << "No module with hardware address " << FormatMacBracketed(mac)
-                        << " answered within " << request.waitSeconds << " s.\n";
+            std::ostringstream why;
+            why << "No module with hardware address " << FormatMacBracketed(mac)
+                << " answered within " << request.waitSeconds << " s.";
+            context.err << why.str() << '\n';
+            targets[index].missing = why.str();
             missing = true;
             continue;
         }
         targets[index] = TargetOf(discovery.list(), *row, targets[index].given);
     }
-    if (missing) {
+    if (missing && !request.keepMissing) {
         return std::nullopt;
     }
     // A module named twice (by address and by hardware address) is one
     // module: two runs at once would spoil each other's transfer.
     std::vector<Target> unique;
     for (Target& target : targets) {
-        const bool seen = std::any_of(unique.begin(), unique.end(),
-                                      [&](const Target& t) { return t.address == target.address; });
+        // Those that did not answer have no address to share.
+        const bool seen = target.missing.empty() &&
+                          std::any_of(unique.begin(), unique.end(), [&](const Target& t) {
+                              return t.missing.empty() && t.address == target.address;
+                          });
         if (!seen) {
             unique.push_back(std::move(target));
         }

@@ -18,6 +18,9 @@ struct Target {
     std::optional<MacAddress> mac;
     std::string name;  // UTF-8, when a discovery found the module
     std::string name2;
+    // Why the module could not be found (it did not answer); empty when it
+    // was, or needed no finding.
+    std::string missing;
 };
 
 // The module as the service history records it.
@@ -28,12 +31,16 @@ struct TargetRequest {
     bool all = false;                // every module that answers
     std::string namePrefix;          // with `all`: only names starting so
     double waitSeconds = 2.0;        // for the discovery, when one is needed
+    // A hardware address that does not answer stays a target, with its
+    // `missing` reason, rather than ending the resolution: one silent module
+    // must not keep the others from their work.
+    bool keepMissing = false;
 };
 
 // Addresses stand for themselves; hardware addresses and --all are looked up
 // in one discovery (which is closed again, so the port is free afterwards).
 // Nothing when a name is neither, or a hardware address did not answer
-// (said on the error stream).
+// (said on the error stream) unless `keepMissing`.
 std::optional<std::vector<Target>> ResolveTargets(const TargetRequest& request,
                                                   CliContext& context);
 

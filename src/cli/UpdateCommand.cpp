@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "platform/Console.h"
 #include "platform/ConsoleCredentials.h"
+#include "platform/Interrupts.h"
 #include "platform/NativePath.h"
 #include "update/UpdateSession.h"
 
@@ -98,6 +99,23 @@ UpdateRunSettings SettingsFor(Ipv4 module, const UpdateOptions& options) {
     return settings;
 }
 
+// What the module said of an update that did not take, when the run has not
+// shown it already: the run shows its verdicts itself.
+std::string UntoldReason(const UpdateRunResult& result) {
+    switch (result.reason) {
+        case UpdateEndReason::Declined:
+        case UpdateEndReason::UnknownOutcome:
+            return result.message;
+        default:
+            return {};
+    }
+}
+
+// The exit code of a command that a signal stopped, else `code`.
+int ExitCodeAfter(const InterruptWatch& interrupts, int code) {
+    return interrupts.received() != 0 ? interrupts.received() : code;
+}
+
 // One module, with a progress bar and a line on the outcome.
 int UpdateOne(const Target& target, const UpdateOptions& options, CliContext& context) {
     const Ipv4 module = target.address;
@@ -106,15 +124,16 @@ int UpdateOne(const Target& target, const UpdateOptions& options, CliContext& co
     UpdateSession session(settings, context.prompt, credentials, context.loop, kCaption,
                           context.updateEndpoints, options.tick);
     session.recordTo(context.history, HistoryModuleOf(target));
+    // Ctrl-C or SIGTERM ends the run as the Cancel button does: recorded.
+    InterruptWatch interrupts(context.loop, [&](int) { session.cancel(); });
 
     ProgressPrinter progress(ProgressOf(context));
     ResendNotices resends(module);
-    auto transferStart = std::chrono::steady_clock::now();
-    std::optional<std::chrono::steady_clock::time_point> allAcknowledged;
+    std::optional<double> allAcknowledged;
     session.changed = [&] {
         if (session.outcome() == UpdateOutcome::Running) {
             if (session.progress() == 100 && !allAcknowledged) {
-                allAcknowledged = std::chrono::steady_clock::now();
+                allAcknowledged = session.transferSeconds();
             }
             if (const auto notice = resends.next(session)) {
                 progress.note(*notice);
@@ -124,7 +143,6 @@ int UpdateOne(const Target& target, const UpdateOptions& options, CliContext& co
     };
     if (session.start() == UpdateOutcome::Running) {
         progress.show(0);
-        transferStart = std::chrono::steady_clock::now();
         // Without the port nothing could answer: the run would only wait
         // for its time-out.
         if (!session.listening()) {
@@ -133,44 +151,42 @@ int UpdateOne(const Target& target, const UpdateOptions& options, CliContext& co
         context.loop.runUntil(EventLoop::kForever,
                               [&] { return session.outcome() != UpdateOutcome::Running; });
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart).count();
     progress.end();
+    interrupts.done();
     if (session.outcome() == UpdateOutcome::Ok) {
-        const double acknowledged =
-            std::chrono::duration<double>(allAcknowledged.value_or(transferStart) - transferStart)
-                .count();
         char took[96];
-        std::snprintf(took, sizeof took, "%.3f s (all data acknowledged after %.3f s)", seconds,
-                      acknowledged);
+        std::snprintf(took, sizeof took, "%.3f s (all data acknowledged after %.3f s)",
+                      session.transferSeconds(), allAcknowledged.value_or(0.0));
         context.out << "Update complete: " << session.image()->length << " bytes to "
                     << FormatIpv4(module) << " in " << took
                     << (settings.restart ? ", module restarting" : "") << ".\n";
         return kExitOk;
     }
-    context.err << "Update failed.\n";
-    return kExitFailed;
+    const UpdateRunResult result = session.result();
+    context.err << (result.reason == UpdateEndReason::Cancelled ? "Update cancelled.\n"
+                                                                : "Update failed.\n");
+    if (const std::string untold = UntoldReason(result); !untold.empty()) {
+        context.err << untold << '\n';
+    }
+    return ExitCodeAfter(interrupts, kExitFailed);
 }
 
 // A prompt for one module of a batch: its messages go out with its address
-// before them, and the last is kept for the report.
+// before them.
 class ModulePrompt : public Prompt {
   public:
     ModulePrompt(Prompt& inner, std::string address)
         : m_inner(inner), m_address(std::move(address)) {}
     void message(const std::string& text, const std::string& caption, PromptIcon icon) override {
-        m_last = text;
         m_inner.message(m_address + ": " + text, caption, icon);
     }
     bool askYesNo(const std::string& text, const std::string& caption, bool defaultYes) override {
         return m_inner.askYesNo(m_address + ": " + text, caption, defaultYes);
     }
-    const std::string& last() const { return m_last; }
 
   private:
     Prompt& m_inner;
     std::string m_address;
-    std::string m_last;
 };
 
 // One module's run in a batch.
@@ -191,10 +207,22 @@ struct Job {
     UpdateSession session;
     ResendNotices resends;
     ModuleResult result;
-    std::chrono::steady_clock::time_point started;
     int shownQuarter = -1;
+    bool started = false;
     bool finished = false;
 };
+
+// What the report says of a module whose run has ended.
+void ReportEnded(Job& job) {
+    ModuleResult& result = job.result;
+    const UpdateRunResult ended = job.session.result();
+    result.ok = ended.reason == UpdateEndReason::Ok;
+    result.seconds = job.session.transferSeconds();
+    result.bytes = job.session.acknowledgedBytes();
+    result.message = result.ok                                    ? "update complete"
+                     : ended.reason == UpdateEndReason::Cancelled ? "cancelled"
+                                                                  : ended.message;
+}
 
 int UpdateMany(const std::vector<Target>& targets, const UpdateOptions& options,
                CliContext& context) {
@@ -203,44 +231,56 @@ int UpdateMany(const std::vector<Target>& targets, const UpdateOptions& options,
     const bool terminal = stream.terminal;
     std::ostream& progress = stream.out;
     FerroxUpdateSocket port(context.prompt, context.loop, kCaption, context.updateEndpoints);
+    std::vector<std::unique_ptr<Job>> jobs;
+    for (const Target& target : targets) {
+        if (target.missing.empty()) {
+            jobs.push_back(std::make_unique<Job>(target, options, context, port));
+        }
+    }
     if (!port.isListening()) {
-        // Nothing could answer: the runs would only wait for their time-outs.
+        // Nothing could answer: the runs would only wait for their
+        // time-outs. Each is recorded as the failure it is.
         std::vector<ModuleResult> results;
+        std::size_t next = 0;
         for (const Target& target : targets) {
             ModuleResult result;
             result.target = target;
-            result.message = "the update port could not be bound";
+            result.message = target.missing;
+            if (target.missing.empty()) {
+                Job& job = *jobs[next++];
+                job.session.start();
+                job.session.cancel();
+                result.message = "the update port could not be bound";
+            }
             results.push_back(std::move(result));
         }
         PrintReport(context.out, results, options.json);
         return kExitFailed;
     }
-    std::vector<std::unique_ptr<Job>> jobs;
-    for (const Target& target : targets) {
-        jobs.push_back(std::make_unique<Job>(target, options, context, port));
-    }
+    bool interrupted = false;
     std::size_t next = 0;
     std::size_t running = 0;
     const auto finish = [&](Job& job) {
         job.finished = true;
         --running;
-        ModuleResult& result = job.result;
-        result.ok = job.session.outcome() == UpdateOutcome::Ok;
-        result.seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - job.started).count();
-        result.bytes = job.session.acknowledgedBytes();
-        result.message = result.ok ? "update complete" : job.prompt.last();
-        if (!result.ok && result.message.empty()) {
-            result.message = "the module declined or ended the update";
-        }
+        ReportEnded(job);
+        const ModuleResult& result = job.result;
         if (terminal) {
             progress << FormatIpv4(result.target.address) << ": "
                      << (result.ok ? "done" : "FAILED: " + result.message) << std::endl;
         }
     };
+    InterruptWatch interrupts(context.loop, [&](int) {
+        interrupted = true;
+        for (const auto& job : jobs) {
+            if (job->started && !job->finished) {
+                job->session.cancel();
+            }
+        }
+    });
     const auto start = [&](Job& job) {
         ++running;
-        job.started = std::chrono::steady_clock::now();
+        job.started = true;
         job.session.changed = [&] {
             if (job.finished) {
                 return;
@@ -266,21 +306,37 @@ int UpdateMany(const std::vector<Target>& targets, const UpdateOptions& options,
         }
     };
     const auto fill = [&] {
-        while (next < jobs.size() && running < static_cast<std::size_t>(options.jobs)) {
+        // Once stopped, no module is begun.
+        while (!interrupted && next < jobs.size() &&
+               running < static_cast<std::size_t>(options.jobs)) {
             start(*jobs[next++]);
         }
-        return next == jobs.size() && running == 0;
+        return (interrupted || next == jobs.size()) && running == 0;
     };
     // A failed module never stops the others: a slot that frees starts the
     // next at once.
     context.loop.runUntil(EventLoop::kForever, fill);
+    interrupts.done();
 
     std::vector<ModuleResult> results;
-    for (const auto& job : jobs) {
-        results.push_back(job->result);
+    std::size_t job = 0;
+    for (const Target& target : targets) {
+        if (!target.missing.empty()) {
+            ModuleResult result;
+            result.target = target;
+            result.message = target.missing;
+            results.push_back(std::move(result));
+            continue;
+        }
+        ModuleResult result = jobs[job]->result;
+        if (!jobs[job]->started) {
+            result.message = "not begun: the update was stopped";
+        }
+        ++job;
+        results.push_back(std::move(result));
     }
     PrintReport(context.out, results, options.json);
-    return ExitCodeOf(results);
+    return ExitCodeAfter(interrupts, ExitCodeOf(results));
 }
 
 // What would be done, with nothing sent but the discovery.
@@ -296,11 +352,12 @@ int ShowPlan(const std::vector<Target>& targets, const UpdateOptions& options,
     for (const Target& target : targets) {
         ModuleResult entry;
         entry.target = target;
-        entry.ok = loaded;
-        entry.bytes = loaded ? image->length : 0;
+        entry.ok = loaded && target.missing.empty();
+        entry.bytes = entry.ok ? image->length : 0;
         entry.message =
-            loaded ? std::string("would update") + (options.noRestart ? "" : " and restart")
-                   : "the image file cannot be loaded";
+            !target.missing.empty() ? target.missing
+            : loaded ? std::string("would update") + (options.noRestart ? "" : " and restart")
+                     : "the image file cannot be loaded";
         plan.push_back(std::move(entry));
     }
     PrintReport(context.out, plan, options.json, ReportKind::UpdatePlan);
@@ -317,6 +374,9 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
         }
     }
     TargetRequest request{options.targets, options.all, options.namePrefix, options.waitSeconds};
+    // In a batch a module that does not answer is one failure among the
+    // others; alone it is the whole command's.
+    request.keepMissing = options.targets.size() > 1 || options.all || options.json;
     const auto targets = ResolveTargets(request, context);
     if (!targets) {
         return kExitFailed;
@@ -325,7 +385,7 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
         return ShowPlan(*targets, options, context);
     }
     const bool batch = targets->size() > 1 || options.all || options.json;
-    if (!batch) {
+    if (!batch && targets->front().missing.empty()) {
         return UpdateOne(targets->front(), options, context);
     }
     return UpdateMany(*targets, options, context);

@@ -12,7 +12,17 @@ TerminalInput StandardInput() {
 }
 
 bool ConsoleCredentials::askCredentials(std::string& user, std::string& password) {
-    const bool first = m_asked++ == 0;
+    return ask(user, password, false);
+}
+
+bool ConsoleCredentials::askCredentialsAgain(std::string& user, std::string& password) {
+    return ask(user, password, true);
+}
+
+bool ConsoleCredentials::ask(std::string& user, std::string& password, bool again) {
+    // Whatever the caller says, what was given once has been tried.
+    const bool first = m_asked++ == 0 && !again;
+    m_why.clear();
     if (first && m_user && m_password) {
         user = *m_user;
         password = *m_password;
@@ -20,14 +30,15 @@ bool ConsoleCredentials::askCredentials(std::string& user, std::string& password
     }
     if (!m_terminal.present()) {
         if (!first) {
-            m_err << "The module did not accept the user name and password.\n";
+            m_why = "The module did not accept the user name and password.";
         } else if (m_user) {
-            m_err << "The module asks for a password: give --password, --password-file or "
-                     "LANSCOPE_PASSWORD.\n";
+            m_why =
+                "The module asks for a password: give --password, --password-file or "
+                "LANSCOPE_PASSWORD.";
         } else {
-            m_err << "The module asks for a user name and password: give --user and "
-                     "--password.\n";
+            m_why = "The module asks for a user name and password: give --user and --password.";
         }
+        m_err << m_why << '\n';
         return false;
     }
     // A user name given on the command line is never asked for again, so

@@ -33,13 +33,18 @@ class ConsoleCredentials : public CredentialsSource {
           m_terminal(std::move(terminal)) {}
 
     bool askCredentials(std::string& user, std::string& password) override;
+    bool askCredentialsAgain(std::string& user, std::string& password) override;
+    std::string whyNotGiven() const override { return m_why; }
 
   private:
+    bool ask(std::string& user, std::string& password, bool again);
+
     std::ostream& m_err;
     std::optional<std::string> m_user;
     std::optional<std::string> m_password;
     TerminalInput m_terminal;
     int m_asked = 0;
+    std::string m_why;
 };
 
 }  // namespace lanscope

@@ -21,8 +21,8 @@ FerroxUpdateSocket::FerroxUpdateSocket(Prompt& prompt, EventLoop& loop, const st
         UdpSocket::openBound(m_endpoints.bindAddress, m_endpoints.bindPort, /*broadcast=*/false);
     if (!socket) {
         // The runs go on and end by their time-out, as nothing will answer.
-        prompt.message(messages::UpdateBindErrorText(static_cast<long>(socket.error().code), 0),
-                       caption, PromptIcon::Exclamation);
+        m_bindError = messages::UpdateBindErrorText(static_cast<long>(socket.error().code), 0);
+        prompt.message(m_bindError, caption, PromptIcon::Exclamation);
         return;
     }
     m_socket = std::move(socket.value());

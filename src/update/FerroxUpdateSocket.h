@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <span>
+#include <string>
 
 #include "common/Prompt.h"
 #include "discovery/Datagrams.h"
@@ -41,6 +42,8 @@ class FerroxUpdateSocket : public UpdateTransport {
     FerroxUpdateSocket& operator=(const FerroxUpdateSocket&) = delete;
 
     bool isListening() const { return m_socket.isOpen(); }
+    // The message shown when the port could not be bound; empty otherwise.
+    const std::string& bindError() const { return m_bindError; }
     std::uint16_t localPort() const;
 
     void sendRequest(std::span<const std::uint8_t> datagram) override;
@@ -62,6 +65,7 @@ class FerroxUpdateSocket : public UpdateTransport {
     Ipv4 m_module;
     UpdateEndpoints m_endpoints;
     UdpSocket m_socket;
+    std::string m_bindError;
     std::unique_ptr<EventLoop::Registration> m_watch;
 };
 

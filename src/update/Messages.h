@@ -53,6 +53,26 @@ inline constexpr const char* kNoMemory =
 inline constexpr const char* kShutdownRefused = "The LAN card refused to shutdown.";
 inline constexpr const char* kChecksumFailed = "The LAN card Checksum Failed.";
 inline constexpr const char* kTimeout = "Programming Failed: Timeout";
+
+// Our own texts: verdicts the modules' tools never expected in the middle of
+// a transfer, and a run cancelled when only the module knows how it ended.
+inline std::string DeclinedMidwayText(unsigned long acknowledged, unsigned long length) {
+    return FormatText("The module declined the rest of the update after %lu of %lu bytes.",
+                      acknowledged, length);
+}
+inline std::string NoMemoryMidwayText(unsigned long acknowledged, unsigned long length) {
+    return FormatText("The module ran out of memory for the update after %lu of %lu bytes.",
+                      acknowledged, length);
+}
+inline std::string RefusedMidwayText(unsigned long acknowledged, unsigned long length) {
+    return FormatText("The module refused the rest of the update after %lu of %lu bytes.",
+                      acknowledged, length);
+}
+inline constexpr const char* kCancelledAfterFinish =
+    "outcome unknown (cancelled after the finish request)";
+// Above the credentials window's fields when the module asks again.
+inline constexpr const char* kCredentialsRefused =
+    "The module did not accept the user name or password.";
 inline std::string UpdateBindErrorText(long error, int which) {
     return FormatText("Error on Bind = %ld for %d", error, which);
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "ui_PassDlg.h"
+#include "update/Messages.h"
 #include "widgets/EightBitText.h"
 
 namespace lanscope {
@@ -11,6 +12,12 @@ CPassDlg::CPassDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui:
     m_ui->setupUi(this);
     connect(m_ui->okButton, &QPushButton::clicked, this, &CPassDlg::accept);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    m_ui->refusedLabel->setText(QString::fromUtf8(messages::kCredentialsRefused));
+    m_ui->refusedLabel->hide();
+}
+
+void CPassDlg::showRefusal() {
+    m_ui->refusedLabel->show();
 }
 
 CPassDlg::~CPassDlg() = default;
@@ -22,9 +29,20 @@ void CPassDlg::accept() {
 }
 
 bool PassDlgCredentials::askCredentials(std::string& user, std::string& password) {
+    return ask(user, password, false);
+}
+
+bool PassDlgCredentials::askCredentialsAgain(std::string& user, std::string& password) {
+    return ask(user, password, true);
+}
+
+bool PassDlgCredentials::ask(std::string& user, std::string& password, bool refused) {
     // Owned by the progress window, so it never opens beneath a window that
     // stays on top.
     CPassDlg dialog(QApplication::activeModalWidget());
+    if (refused) {
+        dialog.showRefusal();
+    }
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }

@@ -20,6 +20,10 @@ class CPassDlg : public QDialog {
     explicit CPassDlg(QWidget* parent = nullptr);
     ~CPassDlg() override;
 
+    // The module refused what it was given last: the window says so above
+    // the empty fields.
+    void showRefusal();
+
     // What was typed, taken on OK (8-bit texts); empty until then.
     const std::string& userName() const { return m_strUserName; }
     const std::string& password() const { return m_strPassword; }
@@ -37,6 +41,10 @@ class CPassDlg : public QDialog {
 class PassDlgCredentials : public CredentialsSource {
   public:
     bool askCredentials(std::string& user, std::string& password) override;
+    bool askCredentialsAgain(std::string& user, std::string& password) override;
+
+  private:
+    bool ask(std::string& user, std::string& password, bool refused);
 };
 
 }  // namespace lanscope

@@ -64,10 +64,12 @@ UpdateOutcome UpdateSession::start() {
             event.update->file = m_settings.imageFile;
             event.update->restart = m_settings.restart;
         }
+        const auto& shown = prepared.error().messages;
+        const std::string last = shown.empty() ? std::string() : shown.back();
         event.result = HistoryResult::Failed;
-        event.message = m_prompt.last;
+        event.message = last;
         RecordHistory(m_history, std::move(event));
-        end(UpdateOutcome::Cancel);
+        end(UpdateOutcome::Cancel, {UpdateEndReason::Failed, last});
         return m_outcome;
     }
     m_image = std::move(prepared->image);
@@ -76,7 +78,7 @@ UpdateOutcome UpdateSession::start() {
                                  m_image->length, m_image->checksum};
         event.result = HistoryResult::Ok;
         RecordHistory(m_history, std::move(event));
-        end(UpdateOutcome::Ok);
+        end(UpdateOutcome::Ok, {UpdateEndReason::Ok, {}});
         return m_outcome;
     }
     event.update = HistoryUpdate{m_settings.imageFile,
@@ -109,10 +111,12 @@ UpdateOutcome UpdateSession::start() {
     if (m_shared != nullptr) {
         m_transport = m_shared->attach(module, std::move(sink));
         m_listening = m_shared->isListening();
+        m_bindError = m_shared->bindError();
     } else {
         auto own = std::make_unique<FerroxUpdateSocket>(std::move(sink), module, m_prompt, m_loop,
                                                         m_caption, m_endpoints);
         m_listening = own->isListening();
+        m_bindError = own->bindError();
         m_transport = std::move(own);
     }
     m_run->beginTransfer(*m_transport);
@@ -120,15 +124,22 @@ UpdateOutcome UpdateSession::start() {
 }
 
 void UpdateSession::cancel() {
-    if (m_run) {
+    if (m_run && !m_listening) {
+        // Nothing could have answered: the run failed for the reason shown
+        // when the port was refused, whoever ends its wait.
+        m_run->abandon(m_bindError);
+    } else if (m_run) {
         m_run->cancel();
     } else {
-        end(UpdateOutcome::Cancel);
+        end(UpdateOutcome::Cancel, {UpdateEndReason::Cancelled, {}});
     }
 }
 
 void UpdateSession::onRunChanged() {
     if (m_run->outcome() != UpdateOutcome::Running) {
+        if (!m_transferEnd) {
+            m_transferEnd = std::chrono::steady_clock::now();
+        }
         stop();
         recordOutcome();
     }
@@ -137,11 +148,12 @@ void UpdateSession::onRunChanged() {
     }
 }
 
-void UpdateSession::end(UpdateOutcome outcome) {
+void UpdateSession::end(UpdateOutcome outcome, UpdateRunResult result) {
     if (m_outcome != UpdateOutcome::Running) {
         return;
     }
     m_outcome = outcome;
+    m_result = std::move(result);
     stop();
     if (changed) {
         changed();
@@ -154,20 +166,36 @@ void UpdateSession::recordOutcome() {
     }
     HistoryEvent started = std::move(*m_startEvent);
     m_startEvent.reset();  // once
-    const bool ok = m_run->outcome() == UpdateOutcome::Ok;
-    // Apart from a declined update, a run that ends without a word to the
-    // user was stopped by the user (Cancel, or no credentials given); one
-    // that said why has failed.
-    const bool declined = m_run->declined();
-    const HistoryResult result = ok                                   ? HistoryResult::Ok
-                                 : !declined && m_prompt.last.empty() ? HistoryResult::Cancelled
-                                                                      : HistoryResult::Failed;
-    HistoryEvent event = HistoryOutcome(std::move(started), result,
-                                        declined ? messages::kUpdateDeclinedRecord : m_prompt.last);
+    const UpdateRunResult& ended = m_run->result();
+    HistoryResult result = HistoryResult::Failed;
+    switch (ended.reason) {
+        case UpdateEndReason::Ok:
+            result = HistoryResult::Ok;
+            break;
+        case UpdateEndReason::Cancelled:
+            result = HistoryResult::Cancelled;
+            break;
+        case UpdateEndReason::UnknownOutcome:
+            result = HistoryResult::Unknown;
+            break;
+        case UpdateEndReason::Running:  // not while it runs
+        case UpdateEndReason::Declined:
+        case UpdateEndReason::Failed:
+            break;
+    }
+    HistoryEvent event = HistoryOutcome(std::move(started), result, ended.message);
     event.update->ackBytes = acknowledgedBytes();
-    event.update->seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - m_transferStart).count();
+    event.update->seconds = transferSeconds();
     m_history->record(std::move(event));
+}
+
+double UpdateSession::transferSeconds() const {
+    if (!m_run) {
+        return 0;
+    }
+    return std::chrono::duration<double>(m_transferEnd.value_or(std::chrono::steady_clock::now()) -
+                                         m_transferStart)
+        .count();
 }
 
 std::uint64_t UpdateSession::acknowledgedBytes() const {

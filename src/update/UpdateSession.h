@@ -57,6 +57,11 @@ class UpdateSession {
 
     const UpdateRunSettings& settings() const { return m_settings; }
     UpdateOutcome outcome() const { return m_run ? m_run->outcome() : m_outcome; }
+    // Why the work ended and what the user was told: the run's, or the
+    // image's (a file that did not load fails, one written is Ok).
+    UpdateRunResult result() const { return m_run ? m_run->result() : m_result; }
+    // From the first request to the outcome (or to now); zero without a run.
+    double transferSeconds() const;
     int progress() const { return m_run ? m_run->progress() : 0; }
     const std::optional<UpdateImage>& image() const { return m_image; }
     // The protocol run, once the image is loaded and is not saved to a file.
@@ -65,33 +70,13 @@ class UpdateSession {
     std::uint64_t acknowledgedBytes() const;
 
   private:
-    // Passes everything on and keeps the last message: the history says what
-    // the user was shown.
-    class Told : public Prompt {
-      public:
-        explicit Told(Prompt& inner) : m_inner(inner) {}
-        void message(const std::string& text, const std::string& caption,
-                     PromptIcon icon) override {
-            last = text;
-            m_inner.message(text, caption, icon);
-        }
-        bool askYesNo(const std::string& text, const std::string& caption,
-                      bool defaultYes) override {
-            return m_inner.askYesNo(text, caption, defaultYes);
-        }
-        std::string last;
-
-      private:
-        Prompt& m_inner;
-    };
-
-    void end(UpdateOutcome outcome);
+    void end(UpdateOutcome outcome, UpdateRunResult result);
     void recordOutcome();
     void onRunChanged();
     void stop();
 
     UpdateRunSettings m_settings;
-    Told m_prompt;
+    Prompt& m_prompt;
     CredentialsSource& m_credentials;
     EventLoop& m_loop;
     std::string m_caption;
@@ -100,12 +85,15 @@ class UpdateSession {
     FerroxUpdateSocket* m_shared = nullptr;
     std::optional<UpdateImage> m_image;
     UpdateOutcome m_outcome = UpdateOutcome::Running;
+    UpdateRunResult m_result;
     bool m_started = false;
     bool m_listening = false;
     HistorySink* m_history = nullptr;
     HistoryModule m_module;
     std::optional<HistoryEvent> m_startEvent;
     std::chrono::steady_clock::time_point m_transferStart;
+    std::optional<std::chrono::steady_clock::time_point> m_transferEnd;
+    std::string m_bindError;
     // Declared after the run: they call into it, so they go first.
     std::unique_ptr<UpdateRun> m_run;
     std::unique_ptr<UpdateTransport> m_transport;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include "support/KeyboardWalk.h"
 #include "support/Replies.h"
 #include "update/AutoUpdateDlg.h"
+#include "update/Messages.h"
 #include "update/PassDlg.h"
 #include "update/UpdateDlg.h"
 
@@ -86,6 +88,45 @@ TEST(Keyboard, EnterPressesTheFocusedButtonInEveryWindow) {
         CUpdateDlg progress(run, services.prompt, credentials, nullptr,
                             UpdateEndpoints{kLoopback, 0, silent.localPort().value()}, 1h);
         test::ExpectEnterPressesTheFocusedButton(progress, "progress window");
+    }
+}
+
+// Typed as a person does: the user name, Tab, the password, Enter. When the
+// module asked again, the window says that it refused the last answer.
+TEST(Keyboard, TheCredentialsWindowTabsToThePasswordAndSaysWhenTheModuleRefused) {
+    for (const bool again : {false, true}) {
+        SCOPED_TRACE(again ? "asked again" : "first question");
+        PassDlgCredentials source;
+        bool shown = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<CPassDlg*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) {
+                ADD_FAILURE() << "no credentials window";
+                return;
+            }
+            shown = QTest::qWaitForWindowActive(dialog);
+            const auto* note = dialog->findChild<QLabel*>(QStringLiteral("refusedLabel"));
+            EXPECT_EQ(note != nullptr && note->isVisible(), again);
+            if (again && note != nullptr) {
+                EXPECT_EQ(note->text().toStdString(), messages::kCredentialsRefused);
+            }
+            QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("admin"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("secret"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            if (dialog->isVisible()) {
+                ADD_FAILURE() << "Enter did not close the window";
+                dialog->reject();
+            }
+        });
+        std::string user;
+        std::string password;
+        const bool given = again ? source.askCredentialsAgain(user, password)
+                                 : source.askCredentials(user, password);
+        EXPECT_TRUE(shown);
+        EXPECT_TRUE(given);
+        EXPECT_EQ(user, "admin");
+        EXPECT_EQ(password, "secret");
     }
 }
 

@@ -14,6 +14,11 @@
 #include "support/LoopbackModule.h"
 #include "support/RecordingPrompt.h"
 
+#include <csignal>
+
+#include "SimFirmware.h"
+#include "platform/Console.h"
+
 namespace lanscope::cli {
 namespace {
 
@@ -474,6 +479,147 @@ TEST(CliUpdate, ANamePrefixThatMatchesNoModuleListsTheNamesThatAnswered) {
                                  "\"Pump\"."),
               std::string::npos)
         << cli.err.str();
+}
+
+// The firmware side of a module on 127.0.0.1, answering the sender at once.
+class LoopbackFirmware {
+  public:
+    explicit LoopbackFirmware(sim::FirmwareOptions options) : m_firmware(std::move(options)) {
+        m_socket = std::move(UdpSocket::open().value());
+        (void)m_socket.bind(kLoopback, 0);
+        m_watch = test::TestLoop().watchReadable(m_socket.handle(), [this] { onReadable(); });
+    }
+    std::uint16_t port() const { return m_socket.localPort().value(); }
+
+  private:
+    void onReadable() {
+        std::array<std::uint8_t, 2048> buffer;
+        while (auto received = m_socket.receiveFrom(buffer)) {
+            for (const auto& reply :
+                 m_firmware.handle(std::span(buffer.data(), received->size)).replies) {
+                (void)m_socket.sendTo(reply, received->sender, received->senderPort);
+            }
+        }
+    }
+
+    sim::SimFirmware m_firmware;
+    UdpSocket m_socket;
+    std::unique_ptr<EventLoop::Registration> m_watch;
+};
+
+// An update command against one loopback firmware, its history in a list.
+struct FirmwareCli : UpdateCli {
+    LoopbackFirmware firmware;
+    test::ListHistory history;
+    explicit FirmwareCli(sim::FirmwareOptions options = {}) : firmware(std::move(options)) {
+        context.updateEndpoints = UpdateEndpoints{kLoopback, 0, firmware.port()};
+        context.history = &history;
+    }
+    // The outcomes recorded, in order.
+    std::vector<HistoryResult> outcomes() const {
+        std::vector<HistoryResult> results;
+        for (const HistoryEvent& event : history.events) {
+            if (event.result != HistoryResult::Started) {
+                results.push_back(event.result);
+            }
+        }
+        return results;
+    }
+};
+
+TEST(CliUpdate, ADeclinedUpdateSaysSoAfterTheFailure) {
+    sim::FirmwareOptions declining;
+    declining.startVerdict = UpdateReplyType::Declined;
+    FirmwareCli cli(declining);
+    EXPECT_EQ(RunUpdate(cli.options, cli.context), kExitFailed);
+    EXPECT_NE(cli.err.str().find("Update failed.\nThe module declined the update.\n"),
+              std::string::npos)
+        << cli.err.str();
+    EXPECT_EQ(cli.outcomes(), std::vector<HistoryResult>{HistoryResult::Failed});
+}
+
+TEST(CliUpdate, CredentialsNobodyCanGiveAreAFailureRecordedWithTheirMessage) {
+    if (IsTerminal(ConsoleStream::Input)) {
+        GTEST_SKIP() << "standard input is a terminal: the password would be asked for";
+    }
+    sim::FirmwareOptions locked;
+    locked.requireCredentials = true;
+    locked.user = "admin";
+    locked.password = "secret";
+    FirmwareCli cli(locked);
+    EXPECT_EQ(RunUpdate(cli.options, cli.context), kExitFailed);
+    ASSERT_EQ(cli.outcomes(), std::vector<HistoryResult>{HistoryResult::Failed});
+    EXPECT_NE(cli.history.events.back().message.find("give --user and --password"),
+              std::string::npos)
+        << cli.history.events.back().message;
+}
+
+// One hardware address that nobody answers for is one failed line of the
+// report; the other module is updated all the same.
+TEST(CliUpdate, AModuleThatDoesNotAnswerFailsAloneInABatch) {
+    test::LoopbackModule pump(StaticModule(), test::TestLoop());
+    FirmwareCli cli;
+    cli.context.endpoints = FerroxEndpoints{kLoopback, 0, kLoopback, pump.port()};
+    cli.options.targets = {"127.0.0.1", "02-00-00-00-00-09"};
+    cli.options.waitSeconds = 0.3;
+    cli.options.json = true;
+    EXPECT_EQ(RunUpdate(cli.options, cli.context), kExitFailed) << cli.err.str();
+    const auto report = nlohmann::json::parse(cli.out.str());
+    ASSERT_EQ(report.size(), 2u) << cli.out.str();
+    EXPECT_EQ(report[0]["result"], "ok");
+    EXPECT_EQ(report[1]["result"], "failed");
+    EXPECT_EQ(report[1]["mac"], "02-00-00-00-00-09");
+    EXPECT_NE(report[1]["message"].get<std::string>().find("answered within"), std::string::npos);
+    EXPECT_EQ(cli.outcomes(), std::vector<HistoryResult>{HistoryResult::Ok});
+}
+
+TEST(CliUpdate, ABatchWithoutItsPortRecordsEveryModuleAsFailed) {
+    auto holder = std::move(UdpSocket::open().value());
+    ASSERT_TRUE(holder.bind(kLoopback, 0).ok());
+    FirmwareCli cli;
+    cli.context.updateEndpoints = UpdateEndpoints{kLoopback, holder.localPort().value(), 9};
+    cli.options.targets = {"127.0.0.1", "127.0.0.2"};
+    EXPECT_EQ(RunUpdate(cli.options, cli.context), kExitFailed);
+    EXPECT_EQ(cli.outcomes(),
+              (std::vector<HistoryResult>{HistoryResult::Failed, HistoryResult::Failed}));
+    for (const HistoryEvent& event : cli.history.events) {
+        if (event.result == HistoryResult::Failed) {
+            EXPECT_NE(event.message.find("Error on Bind"), std::string::npos) << event.message;
+        }
+    }
+}
+
+// Ctrl-C or SIGTERM while modules are updated: every run ends as cancelled,
+// recorded so, with the exit code a shell expects.
+TEST(CliUpdate, ASignalCancelsTheRunsRecordsThemAndSetsTheExitCode) {
+    struct Case {
+        int signal;
+        std::vector<std::string> targets;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {SIGTERM, {"127.0.0.1"}, 143},
+        {SIGINT, {"127.0.0.1", "127.0.0.2"}, 130},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.exitCode);
+        sim::FirmwareOptions silent;
+        silent.keepAliveOnly = true;
+        FirmwareCli cli(silent);
+        cli.options.targets = c.targets;
+        cli.options.tick = std::chrono::milliseconds(1000);
+        // Once the runs are under way, as a person at the terminal would.
+        bool raised = false;
+        const auto later = test::TestLoop().startTimer(std::chrono::milliseconds(1), true, [&] {
+            if (!raised && cli.history.events.size() == c.targets.size()) {
+                raised = true;
+                std::raise(c.signal);
+            }
+        });
+        EXPECT_EQ(RunUpdate(cli.options, cli.context), c.exitCode) << cli.err.str();
+        EXPECT_EQ(cli.outcomes(),
+                  std::vector<HistoryResult>(c.targets.size(), HistoryResult::Cancelled));
+    }
 }
 
 TEST(CliInfo, JsonNamesBaseLengthEndChecksumPlatformAndRecords) {

@@ -25,8 +25,19 @@ struct RecordingTransport : UpdateTransport {
 struct ScriptedCredentials : CredentialsSource {
     std::vector<std::pair<std::string, std::string>> answers;  // empty pair user "": cancel
     int asked = 0;
+    std::vector<bool> again;            // per question: asked after a refusal
+    std::string why;                    // why none are given, when nobody can be asked
     std::function<void()> whileAsking;  // what happens while the question is up
+    bool askCredentialsAgain(std::string& user, std::string& password) override {
+        again.push_back(true);
+        return ask(user, password);
+    }
     bool askCredentials(std::string& user, std::string& password) override {
+        again.push_back(false);
+        return ask(user, password);
+    }
+    std::string whyNotGiven() const override { return why; }
+    bool ask(std::string& user, std::string& password) {
         if (whileAsking) {
             whileAsking();
         }
@@ -345,7 +356,8 @@ TEST(UpdateRun, PartialAcknowledgementsAndResendRequestsMoveTheCurrentAddress) {
     EXPECT_EQ(r.transport.last().value, 470u);
     r.reply(UpdateReplyType::Resend, 0x1000 + 40);  // back to an earlier address
     EXPECT_EQ(r.transport.last().address, 0x1000u + 40);
-    r.reply(UpdateReplyType::NoMemory);  // anything else: the same chunk again
+    r.now += 1000;
+    r.reply(UpdateReplyType::NeedCredentials);  // anything else: the same chunk again
     EXPECT_EQ(r.transport.last().address, 0x1000u + 40);
     EXPECT_EQ(r.transport.sent.size(), 5u);
 }
@@ -386,6 +398,8 @@ TEST(UpdateRun, CredentialsAreAskedOnEveryRequestAndSentWithTheStart) {
               std::string("admin\0wrong\0\0\0\0\0", 16));
     r.reply(UpdateReplyType::NeedCredentials);
     EXPECT_EQ(r.credentials.asked, 2);
+    // The second question knows that the first answer was refused.
+    EXPECT_EQ(r.credentials.again, (std::vector<bool>{false, true}));
     EXPECT_EQ(r.transport.sent.back().size(), 26u + 5 + 6);
     r.reply(UpdateReplyType::Ok);
     EXPECT_EQ(r.run->state(), UpdateState::Transferring);
@@ -454,6 +468,228 @@ TEST(UpdateRun, CancelSendsNothingMore) {
     EXPECT_EQ(r.transport.sent.size(), sent);
     EXPECT_EQ(r.run->outcome(), UpdateOutcome::Cancel);
     EXPECT_TRUE(r.prompt.shown.empty());
+}
+
+// An acknowledgement of the last chunk that comes after the finish request:
+// the answer to a resent copy (a slow flash write), or one the module repeats
+// on its own. Modules answer the finish with an OK naming no address, or the
+// end address; either way only the module's verdict on the finish decides.
+TEST(UpdateRun, AnAcknowledgementAfterTheFinishIsNeverTakenForTheVerdict) {
+    enum class Late { CopyOfResentChunk, RepeatedByTheModule };
+    struct Case {
+        Late late;
+        bool finishOkWithEnd;
+        UpdateReplyType verdict;
+    };
+    std::vector<Case> cases;
+    for (const Late late : {Late::CopyOfResentChunk, Late::RepeatedByTheModule}) {
+        for (const bool withEnd : {false, true}) {
+            for (const auto verdict : {UpdateReplyType::ChecksumFailed, UpdateReplyType::Ok}) {
+                cases.push_back({late, withEnd, verdict});
+            }
+        }
+    }
+    constexpr std::uint32_t kEnd = 0x1000 + 1000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << (c.late == Late::CopyOfResentChunk ? "resent copy" : "repeat")
+                     << (c.finishOkWithEnd ? ", finish OK names the end" : ", plain finish OK")
+                     << ", verdict " << static_cast<int>(c.verdict));
+        RunFixture r(MakeImage(1000, 0x1000));
+        r.start();
+        r.reply(UpdateReplyType::Ok);
+        r.reply(UpdateReplyType::Ok, 0x1000 + 470);
+        r.reply(UpdateReplyType::Ok, 0x1000 + 940);
+        if (c.late == Late::CopyOfResentChunk) {
+            r.ticks(UpdateRun::kTicksPerResend);  // the last chunk's answer is slow
+            ASSERT_EQ(r.transport.last().address, 0x1000u + 940);
+        }
+        r.reply(UpdateReplyType::Ok, kEnd);
+        r.quiet();
+        ASSERT_EQ(r.transport.last().type, 4);  // the finish is out
+        r.reply(UpdateReplyType::Ok, kEnd);     // the late acknowledgement
+        EXPECT_EQ(r.run->outcome(), UpdateOutcome::Running);
+        const bool ok = c.verdict == UpdateReplyType::Ok;
+        r.reply(c.verdict, ok && c.finishOkWithEnd ? kEnd : 0);
+        r.now += UpdateRun::kVerdictSettleMs;
+        r.run->onWake();
+        EXPECT_EQ(r.run->outcome(), ok ? UpdateOutcome::Ok : UpdateOutcome::Cancel);
+        EXPECT_EQ(r.run->result().reason, ok ? UpdateEndReason::Ok : UpdateEndReason::Failed);
+        if (!ok) {
+            ASSERT_EQ(r.prompt.shown.size(), 1u);
+            EXPECT_EQ(r.prompt.shown[0].text, "The LAN card Checksum Failed.");
+        }
+    }
+}
+
+TEST(UpdateRun, AnOkNamingAnAddressInsideTheImageIsALateDataAcknowledgement) {
+    RunFixture r(MakeImage(1000, 0x1000));
+    r.start();
+    r.reply(UpdateReplyType::Ok);
+    r.reply(UpdateReplyType::Ok, 0x1000 + 470);
+    r.reply(UpdateReplyType::Ok, 0x1000 + 1000);
+    r.quiet();
+    r.reply(UpdateReplyType::Ok, 0x1000 + 470);
+    r.now += 10 * UpdateRun::kVerdictSettleMs;
+    r.run->onWake();
+    EXPECT_EQ(r.run->outcome(), UpdateOutcome::Running);
+    r.reply(UpdateReplyType::Ok);
+    EXPECT_EQ(r.run->outcome(), UpdateOutcome::Ok);
+}
+
+TEST(UpdateRun, AModuleThatDeclinesInTheMiddleEndsTheRunWithOurMessage) {
+    struct Case {
+        UpdateReplyType type;
+        const char* message;
+    };
+    const Case cases[] = {
+        {UpdateReplyType::Declined,
+         "The module declined the rest of the update after 470 of 1000 bytes."},
+        {UpdateReplyType::NoMemory,
+         "The module ran out of memory for the update after 470 of 1000 bytes."},
+        {UpdateReplyType::ShutdownRefused,
+         "The module refused the rest of the update after 470 of 1000 bytes."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        RunFixture r(MakeImage(1000, 0x1000));
+        r.start();
+        r.reply(UpdateReplyType::Ok);
+        r.reply(UpdateReplyType::Ok, 0x1000 + 470);
+        const auto sent = r.transport.sent.size();
+        r.reply(c.type);
+        EXPECT_EQ(r.transport.sent.size(), sent);
+        EXPECT_EQ(r.run->outcome(), UpdateOutcome::Cancel);
+        EXPECT_EQ(r.run->result().reason, UpdateEndReason::Failed);
+        EXPECT_EQ(r.run->result().message, c.message);
+        ASSERT_EQ(r.prompt.shown.size(), 1u);
+        EXPECT_EQ(r.prompt.shown[0].text, c.message);
+    }
+}
+
+// A module that answers every data request at once, but never with progress:
+// the run sends a few requests a second at most and still reaches its
+// time-out.
+TEST(UpdateRun, RepliesWithoutProgressArePacedAndTheTimeOutStillEndsTheRun) {
+    static constexpr std::uint32_t kBase = 0x1000;
+    using Answer = std::function<std::pair<UpdateReplyType, std::uint32_t>(const UpdateDatagram&)>;
+    const std::pair<const char*, Answer> cases[] = {
+        {"no acknowledgement",
+         [](const UpdateDatagram&) {
+             return std::pair{UpdateReplyType::NeedCredentials, 0u};
+         }},
+        {"a resend from where it is",
+         [](const UpdateDatagram& d) {
+             return std::pair{UpdateReplyType::Resend, d.address};
+         }},
+        {"back and forth",
+         [](const UpdateDatagram& d) {
+             return d.address == kBase + 470 ? std::pair{UpdateReplyType::Resend, kBase}
+                                             : std::pair{UpdateReplyType::Ok, kBase + 470};
+         }},
+    };
+    for (const auto& [what, answer] : cases) {
+        SCOPED_TRACE(what);
+        RunFixture r(MakeImage(5000, kBase));
+        r.run->wakeAfter = [](std::uint32_t) {};  // woken every 10 ms below
+        r.start();
+        r.reply(UpdateReplyType::Ok);
+        r.reply(UpdateReplyType::Ok, kBase + 470);  // some progress first
+        const std::size_t before = r.transport.sent.size();
+        std::size_t answered = before;
+        constexpr std::uint32_t kStepMs = 10;
+        std::uint32_t elapsed = 0;
+        while (r.run->outcome() == UpdateOutcome::Running && elapsed < 1000 * 1000) {
+            // Bounded, so that a run that floods fails here rather than
+            // answering itself for ever.
+            while (answered < r.transport.sent.size() && answered < 100000) {
+                const auto request = *DecodeUpdateDatagram(r.transport.sent[answered++]);
+                const auto [type, address] = answer(request);
+                r.reply(type, address);
+            }
+            r.now += kStepMs;
+            elapsed += kStepMs;
+            r.run->onWake();
+            if (elapsed % 1000 == 0) {
+                r.run->onTick();
+            }
+        }
+        EXPECT_EQ(r.run->outcome(), UpdateOutcome::Cancel);
+        ASSERT_FALSE(r.prompt.shown.empty());
+        EXPECT_EQ(r.prompt.shown.back().text, "Programming Failed: Timeout");
+        const std::size_t seconds = elapsed / 1000 + 1;
+        EXPECT_LE(r.transport.sent.size() - before,
+                  seconds * UpdateRun::kMaxRepeatsPerSecond + UpdateRun::kRepeatsAtOnce + 5)
+            << "in " << seconds << " s";
+    }
+}
+
+TEST(UpdateRun, TheResultSaysWhyTheRunEnded) {
+    struct Case {
+        const char* what;
+        std::function<void(RunFixture&)> act;
+        UpdateEndReason reason;
+        std::string message;
+    };
+    const auto toFinish = [](RunFixture& r) {
+        r.reply(UpdateReplyType::Ok);
+        r.reply(UpdateReplyType::Ok, 0x1000 + 100);
+    };
+    const Case cases[] = {
+        {"cancelled while transferring",
+         [](RunFixture& r) {
+             r.reply(UpdateReplyType::Ok);
+             r.run->cancel();
+         },
+         UpdateEndReason::Cancelled, ""},
+        {"cancelled while the finish is held",
+         [&](RunFixture& r) {
+             toFinish(r);
+             r.run->cancel();
+         },
+         UpdateEndReason::Cancelled, ""},
+        {"cancelled after the finish request",
+         [&](RunFixture& r) {
+             toFinish(r);
+             r.quiet();
+             r.run->cancel();
+         },
+         UpdateEndReason::UnknownOutcome, "outcome unknown (cancelled after the finish request)"},
+        {"declined at the start", [](RunFixture& r) { r.reply(UpdateReplyType::Declined); },
+         UpdateEndReason::Declined, "The module declined the update."},
+        {"credentials not given", [](RunFixture& r) { r.reply(UpdateReplyType::NeedCredentials); },
+         UpdateEndReason::Cancelled, ""},
+        {"nobody to ask for credentials",
+         [](RunFixture& r) {
+             r.credentials.why = "no terminal";
+             r.reply(UpdateReplyType::NeedCredentials);
+         },
+         UpdateEndReason::Failed, "no terminal"},
+        {"checksum failed",
+         [&](RunFixture& r) {
+             toFinish(r);
+             r.quiet();
+             r.reply(UpdateReplyType::ChecksumFailed);
+         },
+         UpdateEndReason::Failed, "The LAN card Checksum Failed."},
+        {"confirmed",
+         [&](RunFixture& r) {
+             toFinish(r);
+             r.quiet();
+             r.reply(UpdateReplyType::Ok);
+         },
+         UpdateEndReason::Ok, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunFixture r(MakeImage(100, 0x1000));
+        r.start();
+        c.act(r);
+        EXPECT_EQ(r.run->result().reason, c.reason);
+        EXPECT_EQ(r.run->result().message, c.message);
+        EXPECT_EQ(r.run->outcome(),
+                  c.reason == UpdateEndReason::Ok ? UpdateOutcome::Ok : UpdateOutcome::Cancel);
+    }
 }
 
 TEST(PrepareUpdate, SaveToFileWritesTheImageFileAndAFailedWriteIsAFailure) {
