@@ -110,6 +110,17 @@ TEST(Keyboard, TheCredentialsWindowTabsToThePasswordAndSaysWhenTheModuleRefused)
             if (again && note != nullptr) {
                 EXPECT_EQ(note->text().toStdString(), messages::kCredentialsRefused);
             }
+            // The chain itself: some platforms let Tab skip buttons.
+            std::vector<std::string> chain;
+            for (QWidget* next = QApplication::focusWidget()->nextInFocusChain();
+                 next != QApplication::focusWidget() && chain.size() < 10;
+                 next = next->nextInFocusChain()) {
+                if ((next->focusPolicy() & Qt::TabFocus) != 0 && next->isVisible()) {
+                    chain.push_back(next->objectName().toStdString());
+                }
+            }
+            EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), "userName");
+            EXPECT_EQ(chain, (std::vector<std::string>{"password", "okButton", "cancelButton"}));
             QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("admin"));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("secret"));
