@@ -99,7 +99,8 @@ out() { echo "--fw-image-out $work/received-$1.bin --fw-platform $platform"; }
         if [[ -n "$2" ]]; then
             grep -qF "$2" "$work/err" || fail "$1: expected \"$2\", got: $(cat "$work/err")"
         else
-            expect_eq "$(grep -v "^progress" "$work/err")" "Update failed." "$1: declined shows no message"
+            expect_eq "$(grep -v "^progress" "$work/err")" "Update failed.
+The module declined the update." "$1: declined says so and nothing more"
         fi
     }
     verdict 192.0.2.11 ""
@@ -137,5 +138,51 @@ out() { echo "--fw-image-out $work/received-$1.bin --fw-platform $platform"; }
         fi
         grep -qF "The LAN card Checksum Failed." "$work/err" || fail "run $run: $(cat "$work/err")"
     done
+'
+# Late words from the module: the last chunk's acknowledgement repeated on
+# its own after the finish went out, or coming twice because its flash write
+# outlasted the 20 s resend. Only the module's verdict on the finish counts,
+# whether its finish OK names no address or the end address. And a module
+# that declines in the middle of the transfer ends the run at once, asked no
+# more than a few times.
+last_chunk=$(( ($(stat -c %s "$work/expected.image") + 469) / 470 ))
+export last_chunk
+"$TESTBED" --modules 5 \
+    --module 1 "--fw-corrupt --fw-repeat-last-ack 400" \
+    --module 2 "--fw-corrupt --fw-finish-ok-with-end --fw-repeat-last-ack 400" \
+    --module 3 "--fw-finish-ok-with-end --fw-repeat-last-ack 400 --fw-image-out $work/late.bin" \
+    --module 4 "--fw-corrupt --fw-delay-ack $last_chunk:21000" \
+    --module 5 "--fw-decline-after 10" \
+    -- bash -c '
+    set -euo pipefail
+    source "'"$here"'/common.sh"
+    # One batch, so the slow module (42 s for its last chunk) runs beside the
+    # others.
+    if LANSCOPE_HISTORY="$work/late.jsonl" "$CLI" update 192.0.2.11 192.0.2.12 192.0.2.13 \
+        192.0.2.14 "$work/image_APP.s19" --json > "$work/late.json" 2> "$work/late.err"; then
+        fail "rejected images were reported as done"
+    fi
+    for module in 11 12 14; do
+        expect_eq "$(jq -r ".[] | select(.address == \"192.0.2.$module\") | .result + \": \" + .message" \
+            "$work/late.json")" "failed: The LAN card Checksum Failed." "module $module"
+        expect_eq "$(jq -r "select(.module.address == \"192.0.2.$module\" and .result != \"started\") | .result" \
+            "$work/late.jsonl")" failed "module $module: recorded"
+    done
+    expect_eq "$(jq -r ".[] | select(.address == \"192.0.2.13\") | .result" "$work/late.json")" ok \
+        "module 3: a finish OK naming the end after a repeated acknowledgement"
+    cmp -s "$work/expected.image" "$work/late.bin" || fail "module 3: image not stored"
+
+    log="$TESTBED_LOGS/module-5.log"
+    set +e
+    LANSCOPE_HISTORY="$work/h5.jsonl" timeout 30 "$CLI" update 192.0.2.15 \
+        "$work/image_APP.s19" > /dev/null 2> "$work/err5"
+    rc=$?
+    set -e
+    expect_eq "$rc" 1 "a module that declines midway"
+    grep -qF "The module declined the rest of the update after 4700 of" "$work/err5" ||
+        fail "module 5: $(cat "$work/err5")"
+    requests=$(grep -c "data #" "$log" || true)
+    (( requests <= 12 )) || fail "module 5 was asked $requests times"
+    expect_eq "$(tail -1 "$work/h5.jsonl" | jq -r .result)" failed "module 5: recorded"
 '
 echo "PASS"
