@@ -27,6 +27,9 @@ namespace {
 
 constexpr int kAborted = -3;  // a load that a newer navigation replaced
 
+// Where the browser's own error page stands in for a page that failed.
+constexpr char kErrorPageScheme[] = "chrome-error:";
+
 // How long after its content a document whose load never ends is taken as
 // complete: long enough for the pages' own load-time scripts on a slow
 // module, well inside a quiet run's deadline.
@@ -344,6 +347,10 @@ void CPresetsDlg::onDocumentComplete(const QString& url) {
     if (m_closing) {
         return;
     }
+    if (url.startsWith(QLatin1String(kErrorPageScheme))) {
+        onErrorPageComplete(url);
+        return;
+    }
     const auto document = m_filler.documentComplete(url.toStdString());
     if (document.action == FormFiller::Document::Action::Fail) {
         exitWith(document.message);
@@ -363,6 +370,30 @@ void CPresetsDlg::onDocumentComplete(const QString& url) {
                   [this, navigations, url](const QVariant& result) {
                       onFormInspected(result, navigations, url);
                   });
+}
+
+void CPresetsDlg::onErrorPageComplete(const QString& url) {
+    // The browser does not always report the failed load that its error page
+    // stands for (a load that overtakes another can leave it unsaid); the
+    // error page itself completes all the same. Only the page's own (a
+    // frame's error page is not the module's), and only for a failure to
+    // reach the module: an HTTP answer without a page of its own reads
+    // "HTTP ERROR 404", the network's failures are named by their ERR_ code.
+    static const QString script = QStringLiteral(
+        "(function (url) {"
+        "  var code = document.querySelector('.error-code');"
+        "  return location.href === url && code !== null &&"
+        "      /^ERR_/.test(code.textContent.trim());"
+        "})(%1);");
+    const int navigations = m_navigations;
+    m_page->runJavaScript(script.arg(TextArgument(url)), QWebEngineScript::ApplicationWorld,
+                          [this, navigations](const QVariant& unreachable) {
+                              // Not when a load of ours has replaced it since.
+                              if (!m_closing && unreachable.toBool() &&
+                                  navigations == m_navigations && m_pendingRedirects == 0) {
+                                  exitWith(m_filler.loadFailed().message);
+                              }
+                          });
 }
 
 void CPresetsDlg::runFormScript(const QString& operation, const QString& url,

@@ -62,6 +62,7 @@ class CPresetsDlg : public QDialog {
     bool afterUserInput() const;
     bool onBeforeNavigate(const QUrl& url, FormFiller::Cause cause);
     void onDocumentComplete(const QString& url);
+    void onErrorPageComplete(const QString& url);
     void onFormInspected(const QVariant& result, int navigations, const QString& url);
     void onFormWritten(const QVariant& result, int navigations, const std::string& summary);
     FormFiller::Reached reachedOf(const QJsonObject& answer, int navigations) const;

@@ -6,11 +6,14 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 #include <chrono>
 #include <csignal>
@@ -430,6 +433,70 @@ TEST(PresetsInTestbed, AQuietRunWhosePageNeverCompletesGivesUp) {
     EXPECT_EQ(RunWindow(window), QDialog::Rejected);
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_EQ(prompt.shown[0].text, messages::kNotAccessible);
+}
+
+// The browser's own error page in place of the frame page. A module that
+// cannot be reached ends the window even when the browser never reports the
+// failed load (it can leave it unsaid when loads overtake each other); an
+// HTTP answer without a page of its own (a missing page, a refused login)
+// leaves the window open, as a page the module sends does.
+TEST(PresetsInTestbed, TheBrowsersErrorPageEndsTheWindowOnlyForAModuleThatCannotBeReached) {
+    const struct {
+        const char* answer;  // none: nothing listens
+    } cases[] = {
+        {nullptr},
+        {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"},
+        {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"m\"\r\n"
+         "Content-Length: 0\r\n\r\n"},
+    };
+    for (const auto& c : cases) {
+        QTcpServer server;
+        ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+        const std::string address = "127.0.0.1:" + std::to_string(server.serverPort());
+        if (c.answer == nullptr) {
+            server.close();
+        }
+        QObject::connect(&server, &QTcpServer::newConnection, [&] {
+            while (QTcpSocket* socket = server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, [socket, &c] {
+                    socket->readAll();
+                    socket->write(c.answer);
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+        FillerRun run(address, "ip = 10.0.0.1\n", false, "", "");
+        QWebEnginePage* page = run.window->browser()->page();
+        bool answered = false;
+        if (c.answer == nullptr) {
+            page->blockSignals(true);  // the failed load goes unreported
+        } else {
+            QObject::connect(
+                page, &QWebEnginePage::loadingChanged, [&](const QWebEngineLoadingInfo& info) {
+                    if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus) {
+                        return;
+                    }
+                    // After the window has looked at the error page.
+                    QMetaObject::invokeMethod(
+                        page,
+                        [&] {
+                            page->runJavaScript(QStringLiteral("1"),
+                                                QWebEngineScript::ApplicationWorld,
+                                                [&](const QVariant&) { answered = true; });
+                        },
+                        Qt::QueuedConnection);
+                });
+        }
+        const int result = RunWindow(*run.window, [&] { return answered; });
+        EXPECT_EQ(result, QDialog::Rejected) << address;
+        if (c.answer == nullptr) {
+            ASSERT_EQ(run.prompt.shown.size(), 1u);
+            EXPECT_EQ(run.prompt.shown[0].text, messages::kNotAccessible);
+        } else {
+            EXPECT_TRUE(answered) << c.answer;
+            EXPECT_TRUE(run.prompt.shown.empty()) << c.answer;
+        }
+    }
 }
 
 // Sets or clears an environment variable for one scope.
