@@ -10,8 +10,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
-#include <thread>
 #include <utility>
+
+#include "platform/LockWithin.h"
 
 namespace lanscope {
 
@@ -48,35 +49,15 @@ int Lock(int fd, int operation) {
     return rc;
 }
 
-std::string WaitText(std::chrono::milliseconds wait) {
-    return wait.count() % 1000 == 0 ? std::to_string(wait.count() / 1000) + " s"
-                                    : std::to_string(wait.count()) + " ms";
-}
-
-// Takes the lock, but waits for it only so long: a program that holds it for
-// good (a reader stuck on a network share) must not stop the work. The lock
-// is asked for again in short steps, as flock has no time limit of its own.
-Result<void> LockWithin(int fd, int operation, const std::string& path,
-                        std::chrono::milliseconds wait) {
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    auto pause = std::chrono::milliseconds(1);
-    for (;;) {
-        if (Lock(fd, operation | LOCK_NB) == 0) {
-            return {};
-        }
-        if (errno != EWOULDBLOCK) {
-            return SystemError("lock", path, errno);
-        }
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) {
-            return Error{EWOULDBLOCK, "cannot lock the service history " + path +
-                                          ": another program has held its lock for " +
-                                          WaitText(wait)};
-        }
-        std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
-        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+// Asks for the lock once, without waiting.
+Result<bool> TryLock(int fd, int operation, const std::string& path) {
+    if (Lock(fd, operation | LOCK_NB) == 0) {
+        return true;
     }
+    if (errno == EWOULDBLOCK) {
+        return false;
+    }
+    return SystemError("lock", path, errno);
 }
 
 // Opens the history file itself and nothing else. Never through a symbolic
@@ -167,7 +148,9 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line,
         return opened.error();
     }
     FileDescriptor fd(*opened);
-    if (auto locked = LockWithin(fd.get(), LOCK_EX, path, lockWait); !locked) {
+    if (auto locked = LockWithin([&] { return TryLock(fd.get(), LOCK_EX, path); }, path, lockWait,
+                                 EWOULDBLOCK);
+        !locked) {
         return locked;
     }
     struct stat status {};
@@ -224,7 +207,9 @@ Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep
         return opened.error();
     }
     FileDescriptor fd(*opened);
-    if (auto locked = LockWithin(fd.get(), LOCK_SH, path, lockWait); !locked) {
+    if (auto locked = LockWithin([&] { return TryLock(fd.get(), LOCK_SH, path); }, path, lockWait,
+                                 EWOULDBLOCK);
+        !locked) {
         return locked.error();
     }
     HistoryReader reader(std::move(keep));

@@ -6,10 +6,10 @@
 #include <array>
 #include <filesystem>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include "common/Text.h"
+#include "platform/LockWithin.h"
 
 namespace lanscope {
 
@@ -75,35 +75,16 @@ bool LockWhole(HANDLE file, DWORD flags) {
     return LockFileEx(file, flags, 0, MAXDWORD, MAXDWORD, &from) != 0;
 }
 
-std::string WaitText(std::chrono::milliseconds wait) {
-    return wait.count() % 1000 == 0 ? std::to_string(wait.count() / 1000) + " s"
-                                    : std::to_string(wait.count()) + " ms";
-}
-
-// Takes the lock, but waits for it only so long: a program that holds it for
-// good (a reader stuck on a network share) must not stop the work.
-Result<void> LockWithin(HANDLE file, DWORD flags, const std::string& path,
-                        std::chrono::milliseconds wait) {
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    auto pause = std::chrono::milliseconds(1);
-    for (;;) {
-        if (LockWhole(file, flags | LOCKFILE_FAIL_IMMEDIATELY)) {
-            return {};
-        }
-        const DWORD code = GetLastError();
-        if (code != ERROR_LOCK_VIOLATION && code != ERROR_IO_PENDING) {
-            return SystemError("lock", path, code);
-        }
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) {
-            return Error{static_cast<int>(ERROR_LOCK_VIOLATION),
-                         "cannot lock the service history " + path +
-                             ": another program has held its lock for " + WaitText(wait)};
-        }
-        std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
-        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+// Asks for the lock once, without waiting.
+Result<bool> TryLock(HANDLE file, DWORD flags, const std::string& path) {
+    if (LockWhole(file, flags | LOCKFILE_FAIL_IMMEDIATELY)) {
+        return true;
     }
+    const DWORD code = GetLastError();
+    if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) {
+        return false;
+    }
+    return SystemError("lock", path, code);
 }
 
 // Opens the history file itself and nothing else: a reparse point (a
@@ -178,7 +159,10 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line,
         return opened.error();
     }
     FileHandle handle(*opened);
-    if (auto locked = LockWithin(handle.get(), LOCKFILE_EXCLUSIVE_LOCK, path, lockWait); !locked) {
+    if (auto locked =
+            LockWithin([&] { return TryLock(handle.get(), LOCKFILE_EXCLUSIVE_LOCK, path); }, path,
+                       lockWait, static_cast<int>(ERROR_LOCK_VIOLATION));
+        !locked) {
         return locked;
     }
     LARGE_INTEGER size{};
@@ -239,7 +223,9 @@ Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep
         return opened.error();
     }
     FileHandle handle(*opened);
-    if (auto locked = LockWithin(handle.get(), 0, path, lockWait); !locked) {
+    if (auto locked = LockWithin([&] { return TryLock(handle.get(), 0, path); }, path, lockWait,
+                                 static_cast<int>(ERROR_LOCK_VIOLATION));
+        !locked) {
         return locked.error();
     }
     HistoryReader reader(std::move(keep));
