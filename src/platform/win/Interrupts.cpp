@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 
 namespace lanscope {
 
@@ -38,6 +39,13 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     }
 }
 
+// The C runtime's own signals (raise, and a Ctrl-C that reaches the runtime
+// before this handler is set) take the same way.
+extern "C" void OnSignal(int signal) {
+    g_pending.store(signal == SIGINT ? 130 : 143);
+    std::signal(signal, OnSignal);  // the runtime has put back the default
+}
+
 // Often enough that Ctrl-C feels immediate.
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
@@ -45,6 +53,8 @@ constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
 struct InterruptWatch::System {
     std::unique_ptr<EventLoop::Registration> timer;
+    void (*previousInt)(int) = SIG_DFL;
+    void (*previousTerm)(int) = SIG_DFL;
 };
 
 InterruptWatch::InterruptWatch(EventLoop& loop, std::function<void(int)> onInterrupt)
@@ -52,6 +62,8 @@ InterruptWatch::InterruptWatch(EventLoop& loop, std::function<void(int)> onInter
     g_pending.store(0);
     g_finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    m_system->previousInt = std::signal(SIGINT, OnSignal);
+    m_system->previousTerm = std::signal(SIGTERM, OnSignal);
     m_system->timer = loop.startTimer(kPollInterval, true, [this] {
         const int code = g_pending.exchange(0);
         if (code != 0 && m_received == 0) {
@@ -67,6 +79,8 @@ InterruptWatch::~InterruptWatch() {
     m_system->timer.reset();
     done();
     SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+    std::signal(SIGINT, m_system->previousInt == SIG_ERR ? SIG_DFL : m_system->previousInt);
+    std::signal(SIGTERM, m_system->previousTerm == SIG_ERR ? SIG_DFL : m_system->previousTerm);
     if (g_finished != nullptr) {
         CloseHandle(g_finished);
         g_finished = nullptr;
