@@ -1,6 +1,8 @@
 #include "update/PassDlg.h"
 
 #include <QApplication>
+#include <QLayout>
+#include <algorithm>
 
 #include "ui_PassDlg.h"
 #include "update/Messages.h"
@@ -18,6 +20,11 @@ CPassDlg::CPassDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui:
 
 void CPassDlg::showRefusal() {
     m_ui->refusedLabel->show();
+    // The window is made for the two fields; the wrapped line above them
+    // needs its own room, or the fields and the line share too little.
+    const int needed = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width())
+                                                     : layout()->totalSizeHint().height();
+    resize(width(), std::max(height(), needed));
 }
 
 CPassDlg::~CPassDlg() = default;

@@ -109,6 +109,10 @@ TEST(Keyboard, TheCredentialsWindowTabsToThePasswordAndSaysWhenTheModuleRefused)
             EXPECT_EQ(note != nullptr && note->isVisible(), again);
             if (again && note != nullptr) {
                 EXPECT_EQ(note->text().toStdString(), messages::kCredentialsRefused);
+                // Neither the line nor the fields below it are cut.
+                EXPECT_GE(note->height(), note->heightForWidth(note->width()));
+                const auto* field = dialog->findChild<QWidget*>(QStringLiteral("userName"));
+                EXPECT_GE(field->height(), field->sizeHint().height());
             }
             // The chain itself: some platforms let Tab skip buttons.
             std::vector<std::string> chain;
