@@ -239,6 +239,12 @@ TEST(CliParse, RejectsBadAddressesAndMissingSettings) {
     EXPECT_EQ(RunCli(2, const_cast<char**>(help), out, err), kExitOk);
 }
 
+// The whole command line as the program gets it, in-process.
+int RunArguments(const std::vector<const char*>& arguments, std::ostream& out, std::ostream& err) {
+    return RunCli(static_cast<int>(arguments.size()), const_cast<char**>(arguments.data()), out,
+                  err);
+}
+
 TEST(CliParse, YesAndVersionWhereverPeopleTypeThem) {
     struct Case {
         std::vector<const char*> arguments;
@@ -257,8 +263,7 @@ TEST(CliParse, YesAndVersionWhereverPeopleTypeThem) {
     for (const Case& c : cases) {
         std::ostringstream out;
         std::ostringstream err;
-        const int code = RunCli(static_cast<int>(c.arguments.size()),
-                                const_cast<char**>(c.arguments.data()), out, err);
+        const int code = RunArguments(c.arguments, out, err);
         EXPECT_EQ(code, c.code) << c.arguments[1] << ' ' << err.str();
         EXPECT_NE((out.str() + err.str()).find(c.printed), std::string::npos)
             << out.str() << err.str();
@@ -713,8 +718,7 @@ TEST(CliJson, AFailureBeforeTheWorkPrintsOneObjectNamingTheError) {
     for (const Case& c : cases) {
         std::ostringstream out;
         std::ostringstream err;
-        const int code = RunCli(static_cast<int>(c.arguments.size()),
-                                const_cast<char**>(c.arguments.data()), out, err);
+        const int code = RunArguments(c.arguments, out, err);
         EXPECT_EQ(code, c.code) << c.arguments[1] << ' ' << err.str();
         EXPECT_NE(err.str(), "") << c.arguments[1];  // the line for people stays
         const auto printed = nlohmann::json::parse(out.str(), nullptr, false);
