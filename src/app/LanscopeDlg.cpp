@@ -126,7 +126,7 @@ void CLanscopeDlg::installListMenu() {
         const std::string text =
             IsJsonListFile(*path) ? ModuleListJson(moduleList()) : ModuleListCsv(moduleList());
         if (auto written = WriteFileAtomically(*path, text); !written) {
-            m_services.prompt.message("Cannot write " + *path + ".\n" + written.error().text,
+            m_services.prompt.message(messages::ListNotSavedText(*path, written.error().text),
                                       QApplication::applicationName().toStdString(),
                                       PromptIcon::Exclamation);
         }

@@ -39,4 +39,9 @@ inline std::string NoBrowserText(const std::string& url) {
            ".\nOpen that address in a browser of your choice.";
 }
 
+// The module list could not be saved where the user chose.
+inline std::string ListNotSavedText(const std::string& path, const std::string& reason) {
+    return "Cannot write " + path + ".\n" + reason;
+}
+
 }  // namespace lanscope::messages

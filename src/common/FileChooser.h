@@ -8,8 +8,9 @@
 
 namespace lanscope {
 
-// The file dialogs of the software update window, behind an interface so
-// tests can answer them.
+// The windows' file dialogs (the update window's image files, the
+// presets window's preset file, the module list's and the history's exports),
+// behind an interface so tests can answer them.
 class FileChooser {
   public:
     virtual ~FileChooser() = default;
@@ -22,7 +23,8 @@ class FileChooser {
                                                       const std::string& proposedName) = 0;
     // An existing preset file ("Preset Files", *.prs).
     virtual std::optional<std::string> choosePresetFile() = 0;
-    // Where to save the module list (*.csv or *.json).
+    // Where to save a list, the module list or a module's history (*.csv or
+    // *.json, default extension "csv"); an existing file is confirmed first.
     virtual std::optional<std::string> chooseListFile() = 0;
 };
 

@@ -1,6 +1,5 @@
 #include "presets/PresetsConfigDlg.h"
 
-#include "common/Text.h"
 #include "presets/FormFiller.h"
 #include "presets/Messages.h"
 #include "presets/PresetsDlg.h"
@@ -20,8 +19,8 @@ CPresetsConfigDlg::CPresetsConfigDlg(const std::string& line, Prompt& prompt,
       m_credentials(credentials),
       m_strIPAddress(PresetsAddressFromLine(line)) {
     m_ui->setupUi(this);
-    setWindowTitle(QString::fromLatin1(messages::kPresetsConfigTitle) + QStringLiteral(" - ") +
-                   QString::fromStdString(EightBitToUtf8(m_strIPAddress)));
+    setWindowTitle(UiText(messages::kPresetsConfigTitle) + QStringLiteral(" - ") +
+                   UiText(m_strIPAddress));
     // Room for the title with its address and for a long path.
     setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("M")) * 34);
 

@@ -72,10 +72,14 @@ QString TextArgument(const QString& text) {
     return JsonArgument(QJsonArray{text}) + QStringLiteral("[0]");
 }
 
-// A page script of the resources: a function expression to be called.
+// A page script of the resources: a function expression to be called. One
+// that is missing is a broken build, and an empty script would only show up as
+// a form that never fills: stop at once, in every build, and say which.
 QString PageScript(const char* name) {
     QFile file(QStringLiteral(":/presets/") + QLatin1String(name));
-    file.open(QIODevice::ReadOnly);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qFatal("The page script %s is missing from the program's resources.", name);
+    }
     return QString::fromUtf8(file.readAll());
 }
 
@@ -156,7 +160,7 @@ CPresetsDlg::CPresetsDlg(std::string ipAddress, std::string presetsFile, bool qu
       m_credentials(credentials),
       m_state(state),
       m_filler(m_strIPAddress, state) {
-    setWindowTitle(QString::fromLatin1(messages::kPresetsTitle));
+    setWindowTitle(UiText(messages::kPresetsTitle));
     resize(860, 540);
     // The browser's input widgets come and go with its pages: watch them all.
     QCoreApplication::instance()->installEventFilter(this);
