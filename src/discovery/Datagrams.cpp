@@ -142,64 +142,16 @@ std::optional<DecodedReply> DecodeReply(std::span<const std::uint8_t> datagram, 
     // replied from is the one to show, marked as such.
     const bool dhcp = reported != sender;
 
-    reply.line = FormatMacBracketed(mac);
-    reply.line += '\t';
-    reply.line += FormatIpv4(dhcp ? sender : reported);
-    reply.line += '\t';
-    reply.line += dhcp ? "DHCP" : "";
-    reply.line += '\t';
-    reply.line += reply.name;
-    reply.line += '\t';
-    reply.line += reply.name2;
+    reply.mac = FormatMacBracketed(mac);
+    reply.address = FormatIpv4(dhcp ? sender : reported);
+    reply.dhcp = dhcp ? "DHCP" : "";
+    reply.line = JoinListLine(reply);
 
     const std::uint32_t declared = Ipv4FromBytes(wireRecord.data());
     const std::size_t count = std::min<std::size_t>(declared, kRecordSize);
     std::copy_n(wireRecord.begin(), count, reply.record.bytes.begin());
     reply.record.setRepeatCount(0);
     return reply;
-}
-
-ListLineColumns SplitListLine(std::string_view line) {
-    // Names may themselves hold TABs; the first three columns never do, so
-    // the first name runs to the next TAB and the second name takes the rest.
-    ListLineColumns columns;
-    std::string* fields[] = {&columns.mac, &columns.address, &columns.dhcp, &columns.name};
-    for (std::string* field : fields) {
-        const auto tab = line.find('\t');
-        if (tab == std::string_view::npos) {
-            field->assign(line);
-            return columns;
-        }
-        field->assign(line.substr(0, tab));
-        line.remove_prefix(tab + 1);
-    }
-    columns.name2.assign(line);
-    return columns;
-}
-
-std::string AddressColumn(std::string_view line) {
-    auto tab = line.find('\t');
-    if (tab != std::string_view::npos) {
-        line.remove_prefix(tab);
-    }
-    while (!line.empty() && line.front() == '\t') {
-        line.remove_prefix(1);
-    }
-    tab = line.find('\t');
-    if (tab == std::string_view::npos) {
-        return {};
-    }
-    return std::string(line.substr(0, tab));
-}
-
-std::string LastColumn(std::string_view line) {
-    const auto tab = line.rfind('\t');
-    return tab == std::string_view::npos ? std::string() : std::string(line.substr(tab + 1));
-}
-
-std::string TextAfterThreeSpaces(std::string_view line) {
-    const auto run = line.rfind("   ");
-    return run == std::string_view::npos ? std::string() : std::string(line.substr(run + 3));
 }
 
 }  // namespace lanscope

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/Ipv4.h"
+#include "discovery/ListLine.h"
 
 namespace lanscope {
 
@@ -80,11 +81,10 @@ std::array<std::uint8_t, kDiscoveryRequestSize> BuildDiscoveryRequest();
 std::array<std::uint8_t, kConfigurationWriteSize> BuildConfigurationWrite(
     const ModuleRecord& record);
 
-struct DecodedReply {
+// A reply is the parts of its list line plus its record.
+struct DecodedReply : ListFields {
     ModuleRecord record;  // repeat count 0
-    std::string line;     // the five tab-separated columns
-    std::string name;
-    std::string name2;
+    std::string line;     // the fields joined by TABs
 };
 
 // Turns a module's reply into a record and a list line. Gives nothing for a
@@ -93,27 +93,5 @@ struct DecodedReply {
 // number of bytes its length field says, at most the 148 it has room for; the
 // rest stays zero.
 std::optional<DecodedReply> DecodeReply(std::span<const std::uint8_t> datagram, Ipv4 sender);
-
-// The columns of a list line, for showing them apart.
-struct ListLineColumns {
-    std::string mac;
-    std::string address;
-    std::string dhcp;
-    std::string name;
-    std::string name2;
-};
-ListLineColumns SplitListLine(std::string_view line);
-
-// The address column of a list line: the text after the first TAB (and any
-// TABs that follow it) up to the next TAB; empty when no TAB follows.
-std::string AddressColumn(std::string_view line);
-
-// The last column (text after the last TAB), which the list shows as the
-// second name.
-std::string LastColumn(std::string_view line);
-
-// What follows the last run of three spaces in a line (empty without one):
-// the module picker's line tip.
-std::string TextAfterThreeSpaces(std::string_view line);
 
 }  // namespace lanscope

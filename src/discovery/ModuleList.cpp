@@ -89,16 +89,29 @@ std::optional<std::size_t> ModuleList::findPrefix(std::string_view prefix) const
     return std::nullopt;
 }
 
+std::size_t ModuleList::insert(ListFields fields, std::unique_ptr<ModuleRecord> record) {
+    std::string text = JoinListLine(fields);
+    return insertLine(
+        std::make_unique<Line>(Line{std::move(text), std::move(fields), std::move(record)}));
+}
+
 std::size_t ModuleList::insert(std::string text, std::unique_ptr<ModuleRecord> record) {
-    const auto it = std::upper_bound(m_lines.begin(), m_lines.end(), text,
-                                     [](const std::string& key, const std::unique_ptr<Line>& line) {
-                                         return LineLess(key, line->text);
-                                     });
+    ListFields fields = SplitListLine(text);
+    return insertLine(
+        std::make_unique<Line>(Line{std::move(text), std::move(fields), std::move(record)}));
+}
+
+std::size_t ModuleList::insertLine(std::unique_ptr<Line> line) {
+    const auto it =
+        std::upper_bound(m_lines.begin(), m_lines.end(), line->text,
+                         [](const std::string& key, const std::unique_ptr<Line>& other) {
+                             return LineLess(key, other->text);
+                         });
     const auto row = static_cast<std::size_t>(it - m_lines.begin());
     if (m_listener) {
         m_listener->lineAboutToBeInserted(row);
     }
-    m_lines.insert(it, std::make_unique<Line>(Line{std::move(text), std::move(record)}));
+    m_lines.insert(it, std::move(line));
     const bool selectionMoved = m_selection && *m_selection >= row;
     if (selectionMoved) {
         ++*m_selection;
@@ -199,7 +212,7 @@ AddReplyOutcome AddReply(ModuleList& list, std::span<const std::uint8_t> datagra
     }
     auto record = std::make_unique<ModuleRecord>(reply->record);
     record->setRepeatCount(0);
-    const std::size_t row = list.insert(std::move(reply->line), std::move(record));
+    const std::size_t row = list.insert(ListFields(std::move(*reply)), std::move(record));
     list.lineAnswered(row);
     if (!list.selection() && !list.awaitingSelection()) {
         list.setSelection(0);

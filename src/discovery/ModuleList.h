@@ -11,6 +11,7 @@
 
 #include "common/Ipv4.h"
 #include "discovery/Datagrams.h"
+#include "discovery/ListLine.h"
 
 namespace lanscope {
 
@@ -27,7 +28,8 @@ class ModuleListListener {
 
 // The modules found so far: lines kept sorted by their text (letter case
 // ignored, so lines order by hardware address), each owning one copy of its
-// module's record, and at most one selected line.
+// module's record and the parts its text was joined from, and at most one
+// selected line.
 class ModuleList {
   public:
     ModuleList() = default;
@@ -37,6 +39,9 @@ class ModuleList {
     std::size_t size() const { return m_lines.size(); }
     bool empty() const { return m_lines.empty(); }
     const std::string& text(std::size_t row) const { return m_lines.at(row)->text; }
+    // The line's parts as the reply brought them; read these rather than
+    // cutting the text apart, which a TAB inside a name would mislead.
+    const ListFields& fields(std::size_t row) const { return m_lines.at(row)->fields; }
     ModuleRecord& record(std::size_t row) { return *m_lines.at(row)->record; }
     const ModuleRecord& record(std::size_t row) const { return *m_lines.at(row)->record; }
 
@@ -56,7 +61,9 @@ class ModuleList {
     std::optional<std::size_t> findPrefix(std::string_view prefix) const;
 
     // Places the line in sorted order and returns its row; the selection stays
-    // on the line it was on.
+    // on the line it was on. The text is the fields joined by TABs.
+    std::size_t insert(ListFields fields, std::unique_ptr<ModuleRecord> record);
+    // A line known only by its text: its fields are read back from it.
     std::size_t insert(std::string text, std::unique_ptr<ModuleRecord> record);
     void remove(std::size_t row);
     void clear();
@@ -82,8 +89,11 @@ class ModuleList {
   private:
     struct Line {
         std::string text;
+        ListFields fields;
         std::unique_ptr<ModuleRecord> record;
     };
+
+    std::size_t insertLine(std::unique_ptr<Line> line);
 
     // Lines sit behind pointers so that an insertion into a long list moves
     // pointers, not strings.
