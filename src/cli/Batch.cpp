@@ -39,23 +39,32 @@ Target TargetOf(const ModuleList& list, std::size_t row, const std::string& give
 
 }  // namespace
 
-std::optional<std::vector<Target>> ResolveTargets(const TargetRequest& request,
-                                                  CliContext& context) {
+std::optional<std::vector<Target>> ParseTargets(const std::vector<std::string>& names,
+                                                std::ostream& err) {
     std::vector<Target> targets;
-    std::vector<std::pair<std::size_t, MacAddress>> byMac;  // index into targets
-    for (const std::string& name : request.names) {
+    for (const std::string& name : names) {
         Target target;
         target.given = name;
         if (const auto address = ParseIpv4Strict(name)) {
             target.address = *address;
-            targets.push_back(std::move(target));
         } else if (const auto mac = ParseMac(name)) {
             target.mac = *mac;
-            byMac.emplace_back(targets.size(), *mac);
-            targets.push_back(std::move(target));
         } else {
-            context.err << "Neither an IPv4 nor a hardware address: \"" << name << "\"\n";
+            err << "Neither an IPv4 nor a hardware address: \"" << name << "\"\n";
             return std::nullopt;
+        }
+        targets.push_back(std::move(target));
+    }
+    return targets;
+}
+
+std::optional<std::vector<Target>> ResolveTargets(const TargetRequest& request,
+                                                  CliContext& context) {
+    std::vector<Target> targets = request.named;
+    std::vector<std::pair<std::size_t, MacAddress>> byMac;  // index into targets
+    for (std::size_t index = 0; index < targets.size(); ++index) {
+        if (targets[index].mac) {
+            byMac.emplace_back(index, *targets[index].mac);
         }
     }
     if (byMac.empty() && !request.all) {

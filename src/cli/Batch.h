@@ -26,21 +26,26 @@ struct Target {
 // The module as the service history records it.
 HistoryModule HistoryModuleOf(const Target& target);
 
+// The modules as the command line names them: an address stands for itself,
+// a hardware address is yet to be looked up. Nothing when a name is neither
+// (said on `err`).
+std::optional<std::vector<Target>> ParseTargets(const std::vector<std::string>& names,
+                                                std::ostream& err);
+
 struct TargetRequest {
-    std::vector<std::string> names;  // addresses and hardware addresses
-    bool all = false;                // every module that answers
-    std::string namePrefix;          // with `all`: only names starting so
-    double waitSeconds = 2.0;        // for the discovery, when one is needed
+    std::vector<Target> named;  // as ParseTargets read them
+    bool all = false;           // every module that answers
+    std::string namePrefix;     // with `all`: only names starting so
+    double waitSeconds = 2.0;   // for the discovery, when one is needed
     // A hardware address that does not answer stays a target, with its
     // `missing` reason, rather than ending the resolution: one silent module
     // must not keep the others from their work.
     bool keepMissing = false;
 };
 
-// Addresses stand for themselves; hardware addresses and --all are looked up
-// in one discovery (which is closed again, so the port is free afterwards).
-// Nothing when a name is neither, or a hardware address did not answer
-// (said on the error stream) unless `keepMissing`.
+// Hardware addresses and --all are looked up in one discovery (which is
+// closed again, so the port is free afterwards). Nothing when a hardware
+// address did not answer (said on the error stream) unless `keepMissing`.
 std::optional<std::vector<Target>> ResolveTargets(const TargetRequest& request,
                                                   CliContext& context);
 

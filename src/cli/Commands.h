@@ -14,6 +14,11 @@
 #include "platform/EventLoop.h"
 #include "update/FerroxUpdateSocket.h"
 
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
+
 namespace lanscope::cli {
 
 // Exit codes of lanscope-cli.
@@ -145,6 +150,33 @@ struct HistoryOptions {
 // Prints the service history: a table, JSON or CSV. Lines of the file that
 // cannot be read are told on stderr and do not stop the others.
 int RunHistory(const HistoryOptions& options, CliContext& context);
+
+// A subcommand of lanscope-cli and what runs it once the command line is
+// read; the options it reads live with `run`, so nothing outlives the parse
+// but what the command needs.
+struct CliCommand {
+    CLI::App* command = nullptr;
+    std::function<int(CliContext&)> run;
+};
+using CliCommands = std::vector<CliCommand>;
+
+// Each file of commands adds its subcommands, their options and the checks
+// the parser cannot make to `app`, in the order --help lists them, and what
+// runs them to `commands`.
+void AddDiscoverCommand(CLI::App& app, CliCommands& commands);
+void AddSetCommands(CLI::App& app, CliCommands& commands);  // set, dhcp, auto-ip, configure
+void AddDoctorCommand(CLI::App& app, CliCommands& commands);
+void AddImageCommands(CLI::App& app, CliCommands& commands);  // convert, info
+void AddHistoryCommand(CLI::App& app, CliCommands& commands);
+void AddPresetCommands(CLI::App& app, CliCommands& commands);  // preset-check
+void AddUpdateCommand(CLI::App& app, CliCommands& commands);
+
+// Options more than one command reads: a strict dotted quad, and seconds
+// with their default in the help text itself.
+CLI::Option* AddAddressOption(CLI::App& command, const std::string& name,
+                              std::optional<Ipv4>& target, const std::string& help);
+CLI::Option* AddSecondsOption(CLI::App& command, const std::string& name, double& target,
+                              const std::string& help, double maximum = 3600.0);
 
 // Parses the command line and runs the command it names.
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);

@@ -1,4 +1,6 @@
+#include <CLI/CLI.hpp>
 #include <chrono>
+#include <memory>
 #include <ostream>
 
 #include "cli/Commands.h"
@@ -35,6 +37,16 @@ int RunDiscover(const DiscoverOptions& options, CliContext& context) {
         context.err << "No module answered within " << options.waitSeconds << " s.\n";
     }
     return kExitOk;
+}
+
+void AddDiscoverCommand(CLI::App& app, CliCommands& commands) {
+    auto options = std::make_shared<DiscoverOptions>();
+    auto* command = app.add_subcommand(
+        "discover", "Broadcast one discovery request and list the modules that answer");
+    AddSecondsOption(*command, "--wait", options->waitSeconds, "Seconds to collect replies");
+    command->add_flag("--json", options->json, "Print the list as JSON");
+    commands.push_back(
+        {command, [options](CliContext& context) { return RunDiscover(*options, context); }});
 }
 
 }  // namespace lanscope::cli

@@ -1,6 +1,8 @@
+#include <CLI/CLI.hpp>
 #include <array>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <set>
@@ -221,6 +223,18 @@ int RunDoctor(const DoctorOptions& options, CliContext& context) {
     out << (problems == 0 ? "No problem found.\n"
                           : std::to_string(problems) + " problem(s) found.\n");
     return problems == 0 ? kExitOk : kExitFailed;
+}
+
+void AddDoctorCommand(CLI::App& app, CliCommands& commands) {
+    auto options = std::make_shared<DoctorOptions>();
+    auto* command =
+        app.add_subcommand("doctor",
+                           "Find out why modules do not answer: interfaces, the port, replies per "
+                           "interface, addresses outside every subnet, firewall rules");
+    AddSecondsOption(*command, "--wait", options->waitSeconds, "Seconds to wait on each interface",
+                     60.0);
+    commands.push_back(
+        {command, [options](CliContext& context) { return RunDoctor(*options, context); }});
 }
 
 }  // namespace lanscope::cli

@@ -1,3 +1,5 @@
+#include <CLI/CLI.hpp>
+#include <memory>
 #include <ostream>
 
 #include "cli/Commands.h"
@@ -70,6 +72,29 @@ int RunHistory(const HistoryOptions& options, CliContext& context) {
         PrintTable(context.out, HistoryTableHeader(), table);
     }
     return kExitOk;
+}
+
+void AddHistoryCommand(CLI::App& app, CliCommands& commands) {
+    auto options = std::make_shared<HistoryOptions>();
+    auto* command = app.add_subcommand(
+        "history",
+        "Show the service history: every update, saved image and settings change, with its "
+        "outcome");
+    command->add_option("--mac", options->mac, "Only this module's events")->type_name("MAC");
+    AddAddressOption(*command, "--address", options->address,
+                     "Only events of the module at this address");
+    command
+        ->add_option("--since", options->since,
+                     "Only events from this date (YYYY-MM-DD) or time (YYYY-MM-DDTHH:MM:SS, UTC "
+                     "unless it ends in +hh:mm or -hh:mm) on")
+        ->type_name("DATE");
+    command
+        ->add_option("--action", options->action, "Only updates, settings changes or saved images")
+        ->type_name("update|settings|save");
+    auto* json = command->add_flag("--json", options->json, "Print as JSON");
+    command->add_flag("--csv", options->csv, "Print as CSV")->excludes(json);
+    commands.push_back(
+        {command, [options](CliContext& context) { return RunHistory(*options, context); }});
 }
 
 }  // namespace lanscope::cli

@@ -1,3 +1,5 @@
+#include <CLI/CLI.hpp>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -88,6 +90,31 @@ int RunInfo(const InfoOptions& options, CliContext& context) {
     }
     context.out << '\n';
     return kExitOk;
+}
+
+void AddImageCommands(CLI::App& app, CliCommands& commands) {
+    auto convert = std::make_shared<ConvertOptions>();
+    auto* convertCommand = app.add_subcommand(
+        "convert", "Turn an S-record file into an image file (100-byte header + image)");
+    convertCommand->add_option("IN", convert->input, "S-record file")->required()->type_name("");
+    convertCommand->add_option("OUT", convert->output, "Image file to write")
+        ->required()
+        ->type_name("");
+    convertCommand
+        ->add_option("--description", convert->description,
+                     "Module description for the header, e.g. \"Pump (PC42) 1.05\"")
+        ->type_name("TEXT");
+    commands.push_back(
+        {convertCommand, [convert](CliContext& context) { return RunConvert(*convert, context); }});
+
+    auto info = std::make_shared<InfoOptions>();
+    auto* infoCommand = app.add_subcommand("info",
+                                           "Show an S-record file's base, length, end, checksum, "
+                                           "platform and record counts");
+    infoCommand->add_option("IN", info->input, "S-record file")->required()->type_name("");
+    infoCommand->add_flag("--json", info->json, "Print as JSON");
+    commands.push_back(
+        {infoCommand, [info](CliContext& context) { return RunInfo(*info, context); }});
 }
 
 }  // namespace lanscope::cli

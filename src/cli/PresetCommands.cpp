@@ -1,3 +1,5 @@
+#include <CLI/CLI.hpp>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -50,6 +52,16 @@ int RunPresetCheck(const PresetCheckOptions& options, CliContext& context) {
     context.out << fields.size() << (fields.size() == 1 ? " field" : " fields") << ", "
                 << questions.size() << (questions.size() == 1 ? " question" : " questions") << '\n';
     return kExitOk;
+}
+
+void AddPresetCommands(CLI::App& app, CliCommands& commands) {
+    auto options = std::make_shared<PresetCheckOptions>();
+    auto* command = app.add_subcommand(
+        "preset-check", "Show what a preset file would write into a module's web form");
+    command->add_option("FILE", options->file, "Preset file (.prs)")->required()->type_name("");
+    command->add_flag("--json", options->json, "Print as JSON");
+    commands.push_back(
+        {command, [options](CliContext& context) { return RunPresetCheck(*options, context); }});
 }
 
 }  // namespace lanscope::cli

@@ -1,7 +1,9 @@
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <ostream>
 #include <sstream>
 
@@ -321,6 +323,86 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
     PrintReport(context.out, results, options.json,
                 options.dryRun ? ReportKind::ConfigurePlan : ReportKind::Configure);
     return ExitCodeOf(results);
+}
+
+void AddSetCommands(CLI::App& app, CliCommands& commands) {
+    const auto addMac = [](CLI::App& command, SetOptions& options) {
+        command.add_option("MAC", options.mac, "The module's hardware address")
+            ->required()
+            ->type_name("");
+    };
+    const auto addVerify = [](CLI::App& command, SetOptions& options) {
+        command.add_flag("--verify", options.verify,
+                         "Wait until the module answers with the new settings");
+        AddSecondsOption(command, "--wait", options.waitSeconds,
+                         "Seconds to wait for the modules to answer the first discovery");
+        AddSecondsOption(command, "--timeout", options.verifySeconds,
+                         "Seconds --verify waits for the new settings");
+    };
+
+    auto set = std::make_shared<SetOptions>();
+    auto* setCommand = app.add_subcommand(
+        "set", "Give a module new static network settings (unnamed settings stay as they are)");
+    addMac(*setCommand, *set);
+    AddAddressOption(*setCommand, "--ip", set->address, "New address");
+    AddAddressOption(*setCommand, "--mask", set->mask, "New network mask");
+    AddAddressOption(*setCommand, "--gateway", set->gateway, "New gateway");
+    AddAddressOption(*setCommand, "--dns", set->dns, "New DNS server");
+    setCommand->add_flag("--force", set->force,
+                         "Send an address another module answers from all the same");
+    addVerify(*setCommand, *set);
+    commands.push_back({setCommand, [set](CliContext& context) {
+                            if (!set->address && !set->mask && !set->gateway && !set->dns) {
+                                context.err << "Nothing to set: give at least one of --ip, "
+                                               "--mask, --gateway, --dns.\n";
+                                return kExitUsage;
+                            }
+                            return RunSet(*set, context);
+                        }});
+
+    auto dhcp = std::make_shared<SetOptions>();
+    dhcp->mode = SetMode::Dhcp;
+    auto* dhcpCommand = app.add_subcommand("dhcp", "Switch a module to DHCP");
+    addMac(*dhcpCommand, *dhcp);
+    addVerify(*dhcpCommand, *dhcp);
+    commands.push_back(
+        {dhcpCommand, [dhcp](CliContext& context) { return RunSet(*dhcp, context); }});
+
+    auto autoIp = std::make_shared<SetOptions>();
+    autoIp->mode = SetMode::AutoIp;
+    auto* autoIpCommand = app.add_subcommand(
+        "auto-ip",
+        "Give a directly cabled module an address beside this computer's (this computer's "
+        "address + 10, mask 255.255.0.0); asks first, --yes answers");
+    addMac(*autoIpCommand, *autoIp);
+    addVerify(*autoIpCommand, *autoIp);
+    commands.push_back(
+        {autoIpCommand, [autoIp](CliContext& context) { return RunSet(*autoIp, context); }});
+
+    auto configure = std::make_shared<ConfigureOptions>();
+    auto* configureCommand =
+        app.add_subcommand("configure",
+                           "Write the network settings of a CSV file to the modules it names, and "
+                           "verify each");
+    configureCommand
+        ->add_option("--from", configure->file,
+                     "CSV file with a header row: mac,ip,mask,gateway,dns or mac,dhcp; a list "
+                     "saved from the module list window reads too")
+        ->type_name("FILE")
+        ->required();
+    AddSecondsOption(*configureCommand, "--wait", configure->waitSeconds,
+                     "Seconds to find the modules");
+    AddSecondsOption(*configureCommand, "--timeout", configure->verifySeconds,
+                     "Seconds to wait for the modules to answer with their new settings");
+    configureCommand->add_flag("--json", configure->json, "Print the closing report as JSON");
+    configureCommand->add_flag("--dry-run", configure->dryRun,
+                               "Show what would be written; send nothing but the discovery");
+    configureCommand->add_flag(
+        "--force", configure->force,
+        "Send an address that another row gives or another module answers from all the same");
+    commands.push_back({configureCommand, [configure](CliContext& context) {
+                            return RunConfigure(*configure, context);
+                        }});
 }
 
 }  // namespace lanscope::cli

@@ -1,5 +1,8 @@
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -17,6 +20,19 @@ namespace lanscope::cli {
 namespace {
 
 constexpr const char* kCaption = "lanscope-cli";
+
+// The first line of a file, without its line end; nothing when unreadable.
+std::optional<std::string> FirstLineOf(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string line;
+    if (!file || (!std::getline(file, line) && !file.eof())) {
+        return std::nullopt;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
 
 // A bar on a terminal, a line per new percentage elsewhere; both on the error
 // stream, so the report on standard output stays what scripts read.
@@ -367,13 +383,11 @@ int ShowPlan(const std::vector<Target>& targets, const UpdateOptions& options,
 }  // namespace
 
 int RunUpdate(const UpdateOptions& options, CliContext& context) {
-    for (const std::string& name : options.targets) {
-        if (!ParseIpv4Strict(name) && !ParseMac(name)) {
-            context.err << "Neither an IPv4 nor a hardware address: \"" << name << "\"\n";
-            return kExitUsage;
-        }
+    auto named = ParseTargets(options.targets, context.err);
+    if (!named) {
+        return kExitUsage;
     }
-    TargetRequest request{options.targets, options.all, options.namePrefix, options.waitSeconds};
+    TargetRequest request{std::move(*named), options.all, options.namePrefix, options.waitSeconds};
     // In a batch a module that does not answer is one failure among the
     // others; alone it is the whole command's.
     request.keepMissing = options.targets.size() > 1 || options.all || options.json;
@@ -389,6 +403,93 @@ int RunUpdate(const UpdateOptions& options, CliContext& context) {
         return UpdateOne(targets->front(), options, context);
     }
     return UpdateMany(*targets, options, context);
+}
+
+namespace {
+
+// What the update command line holds before it is an UpdateOptions: the
+// targets and the file arrive as one list, and the password file is read
+// only once the command line holds together.
+struct UpdateCommandLine {
+    UpdateOptions options;
+    std::vector<std::string> arguments;
+    std::string passwordFile;
+};
+
+int RunUpdateCommandLine(UpdateCommandLine& line, CliContext& context) {
+    UpdateOptions& options = line.options;
+    if (!options.password) {
+        // Off the command line, where every local user could read it.
+        if (!line.passwordFile.empty()) {
+            auto first = FirstLineOf(line.passwordFile);
+            if (!first) {
+                context.err << "lanscope-cli: cannot read the password file " << line.passwordFile
+                            << '\n';
+                return kExitUsage;
+            }
+            options.password = std::move(*first);
+        } else if (const char* fromEnvironment = std::getenv("LANSCOPE_PASSWORD")) {
+            options.password = std::string(fromEnvironment);
+        }
+    }
+    // The file comes last; the modules before it.
+    options.file = line.arguments.back();
+    options.targets.assign(line.arguments.begin(), line.arguments.end() - 1);
+    if (options.targets.empty() != options.all) {
+        context.err << (options.all ? "With --all, name only the S-record file.\n"
+                                    : "Name a module (or --all) and the S-record file.\n");
+        return kExitUsage;
+    }
+    return RunUpdate(options, context);
+}
+
+}  // namespace
+
+void AddUpdateCommand(CLI::App& app, CliCommands& commands) {
+    auto line = std::make_shared<UpdateCommandLine>();
+    UpdateOptions& update = line->options;
+    auto* command = app.add_subcommand(
+        "update",
+        "Load the image of an S-record file into modules over the network: one, several at "
+        "once, or every module that answers");
+    command
+        ->add_option("TARGET... FILE", line->arguments,
+                     "Module addresses or hardware addresses (looked up by one discovery), "
+                     "then the S-record file (*_APP.s19)")
+        ->required()
+        ->type_name("");
+    command->add_flag("--all", update.all, "Update every module that answers a discovery");
+    command
+        ->add_option("--name-prefix", update.namePrefix,
+                     "With --all: only modules whose name starts so (any case)")
+        ->type_name("PREFIX");
+    command->add_option("--jobs", update.jobs, "How many modules are updated at once (default 4)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 64).description(""));
+    AddSecondsOption(*command, "--wait", update.waitSeconds,
+                     "Seconds the discovery for hardware addresses and --all waits");
+    command->add_flag("--json", update.json, "Print the closing report as JSON");
+    command->add_flag("--dry-run", update.dryRun,
+                      "Show what would be done; send nothing but the discovery");
+    command->add_flag("--no-restart", update.noRestart,
+                      "Do not ask the module to restart when complete");
+    auto* user = command->add_option("--user", update.user, "User name, if the module asks")
+                     ->type_name("USER");
+    auto* password = command
+                         ->add_option("--password", update.password,
+                                      "Password, if the module asks (other users can see it: "
+                                      "prefer --password-file or LANSCOPE_PASSWORD)")
+                         ->type_name("PASSWORD")
+                         ->needs(user);
+    command
+        ->add_option("--password-file", line->passwordFile,
+                     "Read the password from the first line of this file")
+        ->type_name("FILE")
+        ->needs(user)
+        ->excludes(password);
+
+    commands.push_back(
+        {command, [line](CliContext& context) { return RunUpdateCommandLine(*line, context); }});
 }
 
 }  // namespace lanscope::cli

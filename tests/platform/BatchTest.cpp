@@ -29,23 +29,28 @@ struct Batch {
         {}};
 };
 
-TargetRequest Named(std::vector<std::string> names) {
+// What the command line asks for: the names as typed, and the request they
+// make once each is read.
+struct Asked {
+    std::vector<std::string> names;
     TargetRequest request;
-    request.names = std::move(names);
-    return request;
+};
+
+Asked Named(std::vector<std::string> names) {
+    return {std::move(names), {}};
 }
 
-TargetRequest AllStartingWith(std::string prefix) {
-    TargetRequest request;
-    request.all = true;
-    request.namePrefix = std::move(prefix);
-    return request;
+Asked AllStartingWith(std::string prefix) {
+    Asked asked;
+    asked.request.all = true;
+    asked.request.namePrefix = std::move(prefix);
+    return asked;
 }
 
 TEST(Batch, TargetsByAddressHardwareAddressOrNamePrefix) {
     struct Case {
         const char* what;
-        TargetRequest request;
+        Asked asked;
         std::vector<std::string> given;  // of the targets; none: nothing resolved
         std::string err;                 // what the error stream must hold
     };
@@ -79,8 +84,12 @@ TEST(Batch, TargetsByAddressHardwareAddressOrNamePrefix) {
     for (Case c : cases) {
         SCOPED_TRACE(c.what);
         Batch batch;
-        c.request.waitSeconds = 0.3;
-        const auto targets = ResolveTargets(c.request, batch.context);
+        c.asked.request.waitSeconds = 0.3;
+        std::optional<std::vector<Target>> targets;
+        if (auto named = ParseTargets(c.asked.names, batch.err)) {
+            c.asked.request.named = std::move(*named);
+            targets = ResolveTargets(c.asked.request, batch.context);
+        }
         EXPECT_EQ(batch.err.str(), c.err);
         EXPECT_EQ(targets.has_value(), !c.given.empty());
         if (!targets) {
