@@ -89,7 +89,7 @@ int RunSet(const SetOptions& options, CliContext& context) {
             // Something that is no module may have it as well (unless it is
             // this module's already).
             const Ipv4 answeredFrom =
-                ParseIpv4Strict(AddressColumn(session.list().text(row))).value_or(0);
+                ParseIpv4Strict(session.list().fields(row).address).value_or(0);
             if (refusal.empty() && answeredFrom != chosen && record.address() != chosen &&
                 context.addressAnswers && context.addressAnswers(chosen)) {
                 refusal = "Another device on this network already has " + FormatIpv4(chosen) +
@@ -294,7 +294,7 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
                 }
                 // Where it answers now (under DHCP, the address it was given).
                 results[i].target.address =
-                    ParseIpv4Strict(AddressColumn(session.list().text(*row)))
+                    ParseIpv4Strict(session.list().fields(*row).address)
                         .value_or(written[i]->address());
                 results[i].seconds = std::chrono::duration<double>(Clock::now() - start).count();
                 RecordHistory(context.history,

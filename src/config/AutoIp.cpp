@@ -18,7 +18,7 @@ std::optional<std::size_t> OtherModuleAt(const ModuleList& list, std::size_t row
         if (other == row || (known && list.record(other).mac() == list.record(row).mac())) {
             continue;
         }
-        const auto answeredFrom = ParseIpv4Strict(AddressColumn(list.text(other)));
+        const auto answeredFrom = ParseIpv4Strict(list.fields(other).address);
         if (list.record(other).address() == address || answeredFrom == address) {
             return other;
         }

@@ -224,7 +224,7 @@ std::string SelectedAddressText(const ModuleList& list) {
     if (!list.selection()) {
         return kNoAddressText;
     }
-    return AddressColumn(list.selectedText());
+    return list.fields(*list.selection()).address;
 }
 
 }  // namespace lanscope

@@ -126,6 +126,15 @@ TEST(AddReply, AChangedColumnAddsASecondLine) {
     EXPECT_EQ(list.size(), 3u);
 }
 
+TEST(AddReply, ATabInTheFirstNameStaysInTheFirstName) {
+    ModuleList list;
+    AddReply(list, MakeReply(kMacA, 5, "Hall\tEast", "Second"), 5);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list.fields(0).name, "Hall\tEast");
+    EXPECT_EQ(list.fields(0).name2, "Second");
+    EXPECT_EQ(list.fields(0).dhcp, "");
+}
+
 TEST(AddReply, IgnoresWhatIsNotAModuleReply) {
     ModuleList list;
     const auto request = BuildDiscoveryRequest();
