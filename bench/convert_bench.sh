@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # lanscope-cli convert against objcopy on the same S-record file: a 16 MiB
 # random image as S3 records (about 41 MB of text), each tool run RUNS times
-# (default 5); prints the medians, the ratio and lanscope-cli's peak memory.
+# (default 5); prints min/median/max of both, the ratio of the medians against
+# the target and lanscope-cli's peak memory.
 #   bench/convert_bench.sh [RUNS]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -35,13 +36,17 @@ done
 # The same image from both (lanscope's file has a 100-byte header first).
 cmp <(tail -c +101 "$work/out.bin") "$work/objcopy.bin"
 
-cli_s=$(awk '{printf "%.6f\n", $1}' "$work/cli" | median)
-objcopy_s=$(awk '{printf "%.6f\n", $1}' "$work/objcopy" | median)
+# "min median max" of a column of seconds.
+spread() { awk '{printf "%.6f\n", $1}' "$1" | sort -n | awk '{ v[NR] = $1 } END { print v[1], v[int((NR + 1) / 2)], v[NR] }'; }
+read -r cli_min cli_s cli_max <<< "$(spread "$work/cli")"
+read -r objcopy_min objcopy_s objcopy_max <<< "$(spread "$work/objcopy")"
 cli_kb=$(awk '{print $2}' "$work/cli" | sort -n | tail -1)
-awk -v c="$cli_s" -v o="$objcopy_s" -v kb="$cli_kb" -v size="$size" -v runs="$runs" 'BEGIN {
-    printf "input: %d bytes of S3 records (16 MiB image), %d runs each\n", size, runs
-    printf "lanscope-cli convert: median %.3f s\n", c
-    printf "objcopy -I srec -O binary: median %.3f s\n", o
-    printf "ratio objcopy / lanscope-cli: %.1fx (target >= 3)\n", (c > 0 ? o / c : 0)
+awk -v c="$cli_s" -v o="$objcopy_s" -v cmin="$cli_min" -v cmax="$cli_max" \
+    -v omin="$objcopy_min" -v omax="$objcopy_max" -v kb="$cli_kb" -v size="$size" -v runs="$runs" \
+    -v load="$(cut -d' ' -f1-3 /proc/loadavg)" 'BEGIN {
+    printf "input: %d bytes of S3 records (16 MiB image), %d runs each, load %s\n", size, runs, load
+    printf "lanscope-cli convert: min %.3f s, median %.3f s, max %.3f s\n", cmin, c, cmax
+    printf "objcopy -I srec -O binary: min %.3f s, median %.3f s, max %.3f s\n", omin, o, omax
+    printf "ratio objcopy / lanscope-cli (medians): %.1fx (target >= 5)\n", (c > 0 ? o / c : 0)
     printf "lanscope-cli peak memory: %.1f MiB; file size + 16 MiB = %.1f MiB\n", kb / 1024, size / 1048576 + 16
 }'

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "update/Messages.h"
 
@@ -83,6 +84,104 @@ LoadFailure ChecksumFailure(unsigned sum, unsigned long line) {
                        line};
 }
 
+// A large file's second half is decoded by a second thread while the first
+// half is decoded as always. It takes only what cannot end differently when
+// decoded after the first half: data records in one ascending run without
+// gaps, into a buffer of its own. At anything else (an error, a gap, any
+// other record) it stops, and the single pass takes over from there, so what
+// is said about a file is the same as without it.
+struct SecondHalf {
+    ByteBuffer bytes;
+    std::size_t size = 0;     // bytes decoded
+    std::size_t stop = 0;     // where the single pass takes over
+    std::uint64_t first = 0;  // the address of the first byte
+    std::uint64_t next = 0;   // the address after the last byte
+    std::size_t records = 0;
+    unsigned long lines = 0;  // line ends passed over
+    std::array<std::uint32_t, 10> counts{};
+};
+
+// Below this, a second thread costs more than it saves.
+constexpr std::size_t kSplitSize = 4u << 20;
+
+// The first line start at or after the middle of [pos, end); 0 when the text
+// is not worth splitting.
+std::size_t SplitPoint(const std::uint8_t* buffer, std::size_t pos, std::size_t end) {
+    if (end - pos < kSplitSize || std::thread::hardware_concurrency() < 2) {
+        return 0;
+    }
+    const std::size_t middle = pos + (end - pos) / 2;
+    const void* lineEnd = std::memchr(buffer + middle, '\n', end - middle);
+    if (lineEnd == nullptr) {
+        return 0;
+    }
+    const auto split =
+        static_cast<std::size_t>(static_cast<const std::uint8_t*>(lineEnd) - buffer) + 1;
+    return split < end ? split : 0;
+}
+
+void DecodeSecondHalf(const std::uint8_t* buffer, std::size_t start, std::size_t end,
+                      SecondHalf& half) {
+    half.bytes.resize((end - start) / 2 + 1);
+    std::uint8_t* const out = half.bytes.data();
+    std::size_t pos = start;
+    while (pos < end) {
+        const std::uint8_t c = buffer[pos];
+        if (c != 'S' || pos + 1 >= end || buffer[pos + 1] < '0' || buffer[pos + 1] > '9') {
+            half.lines += c == '\n' ? 1 : 0;
+            ++pos;
+            continue;
+        }
+        const int type = buffer[pos + 1] - '0';
+        if (type < 1 || type > 3) {
+            break;
+        }
+        const std::size_t width = static_cast<std::size_t>(kAddressWidth[type]);
+        const std::size_t countAt = pos + 2;
+        if (countAt + 2 > end) {
+            break;
+        }
+        unsigned bad = 0;
+        const std::size_t count = Pair(buffer + countAt, bad);
+        const std::size_t bytesAt = countAt + 2;
+        if ((bad & 0x100u) != 0 || count < width + 1 || bytesAt + 2 * count > end) {
+            break;
+        }
+        std::uint32_t address = 0;
+        unsigned sum = static_cast<unsigned>(count);
+        for (std::size_t i = 0; i < width; ++i) {
+            const std::uint8_t byte = Pair(buffer + bytesAt + 2 * i, bad);
+            sum += byte;
+            address = (address << 8) | byte;
+        }
+        if (half.records == 0) {
+            half.first = address;
+            half.next = address;
+        } else if (address != half.next) {
+            break;
+        }
+        const std::size_t dataAt = bytesAt + 2 * width;
+        const std::size_t dataCount = count - 1 - width;
+        const std::uint8_t* digits = buffer + dataAt;
+        std::uint8_t* to = out + half.size;
+        for (std::size_t i = 0; i < dataCount; ++i, digits += 2) {
+            const std::uint8_t byte = Pair(digits, bad);
+            sum += byte;
+            to[i] = byte;
+        }
+        sum += Pair(digits, bad);
+        if ((bad & 0x100u) != 0 || (sum & 0xFFu) != 0xFFu) {
+            break;
+        }
+        ++half.counts[static_cast<std::size_t>(type)];
+        ++half.records;
+        half.size += dataCount;
+        half.next += dataCount;
+        pos = dataAt + 2 * dataCount;
+    }
+    half.stop = pos;
+}
+
 }  // namespace
 
 std::uint32_t ImageChecksum(std::span<const std::uint8_t> image) {
@@ -136,7 +235,43 @@ Result<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text) {
     std::uint64_t next = 0;  // the address after the last byte placed
     std::size_t write = 0;   // where that byte goes in the block
 
+    SecondHalf half;
+    const std::size_t split = SplitPoint(buffer, pos, end);
+    std::thread second;
+    if (split != 0) {
+        second = std::thread(
+            [&half, buffer, split, end] { DecodeSecondHalf(buffer, split, end, half); });
+    }
+    // The second thread reads the text until it is joined: every return
+    // waits for it, and nothing at or past the split is written before.
+    struct Joiner {
+        std::thread& thread;
+        ~Joiner() {
+            if (thread.joinable()) {
+                thread.join();
+            }
+        }
+    } joiner{second};
+
     while (pos < end) {
+        if (pos >= split && second.joinable()) {
+            second.join();
+            // Taken only where the single pass would have gone on the same
+            // way: at the split itself, straight on from the last byte.
+            if (pos == split && haveData && half.records != 0 && half.first == next &&
+                write + half.size <= half.stop) {
+                std::memcpy(buffer + write, half.bytes.data(), half.size);
+                write += half.size;
+                next = half.next;
+                dataBytes += half.size;
+                line += half.lines;
+                for (std::size_t type = 0; type < image.recordCounts.size(); ++type) {
+                    image.recordCounts[type] += half.counts[type];
+                }
+                pos = half.stop;
+                continue;
+            }
+        }
         const std::uint8_t c = buffer[pos];
         if (c != 'S' || pos + 1 >= end || buffer[pos + 1] < '0' || buffer[pos + 1] > '9') {
             line += c == '\n' ? 1 : 0;
@@ -230,6 +365,9 @@ Result<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text) {
             return failure;
         }
 
+        if (dataAt + 2 * dataCount + 2 > split && second.joinable()) {
+            second.join();  // a record across the split: the single pass goes on
+        }
         // Decoded straight into place: byte i goes to target + i, at or
         // behind the digits it is read from.
         if (target > write) {
@@ -262,6 +400,9 @@ Result<UpdateImage, LoadFailure> DecodeSRecordImage(ByteBuffer text) {
         pos = dataAt + 2 * dataCount;
     }
 
+    if (second.joinable()) {
+        second.join();
+    }
     if (!haveData) {
         return Failure(messages::kNoDataRecord);
     }

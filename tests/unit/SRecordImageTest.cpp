@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "common/CygwinPath.h"
 #include "support/CaseNames.h"
 #include "support/RecordingPrompt.h"
-#include "update/CygwinPath.h"
 #include "update/ImageFile.h"
 #include "update/SRecordImage.h"
 #include "update/SRecordLoader.h"
@@ -53,8 +54,9 @@ std::vector<std::uint8_t> Bytes(std::size_t count, std::uint8_t first = 1) {
 }
 
 Result<UpdateImage, LoadFailure> Decode(const std::string& text) {
-    ByteBuffer block(text.begin(), text.end());
-    block.push_back(0);
+    ByteBuffer block(text.size() + 1);
+    std::memcpy(block.data(), text.data(), text.size());
+    block.back() = 0;
     return DecodeSRecordImage(std::move(block));
 }
 
@@ -231,6 +233,81 @@ TEST(SRecordImage, RecordEndingTheFileRightAfterAGapStaysInsideItsBlock) {
     EXPECT_EQ(image.length, 32u);
     EXPECT_GE(image.block.size(), 33u);
     EXPECT_EQ(image.block[32], 0);
+}
+
+// Large enough for the decoding to be split between two threads: S3 records
+// of 32 bytes, 80 characters each, record i on line i + 1; the split falls
+// at the start of record kSplitRecord.
+constexpr std::size_t kLargeRecords = 65536;
+constexpr std::size_t kSplitRecord = kLargeRecords / 2 + 1;
+
+// The records from `gapAt` on lie 4 bytes further up. Written here rather
+// than with Record(): a few million formatted digits would slow every run.
+std::string LargeText(std::size_t gapAt = kLargeRecords) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(kLargeRecords * 80);
+    const auto put = [&](unsigned byte, unsigned& sum) {
+        sum += byte;
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0Fu];
+    };
+    for (std::size_t i = 0; i < kLargeRecords; ++i) {
+        const auto address = static_cast<std::uint32_t>(i * 32 + (i >= gapAt ? 4 : 0));
+        unsigned sum = 0;
+        text += "S3";
+        put(37, sum);
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            put((address >> shift) & 0xFFu, sum);
+        }
+        for (unsigned k = 0; k < 32; ++k) {
+            put((i + k) & 0xFFu, sum);
+        }
+        unsigned ignored = 0;
+        put(~sum & 0xFFu, ignored);
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::vector<std::string> NotHexOnLine(std::size_t line) {
+    return {"S record on line " + std::to_string(line) +
+            " holds a character that is not a hexadecimal digit."};
+}
+
+TEST(SRecordImage, LargeFileIsOneImageWithOrWithoutAGapInItsSecondHalf) {
+    for (const std::size_t gapAt : {kLargeRecords, kSplitRecord, kLargeRecords * 3 / 4}) {
+        std::vector<std::uint8_t> expected;
+        for (std::size_t i = 0; i < kLargeRecords; ++i) {
+            if (i == gapAt) {
+                expected.insert(expected.end(), 4, 0);
+            }
+            const auto bytes = Bytes(32, static_cast<std::uint8_t>(i));
+            expected.insert(expected.end(), bytes.begin(), bytes.end());
+        }
+        const auto image = Image(LargeText(gapAt));
+        EXPECT_EQ(Content(image), expected) << gapAt;
+        EXPECT_EQ(image.recordCounts[3], kLargeRecords) << gapAt;
+        EXPECT_EQ(image.checksum, ImageChecksum(image.bytes())) << gapAt;
+    }
+}
+
+TEST(SRecordImage, LargeFileTellsTheFirstDamageInFileOrder) {
+    const auto withBadDigit = [](std::string text, std::size_t record) {
+        text[record * 80 + 12] = 'G';
+        return text;
+    };
+    const std::string text = LargeText();
+    for (const std::size_t second : {kSplitRecord, kLargeRecords * 3 / 4}) {
+        EXPECT_EQ(Messages(withBadDigit(text, second)), NotHexOnLine(second + 1));
+        EXPECT_EQ(Messages(withBadDigit(withBadDigit(text, kLargeRecords / 4), second)),
+                  NotHexOnLine(kLargeRecords / 4 + 1));
+    }
+    // The record before the split with a count that runs over its line end
+    // and across the split.
+    std::string across = text;
+    across.replace((kSplitRecord - 1) * 80 + 2, 2, "45");
+    EXPECT_EQ(Messages(across), NotHexOnLine(kSplitRecord));
 }
 
 TEST(TranslateCygwinPath, FollowsTheCygwinRules) {
