@@ -11,13 +11,18 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <numeric>
+#include <random>
 #include <thread>
 #include <vector>
 
 #include "app/LanscopeDlg.h"
 #include "config/IdFindDlg.h"
 #include "platform/HostInterfaces.h"
+#include "platform/QtEventLoop.h"
 #include "settings/IniSettingsBackend.h"
 
 using namespace lanscope;
@@ -52,6 +57,7 @@ std::vector<std::uint8_t> Reply(std::uint32_t id) {
 
 struct Figures {
     double listedMs = 0;
+    double cpuMs = 0;
     double clickMs = 0;
     std::size_t listed = 0;
 };
@@ -60,19 +66,28 @@ struct Figures {
 // list meanwhile, and measures until every reply is listed.
 Figures Flood(QWidget& window, const ModuleList& modules, std::uint16_t port, int replies) {
     auto* list = window.findChild<QTreeView*>(QStringLiteral("list"));
+    // Hardware addresses in no order, as a segment's modules answer.
+    std::vector<std::uint32_t> ids(static_cast<std::size_t>(replies));
+    std::iota(ids.begin(), ids.end(), 1U);
+    std::shuffle(ids.begin(), ids.end(), std::mt19937(20034));
     QElapsedTimer clock;
     clock.start();
+    const std::clock_t cpuStart = std::clock();
+    double senderCpuMs = 0;
     std::thread sender([&] {
         auto socket = std::move(UdpSocket::open().value());
         (void)socket.bind(kLoopback, 0);
         for (int i = 0; i < replies; ++i) {
-            (void)socket.sendTo(Reply(static_cast<std::uint32_t>(i)), kLoopback, port);
+            (void)socket.sendTo(Reply(ids[static_cast<std::size_t>(i)]), kLoopback, port);
             if (i % 20 == 19) {
                 // Twenty at a time, as fast as a busy segment delivers them,
                 // without overrunning the socket's receive buffer.
                 std::this_thread::sleep_for(std::chrono::microseconds(500));
             }
         }
+        timespec used{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+        senderCpuMs = used.tv_sec * 1e3 + used.tv_nsec / 1e6;
     });
     // A person clicks a line while the replies pour in.
     Figures figures;
@@ -89,25 +104,36 @@ Figures Flood(QWidget& window, const ModuleList& modules, std::uint16_t port, in
     figures.listedMs = clock.nsecsElapsed() / 1e6;
     figures.listed = modules.size();
     sender.join();
+    // The program's CPU time: the process's, less the sender's.
+    figures.cpuMs =
+        1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC - senderCpuMs;
     return figures;
 }
 
-void Report(const char* window, std::vector<Figures> runs, int replies) {
+// False when a run lost a reply: every reply must reach the list.
+bool Report(const char* window, std::vector<Figures> runs, int replies) {
     std::sort(runs.begin(), runs.end(),
               [](const Figures& a, const Figures& b) { return a.listedMs < b.listedMs; });
     const Figures& median = runs[runs.size() / 2];
     double clickMax = 0;
+    bool complete = true;
+    std::vector<double> cpu;
     for (const Figures& run : runs) {
         clickMax = std::max(clickMax, run.clickMs);
+        cpu.push_back(run.cpuMs);
         if (run.listed != static_cast<std::size_t>(replies)) {
-            std::printf("%s: a run listed only %zu of %d replies\n", window, run.listed, replies);
+            std::fprintf(stderr, "GuiFlood %s: FAILED: a run listed only %zu of %d replies\n",
+                         window, run.listed, replies);
+            complete = false;
         }
     }
+    std::sort(cpu.begin(), cpu.end());
     std::printf(
         "GuiFlood %s: %d replies listed in %.1f ms (median of %zu; min %.1f, max %.1f); "
-        "a click during the flood %.2f ms (max %.2f); target 1000 ms -> %s\n",
+        "CPU %.1f ms (min %.1f, max %.1f); a click during the flood %.2f ms (max %.2f)\n",
         window, replies, median.listedMs, runs.size(), runs.front().listedMs, runs.back().listedMs,
-        median.clickMs, clickMax, median.listedMs <= 1000 ? "met" : "missed");
+        cpu[cpu.size() / 2], cpu.front(), cpu.back(), median.clickMs, clickMax);
+    return complete;
 }
 
 }  // namespace
@@ -127,14 +153,16 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("LANSCOPE_SETTINGS", "/dev/null/none.ini");
     QApplication app(argc, argv);
-    constexpr int kReplies = 10000;
+    // bench_gui_flood [REPLIES] (default 10000; a full /16 is 65534)
+    const int kReplies = argc > 1 ? std::clamp(std::atoi(argv[1]), 1, 65534) : 10000;
     constexpr int kRuns = 5;
 
     IniSettingsBackend backend;
     SettingsStore settings(backend);
     NullPrompt prompt;
     NullOpener opener;
-    AppServices services{prompt, settings, opener, [] { return std::vector<Ipv4>{}; }};
+    AppServices services{prompt, settings, opener, QtEventLoop::instance(),
+                         [] { return std::vector<Ipv4>{}; }};
     services.endpoints = FerroxEndpoints{kLoopback, 0, kLoopback, 9};
 
     std::vector<Figures> mainWindow;
@@ -149,7 +177,7 @@ int main(int argc, char** argv) {
             window.reject();
         }
         {
-            CIdFindDlg window(prompt, services.endpoints);
+            CIdFindDlg window(prompt, services.loop, services.endpoints);
             window.show();
             QApplication::processEvents();
             picker.push_back(Flood(window, window.discovery().list(),
@@ -157,7 +185,7 @@ int main(int argc, char** argv) {
             window.reject();
         }
     }
-    Report("module list window", mainWindow, kReplies);
-    Report("module picker", picker, kReplies);
-    return 0;
+    const bool listedAll = Report("module list window", mainWindow, kReplies);
+    const bool pickedAll = Report("module picker", picker, kReplies);
+    return listedAll && pickedAll ? 0 : 1;
 }

@@ -18,6 +18,7 @@
 #include "platform/Console.h"
 #include "platform/HostInterfaces.h"
 #include "platform/HugePages.h"
+#include "platform/QtEventLoop.h"
 #include "widgets/DesktopUrlOpener.h"
 #include "widgets/EightBitText.h"
 #include "widgets/GuiPrompt.h"
@@ -138,7 +139,7 @@ int main(int argc, char** argv) {
     FileHistoryRecorder history(ThisUsersHistoryFile(),
                                 HistoryIdentityOfThisProcess(kHistoryProgramWindow),
                                 settings.LoadHistoryEnabled());
-    AppServices services{prompt, settings, urlOpener, HostIpv4Addresses};
+    AppServices services{prompt, settings, urlOpener, QtEventLoop::instance(), HostIpv4Addresses};
     services.files = &files;
     services.credentials = &credentials;
     services.history = &history;

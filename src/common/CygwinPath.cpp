@@ -1,4 +1,4 @@
-#include "update/CygwinPath.h"
+#include "common/CygwinPath.h"
 
 #include <algorithm>
 

@@ -4,7 +4,6 @@
 #include <QTreeView>
 
 #include "config/Messages.h"
-#include "platform/QtEventLoop.h"
 #include "ui_IdFindDlg.h"
 #include "widgets/EightBitText.h"
 #include "widgets/ModuleListModel.h"
@@ -12,10 +11,10 @@
 
 namespace lanscope {
 
-CIdFindDlg::CIdFindDlg(Prompt& prompt, FerroxEndpoints endpoints, QWidget* parent)
+CIdFindDlg::CIdFindDlg(Prompt& prompt, EventLoop& loop, FerroxEndpoints endpoints, QWidget* parent)
     : QDialog(parent),
       m_ui(std::make_unique<Ui::CIdFindDlg>()),
-      m_discovery(prompt, QtEventLoop::instance(), endpoints) {
+      m_discovery(prompt, loop, endpoints) {
     m_ui->setupUi(this);
     setWindowTitle(UiText(messages::kFindTitle));
     m_ui->okButton->setToolTip(UiText(messages::kTipFindOk));

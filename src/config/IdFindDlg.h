@@ -20,7 +20,8 @@ class CIdFindDlg : public QDialog {
     Q_OBJECT
 
   public:
-    CIdFindDlg(Prompt& prompt, FerroxEndpoints endpoints = {}, QWidget* parent = nullptr);
+    CIdFindDlg(Prompt& prompt, EventLoop& loop, FerroxEndpoints endpoints = {},
+               QWidget* parent = nullptr);
     ~CIdFindDlg() override;
 
     // The result: the chosen module's address after OK with a selected line,

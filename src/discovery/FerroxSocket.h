@@ -6,6 +6,7 @@
 #include <memory>
 #include <span>
 
+#include "common/Endpoints.h"
 #include "common/Prompt.h"
 #include "common/Result.h"
 #include "discovery/Datagrams.h"
@@ -16,15 +17,6 @@
 #include "platform/UdpSocket.h"
 
 namespace lanscope {
-
-// Where the discovery socket listens and sends. The program always uses the
-// defaults; tests on loopback use ephemeral ports.
-struct FerroxEndpoints {
-    Ipv4 bindAddress = 0;
-    std::uint16_t bindPort = kFerroxPort;
-    Ipv4 destination = kLimitedBroadcast;
-    std::uint16_t destinationPort = kFerroxPort;
-};
 
 // The discovery and configuration endpoint: bound to UDP 20034 with the
 // broadcast option, it sends discovery requests and configuration writes and

@@ -9,15 +9,8 @@
 
 namespace lanscope {
 
-// The service history's file, as the operating system keeps it. Paths are
-// UTF-8 on every system (Windows' wide names, not its code page, so a user
-// folder with any name works).
-//
-// Only a regular file of its own is read or written: a link (a symbolic link,
-// a Windows reparse point) is refused rather than followed, and so is
-// anything that is not a file (a FIFO or a device would hold the program for
-// good). The file is kept to its owner (0600, in folders made 0700 on
-// POSIX systems).
+// The service history's file: a locked file of lines (platform/LockedFile.h
+// says how it is kept; paths are UTF-8 on every system).
 
 // How long a writer or reader waits for another program's lock before it
 // gives up (a reader stuck on a network share must not hold the update or
@@ -49,8 +42,5 @@ std::string HistoryFileNameText(const std::string& name);
 // This user's history file (LANSCOPE_HISTORY, or the user's data folder);
 // empty when the environment names no place for it.
 std::string ThisUsersHistoryFile();
-
-// The computer's name as the system gives it; empty when unknown.
-std::string ComputerName();
 
 }  // namespace lanscope

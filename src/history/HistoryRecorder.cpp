@@ -5,6 +5,7 @@
 
 #include "common/Text.h"
 #include "history/HistoryFile.h"
+#include "platform/HostInterfaces.h"
 #include "platform/Console.h"
 
 namespace lanscope {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "common/HostInterface.h"
@@ -17,5 +18,8 @@ std::vector<HostInterface> LanIpv4Interfaces();
 // give a loopback address on many Linux systems, which says nothing about the
 // networks the modules are on.)
 std::vector<Ipv4> HostIpv4Addresses();
+
+// The computer's name as the system gives it; empty when unknown.
+std::string ComputerName();
 
 }  // namespace lanscope

@@ -14,10 +14,11 @@ namespace lanscope {
 // the systems' own lock calls wait either for good or not at all. So the
 // lock is asked for again in short steps. `tryOnce` asks once without
 // waiting: true when taken, false when another program holds it, an error
-// for anything else. `busyCode` is the system's number for a held lock.
+// for anything else. `busyCode` is the system's number for a held lock;
+// `noun` names the file in the message ("the service history").
 template <typename TryOnce>
 Result<void> LockWithin(TryOnce tryOnce, const std::string& path, std::chrono::milliseconds wait,
-                        int busyCode) {
+                        int busyCode, const std::string& noun) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
     auto pause = std::chrono::milliseconds(1);
     for (;;) {
@@ -33,7 +34,7 @@ Result<void> LockWithin(TryOnce tryOnce, const std::string& path, std::chrono::m
             const std::string held = wait.count() % 1000 == 0
                                          ? std::to_string(wait.count() / 1000) + " s"
                                          : std::to_string(wait.count()) + " ms";
-            return Error{busyCode, "cannot lock the service history " + path +
+            return Error{busyCode, "cannot lock " + noun + " " + path +
                                        ": another program has held its lock for " + held};
         }
         std::this_thread::sleep_for(

@@ -157,7 +157,7 @@ void CAutoUpdateDlg::RunUpdate() {
     settings.description = m_description;
     settings.saveToFile = m_bSave;
     settings.saveFile = m_strSaveFile;
-    CUpdateDlg progress(settings, m_services.prompt, *m_services.credentials, this,
+    CUpdateDlg progress(settings, m_services.prompt, *m_services.credentials, m_services.loop, this,
                         m_services.updateEndpoints, m_services.updateTick);
     progress.session().recordTo(m_services.history,
                                 RecordedModule(m_module, m_moduleAddress, m_address));
@@ -213,7 +213,7 @@ void CAutoUpdateDlg::onSaveToggled() {
 
 void CAutoUpdateDlg::onFind() {
     controlsToMembers();
-    CIdFindDlg picker(m_services.prompt, m_services.endpoints, this);
+    CIdFindDlg picker(m_services.prompt, m_services.loop, m_services.endpoints, this);
     picker.setSelectedAddress(1);  // reads as 0.0.0.1 when nothing is picked
     if (picker.exec() != QDialog::Accepted) {
         return;

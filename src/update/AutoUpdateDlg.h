@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "history/History.h"
 #include "widgets/Services.h"
 #include "widgets/WindowStacking.h"
 

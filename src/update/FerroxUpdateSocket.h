@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "common/Endpoints.h"
 #include "common/Prompt.h"
 #include "discovery/Datagrams.h"
 #include "platform/EventLoop.h"
@@ -14,14 +15,6 @@
 #include "update/UpdateRun.h"
 
 namespace lanscope {
-
-// Where the update socket listens and sends; the program always uses port
-// 20034 at both ends, tests on loopback use ephemeral ports.
-struct UpdateEndpoints {
-    Ipv4 bindAddress = 0;
-    std::uint16_t bindPort = kFerroxPort;
-    std::uint16_t modulePort = kFerroxPort;
-};
 
 // The datagram socket of update runs: requests to the module's port 20034,
 // replies to the runs on the thread that runs its event loop. One run owns

@@ -3,16 +3,16 @@
 #include <QApplication>
 #include <chrono>
 
-#include "platform/QtEventLoop.h"
 #include "ui_UpdateDlg.h"
 
 namespace lanscope {
 
 CUpdateDlg::CUpdateDlg(UpdateRunSettings settings, Prompt& prompt, CredentialsSource& credentials,
-                       QWidget* parent, UpdateEndpoints endpoints, std::chrono::milliseconds tick)
+                       EventLoop& loop, QWidget* parent, UpdateEndpoints endpoints,
+                       std::chrono::milliseconds tick)
     : QDialog(parent),
       m_ui(std::make_unique<Ui::CUpdateDlg>()),
-      m_session(std::move(settings), prompt, credentials, QtEventLoop::instance(),
+      m_session(std::move(settings), prompt, credentials, loop,
                 QApplication::applicationName().toStdString(), endpoints, tick) {
     m_ui->setupUi(this);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &CUpdateDlg::reject);

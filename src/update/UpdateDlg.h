@@ -21,7 +21,7 @@ class CUpdateDlg : public QDialog {
 
   public:
     CUpdateDlg(UpdateRunSettings settings, Prompt& prompt, CredentialsSource& credentials,
-               QWidget* parent = nullptr, UpdateEndpoints endpoints = {},
+               EventLoop& loop, QWidget* parent = nullptr, UpdateEndpoints endpoints = {},
                std::chrono::milliseconds tick = std::chrono::seconds(1));
     ~CUpdateDlg() override;
 

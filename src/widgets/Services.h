@@ -5,24 +5,30 @@
 #include <string>
 #include <vector>
 
+#include "common/CredentialsSource.h"
+#include "common/Endpoints.h"
 #include "common/FileChooser.h"
 #include "common/Ipv4.h"
 #include "common/Prompt.h"
 #include "common/UrlOpener.h"
-#include "discovery/FerroxSocket.h"
-#include "history/History.h"
 #include "settings/SettingsStore.h"
-#include "update/FerroxUpdateSocket.h"
 
 class QWidget;
 
 namespace lanscope {
+
+// Only pointed to here: every window would otherwise compile against the
+// event loop, the sockets and the history's format.
+class EventLoop;
+class HistorySink;
 
 // What the windows need from outside, handed in so tests can stand in for it.
 struct AppServices {
     Prompt& prompt;
     SettingsStore& settings;
     UrlOpener& urlOpener;
+    // The loop the windows' sockets and timers run on: the Qt event loop.
+    EventLoop& loop;
     std::function<std::vector<Ipv4>()> hostAddresses;
     FerroxEndpoints endpoints{};
     std::chrono::milliseconds requestPause{1000};

@@ -214,7 +214,7 @@ TEST(UpdateWindow, SaveToFileWritesTheImageFileShowsSaveCompleteAndCloses) {
 
 TEST(ModulePicker, ListsRepliesSearchesAgainAndGivesTheChosenAddress) {
     UpdateWindow w;
-    CIdFindDlg picker(w.prompt, w.services.endpoints);
+    CIdFindDlg picker(w.prompt, w.services.loop, w.services.endpoints);
     picker.setSelectedAddress(1);
     picker.show();
     auto* list = Child<QTreeView>(&picker, "list");

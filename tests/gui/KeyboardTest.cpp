@@ -57,7 +57,7 @@ TEST(Keyboard, EnterPressesTheFocusedButtonInEveryWindow) {
     }
     {
         UdpSocket peer = LoopbackPeer();
-        CIdFindDlg picker(services.prompt,
+        CIdFindDlg picker(services.prompt, services.services.loop,
                           FerroxEndpoints{kLoopback, 0, kLoopback, peer.localPort().value()});
         test::ExpectEnterPressesTheFocusedButton(picker, "picker");
     }
@@ -85,7 +85,7 @@ TEST(Keyboard, EnterPressesTheFocusedButtonInEveryWindow) {
         run.imageFile = image.string();
         run.moduleAddress = kLoopback;
         NoCredentials credentials;
-        CUpdateDlg progress(run, services.prompt, credentials, nullptr,
+        CUpdateDlg progress(run, services.prompt, credentials, services.services.loop, nullptr,
                             UpdateEndpoints{kLoopback, 0, silent.localPort().value()}, 1h);
         test::ExpectEnterPressesTheFocusedButton(progress, "progress window");
     }

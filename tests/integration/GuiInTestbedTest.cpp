@@ -118,7 +118,7 @@ TEST(GuiInTestbed, UpdateWindowLoadsTheImageWithCredentials) {
     settings.imageFile = qEnvironmentVariable("LANSCOPE_TEST_IMAGE").toStdString();
     settings.moduleAddress = MakeIpv4(192, 0, 2, 11);
     settings.restart = true;
-    CUpdateDlg window(settings, prompt, credentials);
+    CUpdateDlg window(settings, prompt, credentials, QtEventLoop::instance());
     test::ModalHandler handler(
         [](QWidget* pass) {
             pass->findChild<QLineEdit*>("userName")->setText("admin");
@@ -169,7 +169,7 @@ TEST(GuiInTestbed, CancelDuringTheTransferSendsNothingMore) {
     UpdateRunSettings settings;
     settings.imageFile = qEnvironmentVariable("LANSCOPE_TEST_IMAGE").toStdString();
     settings.moduleAddress = MakeIpv4(192, 0, 2, 12);
-    CUpdateDlg window(settings, prompt, credentials);
+    CUpdateDlg window(settings, prompt, credentials, QtEventLoop::instance());
     const QString log = qEnvironmentVariable("TESTBED_LOGS") + "/module-2.log";
     int atCancel = -1;
     QTimer poll;

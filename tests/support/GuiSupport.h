@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/QtEventLoop.h"
 #include "settings/IniSettingsBackend.h"
 #include "support/RecordingPrompt.h"
 #include "widgets/Services.h"
@@ -98,7 +99,8 @@ struct GuiServices {
     RecordingUrlOpener urlOpener;
     NoDialogs noDialogs;
     std::vector<Ipv4> hosts{MakeIpv4(10, 0, 0, 5)};
-    AppServices services{prompt, settings, urlOpener, [this] { return hosts; }};
+    AppServices services{prompt, settings, urlOpener, QtEventLoop::instance(),
+                         [this] { return hosts; }};
 };
 
 }  // namespace lanscope::test

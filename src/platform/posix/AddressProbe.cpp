@@ -11,8 +11,6 @@
 #include <sstream>
 #include <string>
 
-#include "discovery/Datagrams.h"
-
 namespace lanscope {
 
 namespace {
@@ -39,14 +37,14 @@ bool ResolvedNeighbour(Ipv4 address) {
 
 }  // namespace
 
-bool AddressAnswers(Ipv4 address, std::chrono::milliseconds wait) {
+bool AddressAnswers(Ipv4 address, std::uint16_t port, std::chrono::milliseconds wait) {
     const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (socket < 0) {
         return ResolvedNeighbour(address);
     }
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    to.sin_port = htons(kFerroxPort);
+    to.sin_port = htons(port);
     to.sin_addr.s_addr = htonl(address);
     bool refused = false;
     if (::connect(socket, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 &&

@@ -4,6 +4,9 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <unistd.h>
+
+#include <array>
 
 namespace lanscope {
 
@@ -35,6 +38,14 @@ std::vector<HostInterface> AllIpv4Interfaces() {
     }
     freeifaddrs(list);
     return result;
+}
+
+std::string ComputerName() {
+    std::array<char, 256> name{};
+    if (::gethostname(name.data(), name.size() - 1) != 0) {
+        return {};
+    }
+    return name.data();
 }
 
 }  // namespace lanscope

@@ -1,4 +1,4 @@
-#include "history/HistoryFile.h"
+#include "platform/LockedFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -18,8 +17,9 @@ namespace lanscope {
 
 namespace {
 
-Error SystemError(const std::string& what, const std::string& path, int code) {
-    return Error{code, "cannot " + what + " the service history " + path + ": " +
+Error SystemError(const std::string& what, const std::string& noun, const std::string& path,
+                  int code) {
+    return Error{code, "cannot " + what + " " + noun + " " + path + ": " +
                            std::system_category().message(code)};
 }
 
@@ -50,52 +50,53 @@ int Lock(int fd, int operation) {
 }
 
 // Asks for the lock once, without waiting.
-Result<bool> TryLock(int fd, int operation, const std::string& path) {
+Result<bool> TryLock(int fd, int operation, const std::string& noun, const std::string& path) {
     if (Lock(fd, operation | LOCK_NB) == 0) {
         return true;
     }
     if (errno == EWOULDBLOCK) {
         return false;
     }
-    return SystemError("lock", path, errno);
+    return SystemError("lock", noun, path, errno);
 }
 
-// Opens the history file itself and nothing else. Never through a symbolic
+// Opens the file itself and nothing else. Never through a symbolic
 // link (a record would land in whatever file the link names), and only a
 // regular file: the open does not wait (a FIFO would wait for a writer for
 // good), and a FIFO or device found is refused before anything is read.
-Result<int> OpenRegular(const std::string& path, int flags, bool& missing) {
+Result<int> OpenRegular(const std::string& path, int flags, const std::string& noun,
+                        bool& missing) {
     missing = false;
     const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         const int code = errno;
         struct stat link {};
         if (code == ELOOP && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-            return Error{code, "cannot open the service history " + path +
+            return Error{code, "cannot open " + noun + " " + path +
                                    ": it is a symbolic link, which is not followed"};
         }
         missing = code == ENOENT;
-        return SystemError("open", path, code);
+        return SystemError("open", noun, path, code);
     }
     FileDescriptor opened(fd);
     struct stat status {};
     if (::fstat(fd, &status) != 0) {
-        return SystemError("read", path, errno);
+        return SystemError("read", noun, path, errno);
     }
     if (!S_ISREG(status.st_mode)) {
-        return Error{EINVAL,
-                     "cannot open the service history " + path + ": it is not a regular file"};
+        return Error{EINVAL, "cannot open " + noun + " " + path + ": it is not a regular file"};
     }
     const int fileFlags = ::fcntl(fd, F_GETFL);
     if (fileFlags < 0 || ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0) {
-        return SystemError("open", path, errno);
+        return SystemError("open", noun, path, errno);
     }
     return opened.release();
 }
 
 // Makes the folders the file needs, kept to their owner as the file is;
 // folders that are there already are left as they are.
-Result<void> MakeFolders(const std::filesystem::path& folder, const std::string& path) {
+Result<void> MakeFolders(const std::filesystem::path& folder, const std::string& noun,
+                         const std::string& path) {
     std::filesystem::path made;
     for (const auto& part : folder) {
         made /= part;
@@ -110,7 +111,7 @@ Result<void> MakeFolders(const std::filesystem::path& folder, const std::string&
             }
             code = ENOTDIR;
         }
-        return Error{code, "cannot make the folder of the service history " + path + ": " +
+        return Error{code, "cannot make the folder of " + noun + " " + path + ": " +
                                std::system_category().message(code)};
     }
     return {};
@@ -127,35 +128,30 @@ void SyncFolderOf(const std::filesystem::path& file) {
     }
 }
 
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
 }  // namespace
 
-Result<void> AppendHistoryLine(const std::string& path, std::string_view line,
-                               std::chrono::milliseconds lockWait) {
+Result<void> AppendLockedLine(const std::string& path, std::string_view line,
+                              std::chrono::milliseconds lockWait, const std::string& noun) {
     const std::filesystem::path file(path);
     if (file.has_parent_path()) {
-        if (auto made = MakeFolders(file.parent_path(), path); !made) {
+        if (auto made = MakeFolders(file.parent_path(), noun, path); !made) {
             return made;
         }
     }
     bool missing = false;
-    auto opened = OpenRegular(path, O_RDWR | O_APPEND | O_CREAT, missing);
+    auto opened = OpenRegular(path, O_RDWR | O_APPEND | O_CREAT, noun, missing);
     if (!opened) {
         return opened.error();
     }
     FileDescriptor fd(*opened);
-    if (auto locked = LockWithin([&] { return TryLock(fd.get(), LOCK_EX, path); }, path, lockWait,
-                                 EWOULDBLOCK);
+    if (auto locked = LockWithin([&] { return TryLock(fd.get(), LOCK_EX, noun, path); }, path,
+                                 lockWait, EWOULDBLOCK, noun);
         !locked) {
         return locked;
     }
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0) {
-        return SystemError("read", path, errno);
+        return SystemError("read", noun, path, errno);
     }
     // A file made before (by an older program, or by hand) is kept to its
     // owner as a new one is; another user's file is theirs to decide.
@@ -179,7 +175,7 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line,
     } while (written < 0 && errno == EINTR);
     if (written != static_cast<ssize_t>(text.size())) {
         const int code = written < 0 ? errno : ENOSPC;
-        Error error = SystemError("write", path, code);
+        Error error = SystemError("write", noun, path, code);
         // Whatever part reached the file would join the next event's line.
         if (written > 0 && ::ftruncate(fd.get(), before) != 0) {
             error.text += " (part of the line stays in the file)";
@@ -187,7 +183,7 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line,
         return error;
     }
     if (::fsync(fd.get()) != 0) {
-        return SystemError("write", path, errno);
+        return SystemError("write", noun, path, errno);
     }
     if (before == 0) {
         SyncFolderOf(file);
@@ -196,23 +192,23 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line,
     return {};
 }
 
-Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep,
-                                       std::chrono::milliseconds lockWait) {
+Result<bool> ReadLockedFile(const std::string& path,
+                            const std::function<void(std::string_view block)>& feed,
+                            std::chrono::milliseconds lockWait, const std::string& noun) {
     bool missing = false;
-    auto opened = OpenRegular(path, O_RDONLY, missing);
+    auto opened = OpenRegular(path, O_RDONLY, noun, missing);
     if (!opened) {
         if (missing) {
-            return HistoryReading{};
+            return false;
         }
         return opened.error();
     }
     FileDescriptor fd(*opened);
-    if (auto locked = LockWithin([&] { return TryLock(fd.get(), LOCK_SH, path); }, path, lockWait,
-                                 EWOULDBLOCK);
+    if (auto locked = LockWithin([&] { return TryLock(fd.get(), LOCK_SH, noun, path); }, path,
+                                 lockWait, EWOULDBLOCK, noun);
         !locked) {
         return locked.error();
     }
-    HistoryReader reader(std::move(keep));
     std::array<char, 1 << 16> block;
     for (;;) {
         const ssize_t got = ::read(fd.get(), block.data(), block.size());
@@ -220,34 +216,14 @@ Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep
             continue;
         }
         if (got < 0) {
-            return SystemError("read", path, errno);
+            return SystemError("read", noun, path, errno);
         }
         if (got == 0) {
             break;
         }
-        reader.feed(std::string_view(block.data(), static_cast<std::size_t>(got)));
+        feed(std::string_view(block.data(), static_cast<std::size_t>(got)));
     }
-    return reader.finish();
-}
-
-std::string HistoryFileNameText(const std::string& name) {
-    return EscapeHistoryFileName(name);
-}
-
-std::string ThisUsersHistoryFile() {
-    HistoryEnvironment environment;
-    environment.history = Environment("LANSCOPE_HISTORY");
-    environment.xdgDataHome = Environment("XDG_DATA_HOME");
-    environment.home = Environment("HOME");
-    return HistoryFilePath(environment, HistorySystem::Posix);
-}
-
-std::string ComputerName() {
-    std::array<char, 256> name{};
-    if (::gethostname(name.data(), name.size() - 1) != 0) {
-        return {};
-    }
-    return name.data();
+    return true;
 }
 
 }  // namespace lanscope

@@ -9,7 +9,7 @@
 
 namespace lanscope {
 
-bool AddressAnswers(Ipv4 address, std::chrono::milliseconds /*wait*/) {
+bool AddressAnswers(Ipv4 address, std::uint16_t /*port*/, std::chrono::milliseconds /*wait*/) {
     // The system resolves the address itself (it waits as long as it takes
     // for a neighbour to answer, a few seconds at most).
     DWORD interfaceIndex = 0;

@@ -6,6 +6,7 @@
 #include <iphlpapi.h>
 // clang-format on
 
+#include <array>
 #include <vector>
 
 namespace lanscope {
@@ -65,6 +66,21 @@ std::vector<HostInterface> AllIpv4Interfaces() {
         }
     }
     return result;
+}
+
+std::string ComputerName() {
+    std::array<wchar_t, 256> name{};
+    DWORD size = static_cast<DWORD>(name.size());
+    if (!GetComputerNameExW(ComputerNameDnsHostname, name.data(), &size) &&
+        !GetComputerNameW(name.data(), &(size = static_cast<DWORD>(name.size())))) {
+        return {};
+    }
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(size), nullptr,
+                                          0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(size), utf8.data(), bytes,
+                        nullptr, nullptr);
+    return utf8;
 }
 
 }  // namespace lanscope

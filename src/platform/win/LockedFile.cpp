@@ -1,14 +1,12 @@
-#include "history/HistoryFile.h"
+#include "platform/LockedFile.h"
 
 #include <windows.h>
 
-#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
-#include "common/Text.h"
 #include "platform/LockWithin.h"
 
 namespace lanscope {
@@ -26,21 +24,10 @@ std::wstring Wide(const std::string& utf8) {
     return wide;
 }
 
-std::string Utf8(const std::wstring& wide) {
-    if (wide.empty()) {
-        return {};
-    }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
-                        nullptr, nullptr);
-    return utf8;
-}
-
-Error SystemError(const std::string& what, const std::string& path, DWORD code) {
+Error SystemError(const std::string& what, const std::string& noun, const std::string& path,
+                  DWORD code) {
     return Error{static_cast<int>(code),
-                 "cannot " + what + " the service history " + path + ": " +
+                 "cannot " + what + " " + noun + " " + path + ": " +
                      std::system_category().message(static_cast<int>(code))};
 }
 
@@ -76,7 +63,7 @@ bool LockWhole(HANDLE file, DWORD flags) {
 }
 
 // Asks for the lock once, without waiting.
-Result<bool> TryLock(HANDLE file, DWORD flags, const std::string& path) {
+Result<bool> TryLock(HANDLE file, DWORD flags, const std::string& noun, const std::string& path) {
     if (LockWhole(file, flags | LOCKFILE_FAIL_IMMEDIATELY)) {
         return true;
     }
@@ -84,15 +71,15 @@ Result<bool> TryLock(HANDLE file, DWORD flags, const std::string& path) {
     if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) {
         return false;
     }
-    return SystemError("lock", path, code);
+    return SystemError("lock", noun, path, code);
 }
 
-// Opens the history file itself and nothing else: a reparse point (a
+// Opens the file itself and nothing else: a reparse point (a
 // symbolic link, a junction) is opened as itself and refused rather than
 // followed, and only a file on a disk is taken (a pipe or a device would hold
 // the program for good).
 Result<HANDLE> OpenRegular(const std::string& path, DWORD access, DWORD disposition,
-                           bool& missing) {
+                           const std::string& noun, bool& missing) {
     missing = false;
     HANDLE opened = CreateFileW(
         Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -100,25 +87,25 @@ Result<HANDLE> OpenRegular(const std::string& path, DWORD access, DWORD disposit
     if (opened == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-        return SystemError("open", path, code);
+        return SystemError("open", noun, path, code);
     }
     FileHandle handle(opened);
     if (GetFileType(opened) != FILE_TYPE_DISK) {
         return Error{static_cast<int>(ERROR_INVALID_FUNCTION),
-                     "cannot open the service history " + path + ": it is not a regular file"};
+                     "cannot open " + noun + " " + path + ": it is not a regular file"};
     }
     BY_HANDLE_FILE_INFORMATION information{};
     if (!GetFileInformationByHandle(opened, &information)) {
-        return SystemError("read", path, GetLastError());
+        return SystemError("read", noun, path, GetLastError());
     }
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         return Error{static_cast<int>(ERROR_CANT_ACCESS_FILE),
-                     "cannot open the service history " + path +
+                     "cannot open " + noun + " " + path +
                          ": it is a link (a reparse point), which is not followed"};
     }
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return Error{static_cast<int>(ERROR_DIRECTORY),
-                     "cannot open the service history " + path + ": it is not a regular file"};
+                     "cannot open " + noun + " " + path + ": it is not a regular file"};
     }
     return handle.release();
 }
@@ -128,40 +115,30 @@ void UnlockWhole(HANDLE file) {
     UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &from);
 }
 
-std::string Environment(const wchar_t* name) {
-    std::array<wchar_t, 32768> value{};
-    const DWORD size =
-        GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
-    if (size == 0 || size >= value.size()) {
-        return {};
-    }
-    return Utf8(std::wstring(value.data(), size));
-}
-
 }  // namespace
 
-Result<void> AppendHistoryLine(const std::string& path, std::string_view line,
-                               std::chrono::milliseconds lockWait) {
+Result<void> AppendLockedLine(const std::string& path, std::string_view line,
+                              std::chrono::milliseconds lockWait, const std::string& noun) {
     const std::filesystem::path file(Wide(path));
     if (file.has_parent_path()) {
         std::error_code made;
         std::filesystem::create_directories(file.parent_path(), made);
         if (made) {
-            return Error{made.value(), "cannot make the folder of the service history " + path +
-                                           ": " + made.message()};
+            return Error{made.value(),
+                         "cannot make the folder of " + noun + " " + path + ": " + made.message()};
         }
     }
     // Written at the end found under the lock, which every writer takes, so
     // a cut write can be taken back.
     bool missing = false;
-    auto opened = OpenRegular(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, missing);
+    auto opened = OpenRegular(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, noun, missing);
     if (!opened) {
         return opened.error();
     }
     FileHandle handle(*opened);
     if (auto locked =
-            LockWithin([&] { return TryLock(handle.get(), LOCKFILE_EXCLUSIVE_LOCK, path); }, path,
-                       lockWait, static_cast<int>(ERROR_LOCK_VIOLATION));
+            LockWithin([&] { return TryLock(handle.get(), LOCKFILE_EXCLUSIVE_LOCK, noun, path); },
+                       path, lockWait, static_cast<int>(ERROR_LOCK_VIOLATION), noun);
         !locked) {
         return locked;
     }
@@ -169,7 +146,7 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line,
     if (!GetFileSizeEx(handle.get(), &size)) {
         const DWORD code = GetLastError();
         UnlockWhole(handle.get());
-        return SystemError("read", path, code);
+        return SystemError("read", noun, path, code);
     }
     const auto before = static_cast<std::uint64_t>(size.QuadPart);
     std::string text;
@@ -192,7 +169,7 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line,
         WriteFile(handle.get(), text.data(), static_cast<DWORD>(text.size()), &written, &end);
     if (!wrote || written != text.size()) {
         const DWORD code = wrote ? ERROR_DISK_FULL : GetLastError();
-        Error error = SystemError("write", path, code);
+        Error error = SystemError("write", noun, path, code);
         // Whatever part reached the file would join the next event's line.
         FILE_END_OF_FILE_INFO takeBack{};
         takeBack.EndOfFile.QuadPart = static_cast<LONGLONG>(before);
@@ -206,29 +183,29 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line,
     if (!FlushFileBuffers(handle.get())) {
         const DWORD code = GetLastError();
         UnlockWhole(handle.get());
-        return SystemError("write", path, code);
+        return SystemError("write", noun, path, code);
     }
     UnlockWhole(handle.get());
     return {};
 }
 
-Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep,
-                                       std::chrono::milliseconds lockWait) {
+Result<bool> ReadLockedFile(const std::string& path,
+                            const std::function<void(std::string_view block)>& feed,
+                            std::chrono::milliseconds lockWait, const std::string& noun) {
     bool missing = false;
-    auto opened = OpenRegular(path, GENERIC_READ, OPEN_EXISTING, missing);
+    auto opened = OpenRegular(path, GENERIC_READ, OPEN_EXISTING, noun, missing);
     if (!opened) {
         if (missing) {
-            return HistoryReading{};
+            return false;
         }
         return opened.error();
     }
     FileHandle handle(*opened);
-    if (auto locked = LockWithin([&] { return TryLock(handle.get(), 0, path); }, path, lockWait,
-                                 static_cast<int>(ERROR_LOCK_VIOLATION));
+    if (auto locked = LockWithin([&] { return TryLock(handle.get(), 0, noun, path); }, path,
+                                 lockWait, static_cast<int>(ERROR_LOCK_VIOLATION), noun);
         !locked) {
         return locked.error();
     }
-    HistoryReader reader(std::move(keep));
     std::array<char, 1 << 16> block;
     for (;;) {
         DWORD got = 0;
@@ -236,38 +213,15 @@ Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep
                       nullptr)) {
             const DWORD code = GetLastError();
             UnlockWhole(handle.get());
-            return SystemError("read", path, code);
+            return SystemError("read", noun, path, code);
         }
         if (got == 0) {
             break;
         }
-        reader.feed(std::string_view(block.data(), got));
+        feed(std::string_view(block.data(), got));
     }
     UnlockWhole(handle.get());
-    return reader.finish();
-}
-
-std::string HistoryFileNameText(const std::string& name) {
-    // Names come in the active code page, which the program's path decoder
-    // reads: every name, not only those that are no UTF-8 by chance.
-    return Utf8(FileSystemPath(name).wstring());
-}
-
-std::string ThisUsersHistoryFile() {
-    HistoryEnvironment environment;
-    environment.history = Environment(L"LANSCOPE_HISTORY");
-    environment.localAppData = Environment(L"LOCALAPPDATA");
-    return HistoryFilePath(environment, HistorySystem::Windows);
-}
-
-std::string ComputerName() {
-    std::array<wchar_t, 256> name{};
-    DWORD size = static_cast<DWORD>(name.size());
-    if (!GetComputerNameExW(ComputerNameDnsHostname, name.data(), &size) &&
-        !GetComputerNameW(name.data(), &(size = static_cast<DWORD>(name.size())))) {
-        return {};
-    }
-    return Utf8(std::wstring(name.data(), size));
+    return true;
 }
 
 }  // namespace lanscope
