@@ -12,7 +12,6 @@
 #include "config/LanscopeConfigDlg.h"
 #include "discovery/ListExport.h"
 #include "history/HistoryDlg.h"
-#include "platform/QtEventLoop.h"
 #include "ui_LanscopeDlg.h"
 #include "update/AutoUpdateDlg.h"
 #include "widgets/AboutBox.h"
@@ -41,7 +40,7 @@ CLanscopeDlg::CLanscopeDlg(AppServices& services, QWidget* parent)
     : QDialog(parent),
       m_ui(std::make_unique<Ui::CLanscopeDlg>()),
       m_services(services),
-      m_discovery(services.prompt, QtEventLoop::instance(), services.endpoints) {
+      m_discovery(services.prompt, services.loop, services.endpoints) {
     m_ui->setupUi(this);
 
     installWindowMenu();

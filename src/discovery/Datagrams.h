@@ -8,12 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "common/Endpoints.h"
 #include "common/Ipv4.h"
 #include "discovery/ListLine.h"
 
 namespace lanscope {
 
-inline constexpr std::uint16_t kFerroxPort = 20034;
 inline constexpr std::size_t kRecordSize = 148;
 inline constexpr std::size_t kReplyFixedSize = 5 + kRecordSize;  // magic, type, record
 inline constexpr std::size_t kDiscoveryRequestSize = 5;
