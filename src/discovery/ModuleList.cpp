@@ -79,12 +79,10 @@ std::optional<std::size_t> ModuleList::findPrefix(std::string_view prefix) const
     // Every line that begins with the prefix (case ignored) sorts at or after
     // the prefix itself and before any line that does not, so the first
     // candidate is where the prefix would be inserted.
-    const auto it = std::lower_bound(m_lines.begin(), m_lines.end(), prefix,
-                                     [](const std::unique_ptr<Line>& line, std::string_view key) {
-                                         return CompareFolded(line->text, key) < 0;
-                                     });
-    if (it != m_lines.end() && StartsWithFolded((*it)->text, prefix)) {
-        return static_cast<std::size_t>(it - m_lines.begin());
+    const std::size_t row = m_lines.partitionPoint(
+        [&](const std::unique_ptr<Line>& line) { return CompareFolded(line->text, prefix) < 0; });
+    if (row < m_lines.size() && StartsWithFolded(m_lines[row]->text, prefix)) {
+        return row;
     }
     return std::nullopt;
 }
@@ -102,16 +100,14 @@ std::size_t ModuleList::insert(std::string text, std::unique_ptr<ModuleRecord> r
 }
 
 std::size_t ModuleList::insertLine(std::unique_ptr<Line> line) {
-    const auto it =
-        std::upper_bound(m_lines.begin(), m_lines.end(), line->text,
-                         [](const std::string& key, const std::unique_ptr<Line>& other) {
-                             return LineLess(key, other->text);
-                         });
-    const auto row = static_cast<std::size_t>(it - m_lines.begin());
+    // After every line it does not sort before: equal lines keep their order
+    // of arrival.
+    const std::size_t row = m_lines.partitionPoint(
+        [&](const std::unique_ptr<Line>& other) { return !LineLess(line->text, other->text); });
     if (m_listener) {
         m_listener->lineAboutToBeInserted(row);
     }
-    m_lines.insert(it, std::move(line));
+    m_lines.insert(row, std::move(line));
     const bool selectionMoved = m_selection && *m_selection >= row;
     if (selectionMoved) {
         ++*m_selection;
@@ -132,7 +128,7 @@ void ModuleList::remove(std::size_t row) {
     if (m_listener) {
         m_listener->lineAboutToBeRemoved(row);
     }
-    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(row));
+    m_lines.erase(row);
     bool selectionChanged = false;
     if (m_selection && *m_selection == row) {
         m_selection.reset();

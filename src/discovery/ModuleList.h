@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ChunkedVector.h"
 #include "common/Ipv4.h"
 #include "discovery/Datagrams.h"
 #include "discovery/ListLine.h"
@@ -95,9 +96,9 @@ class ModuleList {
 
     std::size_t insertLine(std::unique_ptr<Line> line);
 
-    // Lines sit behind pointers so that an insertion into a long list moves
-    // pointers, not strings.
-    std::vector<std::unique_ptr<Line>> m_lines;
+    // Lines sit behind pointers, in chunks, so that an insertion into a /16's
+    // worth of lines moves a few hundred pointers, not every line after it.
+    ChunkedVector<std::unique_ptr<Line>> m_lines;
     std::optional<std::size_t> m_selection;
     // The hardware address of the selected line that a sweep removed, until
     // that module answers or the wait ends.
