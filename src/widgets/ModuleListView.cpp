@@ -4,6 +4,7 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolTip>
 #include <QTreeView>
 #include <algorithm>
@@ -17,6 +18,9 @@ namespace lanscope {
 namespace {
 
 constexpr std::size_t kToolTipLimit = 79;
+// A fit lays out the text of up to a thousand lines; while a flood of replies
+// arrives, doing that per line starves the socket and replies are lost.
+constexpr int kFitIntervalMs = 100;
 
 }  // namespace
 
@@ -28,7 +32,11 @@ ModuleListView::ModuleListView(QTreeView& view, ModuleList& list,
       m_list(list),
       m_model(new ModuleListModel(list, this)),
       m_lineTip(std::move(lineTip)),
-      m_areaTip(std::move(areaTip)) {
+      m_areaTip(std::move(areaTip)),
+      m_fitTimer(new QTimer(this)) {
+    m_fitTimer->setSingleShot(true);
+    connect(m_fitTimer, &QTimer::timeout, this, &ModuleListView::fitNameColumns);
+    m_sinceFit.start();
     // The stretched last column never gets narrower than its first width:
     // keep that small, so the first name can take what the second leaves.
     m_view.header()->setDefaultSectionSize(4 * m_view.fontMetrics().averageCharWidth());
@@ -48,12 +56,10 @@ ModuleListView::ModuleListView(QTreeView& view, ModuleList& list,
     m_view.viewport()->installEventFilter(this);
     for (const auto signal :
          {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
-        connect(m_model, signal, this, &ModuleListView::fitNameColumns, Qt::QueuedConnection);
+        connect(m_model, signal, this, &ModuleListView::requestFit);
     }
-    connect(m_model, &QAbstractItemModel::dataChanged, this, &ModuleListView::fitNameColumns,
-            Qt::QueuedConnection);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &ModuleListView::fitNameColumns,
-            Qt::QueuedConnection);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &ModuleListView::requestFit);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &ModuleListView::requestFit);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] {
         m_hadLines = true;
         if (m_hint != nullptr) {
@@ -119,7 +125,18 @@ void ModuleListView::showEmptyHint(const QString& text) {
     m_hint->show();
 }
 
+void ModuleListView::requestFit() {
+    if (m_fitTimer->isActive()) {
+        return;
+    }
+    // The first change after a quiet spell is fitted on the next turn of the
+    // event loop; a burst gets at most one fit per interval.
+    const qint64 wait = kFitIntervalMs - m_sinceFit.elapsed();
+    m_fitTimer->start(static_cast<int>(std::max<qint64>(wait, 0)));
+}
+
 void ModuleListView::fitNameColumns() {
+    m_sinceFit.restart();
     // The first name gets the width it needs while the second keeps room for
     // its own; when both do not fit they share the room by what they need.
     const int room = m_view.viewport()->width() - m_view.columnWidth(0) - m_view.columnWidth(1) -
@@ -147,7 +164,7 @@ bool ModuleListView::eventFilter(QObject* watched, QEvent* event) {
         if (m_hint != nullptr) {
             m_hint->setGeometry(m_view.viewport()->rect().adjusted(12, 0, -12, 0));
         }
-        QMetaObject::invokeMethod(this, &ModuleListView::fitNameColumns, Qt::QueuedConnection);
+        requestFit();
     }
     if (watched == m_view.viewport() && event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <functional>
 #include <string>
@@ -8,6 +9,7 @@
 #include "discovery/ModuleList.h"
 
 class QLabel;
+class QTimer;
 class QTreeView;
 
 namespace lanscope {
@@ -46,6 +48,7 @@ class ModuleListView : public QObject {
   private:
     void syncViewSelection();
     void onViewSelectionChanged();
+    void requestFit();
     void fitNameColumns();
 
     QTreeView& m_view;
@@ -57,6 +60,8 @@ class ModuleListView : public QObject {
     bool m_hadLines = false;
     QLabel* m_hint = nullptr;
     int m_nameMinimum = 0;
+    QTimer* m_fitTimer;
+    QElapsedTimer m_sinceFit;
 };
 
 }  // namespace lanscope
