@@ -1,10 +1,14 @@
 // How long one arriving reply takes to reach the module list: a new module's
 // reply (a line inserted in sorted order with its record) and a repeated one
-// (a prefix search and a counter), in lists of 1,000 and 10,000 lines.
+// (a prefix search and a counter), in lists of 1,000 to 65,534 lines; and a
+// whole /16 listed from empty, its hardware addresses in order and shuffled.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <numeric>
+#include <random>
 #include <vector>
 
 #include "discovery/ModuleList.h"
@@ -13,7 +17,7 @@ namespace {
 
 using namespace lanscope;
 
-std::vector<std::uint8_t> Reply(std::uint32_t id) {
+std::vector<std::uint8_t> Reply(std::uint32_t id, bool spread = true) {
     std::vector<std::uint8_t> datagram(153, 0);
     std::memcpy(datagram.data(), "QOLTA", 5);
     datagram[8] = 148;
@@ -24,13 +28,13 @@ std::vector<std::uint8_t> Reply(std::uint32_t id) {
         datagram[9 + i] = static_cast<std::uint8_t>(address >> (24 - 8 * i));
     }
     // Spread the hardware addresses so new lines land all over the list.
-    const std::uint32_t spread = id * 2654435761u;
+    const std::uint32_t low = spread ? id * 2654435761u : id;
     const std::uint8_t mac[6] = {0x02,
                                  0x4C,
-                                 static_cast<std::uint8_t>(spread >> 24),
-                                 static_cast<std::uint8_t>(spread >> 16),
-                                 static_cast<std::uint8_t>(spread >> 8),
-                                 static_cast<std::uint8_t>(spread)};
+                                 static_cast<std::uint8_t>(low >> 24),
+                                 static_cast<std::uint8_t>(low >> 16),
+                                 static_cast<std::uint8_t>(low >> 8),
+                                 static_cast<std::uint8_t>(low)};
     std::memcpy(datagram.data() + 5 + 107, mac, 6);
     const char names[] = "LAN Module\0Simulated module";
     datagram.insert(datagram.end(), names, names + sizeof names);
@@ -81,8 +85,39 @@ void RepeatedReply(benchmark::State& state) {
     }
 }
 
-BENCHMARK(NewReply)->Arg(1000)->Arg(10000)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(RepeatedReply)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+// Every reply of a segment reaching an empty list: arg 1 = 0 in hardware
+// address order, 1 shuffled (as replies arrive from a real segment).
+void WholeSegment(benchmark::State& state) {
+    const auto lines = static_cast<std::uint32_t>(state.range(0));
+    std::vector<std::uint32_t> ids(lines);
+    std::iota(ids.begin(), ids.end(), 1U);
+    if (state.range(1) != 0) {
+        std::shuffle(ids.begin(), ids.end(), std::mt19937(20034));
+    }
+    std::vector<std::vector<std::uint8_t>> replies;
+    replies.reserve(lines);
+    for (const std::uint32_t id : ids) {
+        replies.push_back(Reply(id, false));
+    }
+    for (auto _ : state) {
+        ModuleList list;
+        for (const auto& reply : replies) {
+            AddReply(list, reply, Sender(reply));
+        }
+        benchmark::DoNotOptimize(list.size());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * lines);
+}
+
+BENCHMARK(NewReply)->Arg(1000)->Arg(10000)->Arg(65534)->UseManualTime()->Unit(
+    benchmark::kMicrosecond);
+BENCHMARK(RepeatedReply)->Arg(1000)->Arg(10000)->Arg(65534)->Unit(benchmark::kMicrosecond);
+BENCHMARK(WholeSegment)
+    ->Args({10000, 0})
+    ->Args({10000, 1})
+    ->Args({65534, 0})
+    ->Args({65534, 1})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
