@@ -44,9 +44,6 @@ file(GLOB_RECURSE common_files RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/common/*.
     "${SOURCE_DIR}/common/*.cpp")
 list(APPEND core_files ${common_files})
 list(REMOVE_DUPLICATES core_files)
-# Still writes its file through the C runtime's descriptors on both systems;
-# the one file the OS rule lets pass until its halves live in platform/.
-set(core_os_exceptions "common/AtomicFile.cpp")
 
 set(failures "")
 list(LENGTH rules count)
@@ -84,7 +81,7 @@ endforeach()
 # The core: no operating system header and no Qt.
 set(os_or_qt "<(fcntl\\.h|unistd\\.h|io\\.h|poll\\.h|netdb\\.h|ifaddrs\\.h|windows\\.h|winsock2\\.h|ws2tcpip\\.h|iphlpapi\\.h|sys/|arpa/|netinet/|net/|Qt|Q[A-Z])")
 foreach(name IN LISTS core_files)
-    if(name IN_LIST core_os_exceptions OR NOT EXISTS "${SOURCE_DIR}/${name}")
+    if(NOT EXISTS "${SOURCE_DIR}/${name}")
         continue()
     endif()
     file(STRINGS "${SOURCE_DIR}/${name}" lines REGEX "^[ \t]*#[ \t]*include[ \t]+${os_or_qt}")

@@ -3,19 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <system_error>
-
-// The C runtime's file descriptors, for a create that fails when the file
-// exists.
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 #include "common/Text.h"
 
@@ -23,42 +13,59 @@ namespace lanscope {
 
 namespace {
 
-// Creates the file for writing only when no file of that name exists. (The
-// "x" of fopen is not known to every Windows C runtime.)
-std::FILE* CreateNew(const std::filesystem::path& name) {
-#ifdef _WIN32
-    const int fd =
-        ::_wopen(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
-    std::FILE* file = fd < 0 ? nullptr : ::_fdopen(fd, "wb");
-    if (fd >= 0 && file == nullptr) {
-        ::_close(fd);
-    }
-#else
-    const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-    std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
-    if (fd >= 0 && file == nullptr) {
-        ::close(fd);
-    }
-#endif
-    return file;
+// The reason the last call into the C runtime gave, read straight after it
+// failed; a stream that fails without saying why is taken as an I/O error.
+int LastErrno() {
+    return errno != 0 ? errno : EIO;
 }
 
-// A name beside `path` that no file has yet; the file is created with it.
-std::FILE* CreateUniqueBeside(const std::filesystem::path& path, std::filesystem::path& name) {
+Error SystemError(int code) {
+    return Error{code, std::generic_category().message(code)};
+}
+
+// A folder of this save's own beside `path`. Creating a folder is the one
+// exclusive create the standard library has: it fails when the name is taken,
+// so no other save ever writes into it. A name already in use is passed over.
+Result<std::filesystem::path> CreatePrivateFolderBeside(const std::filesystem::path& path) {
     std::random_device entropy;
+    std::error_code error;
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[24];
         std::snprintf(suffix, sizeof suffix, ".%08x.partial", static_cast<unsigned>(entropy()));
-        name = path;
-        name += suffix;
-        if (std::FILE* file = CreateNew(name)) {
-            return file;
+        std::filesystem::path folder = path;
+        folder += suffix;
+        if (std::filesystem::create_directory(folder, error)) {
+            return folder;
         }
-        if (errno != EEXIST) {
-            return nullptr;
+        if (error && error != std::errc::file_exists) {
+            return Error{error.value(), error.message()};
         }
     }
-    return nullptr;
+    return SystemError(EEXIST);
+}
+
+// Writes `parts` to a new file `name`; the error is the system's reason.
+Result<void> WriteNewFile(const std::filesystem::path& name,
+                          std::span<const std::span<const std::uint8_t>> parts) {
+    errno = 0;
+    std::ofstream file(name, std::ios::binary | std::ios::trunc);
+    if (!file) {
+        return SystemError(LastErrno());
+    }
+    for (const auto& part : parts) {
+        errno = 0;
+        file.write(reinterpret_cast<const char*>(part.data()),
+                   static_cast<std::streamsize>(part.size()));
+        if (!file) {
+            return SystemError(LastErrno());
+        }
+    }
+    errno = 0;
+    file.close();
+    if (!file) {
+        return SystemError(LastErrno());
+    }
+    return {};
 }
 
 }  // namespace
@@ -74,40 +81,35 @@ Result<void> WriteFileAtomically(const std::string& requested,
             path = std::move(target);
         }
     }
-    // Written under a name of its own beside the target and renamed over it
+    // Written in a folder of its own beside the target and renamed over it
     // once complete, so a failure never leaves a partial file under the name
-    // asked for, and two saves never write into each other's file.
-    std::filesystem::path temporary;
-    std::FILE* file = CreateUniqueBeside(path, temporary);
-    if (file == nullptr) {
-        return Error{errno, std::generic_category().message(errno)};
+    // asked for, and two saves never write into each other's file. Beside the
+    // target, the rename stays on one file system and so replaces at once.
+    auto folder = CreatePrivateFolderBeside(path);
+    if (!folder) {
+        return folder.error();
     }
-    auto fail = [&](int code, const std::string& why) -> Result<void> {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return Error{code, why};
-    };
-    bool written = true;
-    for (const auto& part : parts) {
-        written = written && std::fwrite(part.data(), 1, part.size(), file) == part.size();
-    }
-    const int writeErrno = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        const int code = written ? errno : writeErrno;
-        return fail(code, std::generic_category().message(code));
-    }
-    std::error_code error;
-    // A file that is replaced keeps who may read and write it.
-    const auto existing = std::filesystem::status(path, error);
-    if (!error && std::filesystem::exists(existing)) {
-        std::filesystem::permissions(temporary, existing.permissions(), error);
-    }
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        return fail(error.value(), error.message());
-    }
-    return {};
+    const std::filesystem::path temporary = *folder / "file";
+    auto result = [&]() -> Result<void> {
+        if (auto written = WriteNewFile(temporary, parts); !written) {
+            return written;
+        }
+        std::error_code error;
+        // A file that is replaced keeps who may read and write it.
+        const auto existing = std::filesystem::status(path, error);
+        if (!error && std::filesystem::exists(existing)) {
+            std::filesystem::permissions(temporary, existing.permissions(), error);
+        }
+        std::filesystem::rename(temporary, path, error);
+        if (error) {
+            return Error{error.value(), error.message()};
+        }
+        return {};
+    }();
+    // The folder goes on every path, with what is left of the file in it.
+    std::error_code ignored;
+    std::filesystem::remove_all(*folder, ignored);
+    return result;
 }
 
 Result<void> WriteFileAtomically(const std::string& path, std::string_view text) {
