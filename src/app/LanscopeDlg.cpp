@@ -229,7 +229,8 @@ void CLanscopeDlg::onConfigurationClicked() {
     }
     CLanscopeConfigDlg config(m_services.prompt, m_services.hostAddresses, &moduleList(), this);
     config.SetModule(*socket(), *record);
-    config.recordTo(m_services.history, HistoryModuleOfLine(moduleList().selectedText()));
+    config.recordTo(m_services.history,
+                    HistoryModuleOf(moduleList().fields(*moduleList().selection())));
     config.exec();
 }
 
@@ -259,7 +260,8 @@ void CLanscopeDlg::OpenWebInterface() {
             }
             CLanscopeConfigDlg config(m_services.prompt, m_services.hostAddresses, nullptr);
             config.SetModule(*socket(), *record);
-            config.recordTo(m_services.history, HistoryModuleOfLine(moduleList().selectedText()));
+            config.recordTo(m_services.history,
+                            HistoryModuleOf(moduleList().fields(*moduleList().selection())));
             if (!config.AutoIpUpdate(true)) {
                 return;
             }

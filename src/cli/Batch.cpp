@@ -26,7 +26,7 @@ bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) 
 }
 
 Target TargetOf(const ModuleList& list, std::size_t row, const std::string& given) {
-    const auto columns = SplitListLine(list.text(row));
+    const ListFields& columns = list.fields(row);
     Target target;
     target.given = given;
     target.mac = list.record(row).mac();

@@ -29,7 +29,7 @@ int RunDiscover(const DiscoverOptions& options, CliContext& context) {
     }
     std::vector<std::vector<std::string>> rows;
     for (std::size_t row = 0; row < list.size(); ++row) {
-        const auto c = SplitListLine(list.text(row));
+        const ListFields& c = list.fields(row);
         rows.push_back({c.mac, c.address, c.dhcp, EightBitToUtf8(c.name), EightBitToUtf8(c.name2)});
     }
     PrintTable(context.out, {"MAC", "IP", "DHCP", "Name", "Name 2"}, rows);

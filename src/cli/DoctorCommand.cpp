@@ -173,7 +173,7 @@ int RunDoctor(const DoctorOptions& options, CliContext& context) {
         hostAddresses.insert(host.address);
     }
     for (std::size_t row = 0; row < list.size(); ++row) {
-        const auto columns = SplitListLine(list.text(row));
+        const ListFields& columns = list.fields(row);
         const auto address = ParseIpv4Strict(columns.address);
         if (address && !InAnySubnet(*address, lan)) {
             const std::string mac = FormatMacPlain(list.record(row).mac());

@@ -78,7 +78,7 @@ int RunSet(const SetOptions& options, CliContext& context) {
     ModuleRecord& record = session.list().record(row);
     // For the service history: the module as listed, with the settings of
     // its last reply.
-    const HistoryModule module = HistoryModuleOfLine(session.list().text(row));
+    const HistoryModule module = HistoryModuleOf(session.list().fields(row));
     const ModuleRecord before = record;
     std::optional<Error> sendFailure;
     if (options.mode == SetMode::AutoIp) {
@@ -241,7 +241,7 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
             continue;
         }
         const ModuleRecord& record = session.list().record(*found);
-        const auto columns = SplitListLine(session.list().text(*found));
+        const ListFields& columns = session.list().fields(*found);
         result.target.name = EightBitToUtf8(columns.name);
         result.target.name2 = EightBitToUtf8(columns.name2);
         // The address it answers from: a module on DHCP has none of its own.
@@ -253,8 +253,7 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
             continue;
         }
         const ModuleRecord wanted = ApplySettings(record, row.change);
-        const HistoryEvent event =
-            SettingsWriteEvent(HistoryModuleOfLine(session.list().text(*found)), record, wanted);
+        const HistoryEvent event = SettingsWriteEvent(HistoryModuleOf(columns), record, wanted);
         if (options.dryRun) {
             result.ok = true;
             result.message =
@@ -293,9 +292,8 @@ int RunConfigure(const ConfigureOptions& options, CliContext& context) {
                     progress << plan.rows[i].macText << ": verified\n" << std::flush;
                 }
                 // Where it answers now (under DHCP, the address it was given).
-                results[i].target.address =
-                    ParseIpv4Strict(session.list().fields(*row).address)
-                        .value_or(written[i]->address());
+                results[i].target.address = ParseIpv4Strict(session.list().fields(*row).address)
+                                                .value_or(written[i]->address());
                 results[i].seconds = std::chrono::duration<double>(Clock::now() - start).count();
                 RecordHistory(context.history,
                               SettingsWriteOutcome(recorded[i], HistoryResult::Ok,

@@ -131,7 +131,7 @@ bool CLanscopeConfigDlg::mayTakeAddress(Ipv4 address) {
         return true;
     }
     std::string holder = FormatMacPlain(list.record(*other).mac());
-    if (const std::string name = SplitListLine(list.text(*other)).name; !name.empty()) {
+    if (const std::string name = list.fields(*other).name; !name.empty()) {
         holder += " (" + name + ")";
     }
     return m_prompt.askYesNo(messages::AddressTakenQuestion(FormatIpv4(address), holder),

@@ -25,7 +25,7 @@ struct Fields {
 };
 
 Fields FieldsOf(const ModuleList& list, std::size_t row) {
-    const auto columns = SplitListLine(list.text(row));
+    const ListFields& columns = list.fields(row);
     const ModuleRecord& record = list.record(row);
     Fields fields;
     fields.mac = columns.mac;

@@ -52,13 +52,16 @@ HistoryModule HistoryModuleOf(const MacAddress& mac, Ipv4 address, std::string_v
     return ModuleOf(FormatMacPlain(mac), FormatIpv4(address), name, name2);
 }
 
-HistoryModule HistoryModuleOfLine(std::string_view line) {
-    const ListLineColumns columns = SplitListLine(line);
-    std::string_view mac = columns.mac;
+HistoryModule HistoryModuleOf(const ListFields& fields) {
+    std::string_view mac = fields.mac;
     if (mac.size() >= 2 && mac.front() == '[' && mac.back() == ']') {
         mac = mac.substr(1, mac.size() - 2);
     }
-    return ModuleOf(std::string(mac), columns.address, columns.name, columns.name2);
+    return ModuleOf(std::string(mac), fields.address, fields.name, fields.name2);
+}
+
+HistoryModule HistoryModuleOfLine(std::string_view line) {
+    return HistoryModuleOf(SplitListLine(line));
 }
 
 HistoryNetwork HistoryNetworkOf(const ModuleRecord& record) {

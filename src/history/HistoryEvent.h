@@ -7,6 +7,7 @@
 
 #include "common/Ipv4.h"
 #include "discovery/Datagrams.h"
+#include "discovery/ListLine.h"
 
 namespace lanscope {
 
@@ -43,8 +44,11 @@ struct HistoryModule {
 HistoryModule HistoryModuleOf(const MacAddress& mac, Ipv4 address, std::string_view name,
                               std::string_view name2);
 
-// A module from its line in the list: "[mac]", the address it answered
-// from, its names converted as the list shows them.
+// A module from its line's parts in the list: "[mac]", the address it
+// answered from, its names converted as the list shows them.
+HistoryModule HistoryModuleOf(const ListFields& fields);
+
+// The same for a window that is handed only the line's text.
 HistoryModule HistoryModuleOfLine(std::string_view line);
 
 struct HistoryUpdate {

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "config/IdFindDlg.h"
+#include "discovery/ListLine.h"
 #include "platform/NativePath.h"
 #include "ui_AutoUpdateDlg.h"
 #include "update/AutoUpdateOptions.h"
@@ -227,7 +228,9 @@ void CAutoUpdateDlg::onFind() {
     m_address = address;
     // The picker's list stays after it closes: the chosen line names the
     // module (none when OK came without a selection).
-    m_module = HistoryModuleOfLine(picker.discovery().list().selectedText());
+    const ModuleList& chosen = picker.discovery().list();
+    m_module =
+        chosen.selection() ? HistoryModuleOf(chosen.fields(*chosen.selection())) : HistoryModule{};
     m_moduleAddress = address;
     membersToControls();
 }

@@ -25,14 +25,14 @@ QVariant ModuleListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) {
         return {};
     }
-    const std::string& line = m_list.text(static_cast<std::size_t>(index.row()));
+    const auto row = static_cast<std::size_t>(index.row());
     if (role == Qt::UserRole) {
-        return QString::fromStdString(EightBitFieldsToUtf8(line, '\t'));
+        return QString::fromStdString(EightBitFieldsToUtf8(m_list.text(row), '\t'));
     }
     if (role != Qt::DisplayRole) {
         return {};
     }
-    const auto columns = SplitListLine(line);
+    const ListFields& columns = m_list.fields(row);
     const std::string* texts[] = {&columns.mac, &columns.address, &columns.dhcp, &columns.name,
                                   &columns.name2};
     return QString::fromStdString(EightBitToUtf8(*texts[index.column()]));

@@ -33,8 +33,8 @@ TEST(CliDiscover, PrintsAnAlignedTable) {
     Cli cli(module.port());
     EXPECT_EQ(RunDiscover({0.5, false}, cli.context), kExitOk);
     EXPECT_EQ(cli.out.str(),
-              "MAC                  IP         DHCP  Name  Name 2\n"
-              "[02-4C-53-00-00-01]  127.0.0.1        Pump  7\tHall\n");
+              "MAC                  IP         DHCP  Name    Name 2\n"
+              "[02-4C-53-00-00-01]  127.0.0.1        Pump\t7  Hall\n");
 }
 
 TEST(CliDiscover, JsonCarriesColumnsAndRecord) {
@@ -481,7 +481,7 @@ TEST(CliUpdate, ANamePrefixThatMatchesNoModuleListsTheNamesThatAnswered) {
     cli.options.waitSeconds = 0.5;
     EXPECT_EQ(RunUpdate(cli.options, cli.context), kExitFailed);
     EXPECT_NE(cli.err.str().find("No module's name starts with \"Boiler\"; 1 module answered: "
-                                 "\"Pump\"."),
+                                 "\"Pump\t7\"."),
               std::string::npos)
         << cli.err.str();
 }
