@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/Ipv4.h"
+
 namespace lanscope {
 
 // The parts of one module line, as the reply brought them: the list keeps
@@ -15,9 +17,6 @@ struct ListFields {
     std::string name;     // bytes as received, TABs included
     std::string name2;
 };
-
-// The older name, while readers outside the list still use it.
-using ListLineColumns = ListFields;
 
 // The line text the list shows and sorts by: the five parts joined by TABs.
 std::string JoinListLine(const ListFields& fields);
@@ -39,5 +38,20 @@ std::string LastColumn(std::string_view line);
 // What follows the last run of three spaces in a line (empty without one):
 // the module picker's line tip.
 std::string TextAfterThreeSpaces(std::string_view line);
+
+// What the software update window takes from a line of the module list: the
+// address (the DHCP column if it holds one, else the address column; each
+// "."-separated part's leading digits as one byte) and the description for
+// an image file header (the second-to-last ","-separated item of the last
+// column, empty without a ",").
+struct ListLineTarget {
+    Ipv4 address = 0;
+    std::string description;
+};
+ListLineTarget ReadListLine(std::string_view line);
+
+// The module address the presets window takes from a list line: the text
+// between the first and the second tab (empty without two tabs).
+std::string PresetsAddressFromLine(std::string_view line);
 
 }  // namespace lanscope

@@ -108,18 +108,6 @@ std::optional<int> OptionIndex(const std::string& value, int options) {
 
 }  // namespace
 
-std::string PresetsAddressFromLine(std::string_view line) {
-    const std::size_t first = line.find('\t');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const std::size_t second = line.find('\t', first + 1);
-    if (second == std::string_view::npos) {
-        return {};
-    }
-    return std::string(line.substr(first + 1, second - first - 1));
-}
-
 bool BrowserEngineRefuses(const BrowserEngineStart& start) {
     if (!start.superuser || start.sandboxDisabled) {
         return false;

@@ -23,10 +23,6 @@ struct PresetsRunState {
 // it as a parameter, so tests hand in their own.
 PresetsRunState& ProgramPresetsState();
 
-// The module address the presets window takes from a list line: the text
-// between the first and the second tab (empty without two tabs).
-std::string PresetsAddressFromLine(std::string_view line);
-
 // What decides whether the browser engine can start in this process. As the
 // superuser its renderer sandbox cannot run, and the engine then ends the
 // whole program on the spot, unless it has been told to do without the

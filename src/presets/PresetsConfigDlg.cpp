@@ -1,5 +1,6 @@
 #include "presets/PresetsConfigDlg.h"
 
+#include "discovery/ListLine.h"
 #include "presets/FormFiller.h"
 #include "presets/Messages.h"
 #include "presets/PresetsDlg.h"

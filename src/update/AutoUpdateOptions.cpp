@@ -312,46 +312,4 @@ UpdateRequestCheck CheckUpdateRequest(Ipv4 address, const std::string& imageFile
     return UpdateRequestCheck::Ok;
 }
 
-ListLineTarget ReadListLine(std::string_view line) {
-    std::vector<std::string_view> columns;
-    for (std::size_t start = 0;;) {
-        const std::size_t tab = line.find('\t', start);
-        columns.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
-        if (tab == std::string_view::npos) {
-            break;
-        }
-        start = tab + 1;
-    }
-    ListLineTarget target;
-    std::string_view address = columns.size() > 1 ? columns[1] : std::string_view{};
-    if (columns.size() > 2 && !columns[2].empty() && columns[2] != "DHCP") {
-        address = columns[2];
-    }
-    // Four parts, each its leading digits taken as one byte.
-    std::size_t at = 0;
-    for (int part = 0; part < 4; ++part) {
-        std::uint32_t number = 0;
-        if (at <= address.size()) {
-            std::size_t i = at;
-            while (i < address.size() && IsDigit(address[i])) {
-                number = number * 10 + static_cast<std::uint32_t>(address[i] - '0');
-                number &= 0xFFFFu;  // only the low byte counts; keep it from overflowing
-                ++i;
-            }
-            const std::size_t dot = address.find('.', at);
-            at = dot == std::string_view::npos ? address.size() + 1 : dot + 1;
-        }
-        target.address = (target.address << 8) | (number & 0xFFu);
-    }
-    const std::string_view last = columns.back();
-    const std::size_t lastComma = last.rfind(',');
-    if (lastComma != std::string_view::npos) {
-        const std::size_t before =
-            lastComma == 0 ? std::string_view::npos : last.rfind(',', lastComma - 1);
-        const std::size_t start = before == std::string_view::npos ? 0 : before + 1;
-        target.description = std::string(last.substr(start, lastComma - start));
-    }
-    return target;
-}
-
 }  // namespace lanscope

@@ -55,17 +55,6 @@ std::string JoinCommandLine(const std::vector<std::string>& arguments,
 // 0.192.0.2.
 Ipv4 ParseDottedQuadLoose(std::string_view text);
 
-// What the software update window takes from a line of the module list: the
-// address (the DHCP column if it holds one, else the address column; each
-// "."-separated part's leading digits as one byte) and the description for
-// an image file header (the second-to-last ","-separated item of the last
-// column, empty without a ",").
-struct ListLineTarget {
-    Ipv4 address = 0;
-    std::string description;
-};
-ListLineTarget ReadListLine(std::string_view line);
-
 // The checks of the Update button, in the order they are made; the first that
 // fails stops the update.
 enum class UpdateRequestCheck {
