@@ -5,8 +5,8 @@
 
 #include "common/Text.h"
 #include "history/HistoryFile.h"
-#include "platform/HostInterfaces.h"
 #include "platform/Console.h"
+#include "platform/HostInterfaces.h"
 
 namespace lanscope {
 
