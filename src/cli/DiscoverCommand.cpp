@@ -24,7 +24,7 @@ int RunDiscover(const DiscoverOptions& options, CliContext& context) {
 
     const ModuleList& list = session.list();
     if (options.json) {
-        context.out << ModuleListJson(list);
+        WriteModuleListJson(context.out, list);
         return kExitOk;
     }
     std::vector<std::vector<std::string>> rows;

@@ -1,6 +1,8 @@
 #include "discovery/ListExport.h"
 
 #include <nlohmann/json.hpp>
+#include <ostream>
+#include <sstream>
 
 #include "common/Csv.h"
 #include "common/Text.h"
@@ -47,28 +49,60 @@ Fields FieldsOf(const ModuleList& list, std::size_t row) {
 
 }  // namespace
 
-std::string ModuleListJson(const ModuleList& list) {
-    auto modules = nlohmann::json::array();
-    for (std::size_t row = 0; row < list.size(); ++row) {
-        const Fields f = FieldsOf(list, row);
-        modules.push_back({
-            {"mac", f.mac},
-            {"address", f.address},
-            {"dhcp", f.dhcp},
-            {"name", f.name},
-            {"name2", f.name2},
-            {"line", f.line},
-            {"record",
-             {{"length", f.length},
-              {"address", f.recordAddress},
-              {"mask", f.mask},
-              {"gateway", f.gateway},
-              {"dns", f.dns}}},
-        });
+namespace {
+
+nlohmann::json ModuleJson(const ModuleList& list, std::size_t row) {
+    const Fields f = FieldsOf(list, row);
+    return {
+        {"mac", f.mac},
+        {"address", f.address},
+        {"dhcp", f.dhcp},
+        {"name", f.name},
+        {"name2", f.name2},
+        {"line", f.line},
+        {"record",
+         {{"length", f.length},
+          {"address", f.recordAddress},
+          {"mask", f.mask},
+          {"gateway", f.gateway},
+          {"dns", f.dns}}},
+    };
+}
+
+}  // namespace
+
+void WriteModuleListJson(std::ostream& out, const ModuleList& list) {
+    if (list.empty()) {
+        out << "[]\n";
+        return;
     }
-    // Every text is UTF-8 by now; should one slip through unconverted, it
-    // must not abort the listing.
-    return modules.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    // One module at a time, indented as inside the array a whole dump would
+    // print: a /16 is 170 MB of text that need not sit in memory at once. A
+    // JSON text holds no raw line break, so every one starts a line to indent.
+    out << "[\n";
+    for (std::size_t row = 0; row < list.size(); ++row) {
+        // Every text is UTF-8 by now; should one slip through unconverted, it
+        // must not abort the listing.
+        const std::string module =
+            ModuleJson(list, row).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+        std::string indented;
+        indented.reserve(module.size() + module.size() / 8);
+        indented += "  ";
+        for (const char c : module) {
+            indented += c;
+            if (c == '\n') {
+                indented += "  ";
+            }
+        }
+        out << indented << (row + 1 < list.size() ? ",\n" : "\n");
+    }
+    out << "]\n";
+}
+
+std::string ModuleListJson(const ModuleList& list) {
+    std::ostringstream text;
+    WriteModuleListJson(text, list);
+    return text.str();
 }
 
 std::string ModuleListCsv(const ModuleList& list) {

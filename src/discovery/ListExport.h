@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@ namespace lanscope {
 // per line with mac, address, dhcp, both names, the line and the record's
 // settings. Names that are not UTF-8 are read as Windows-1252.
 std::string ModuleListJson(const ModuleList& list);
+// The same, written module by module as it is made.
+void WriteModuleListJson(std::ostream& out, const ModuleList& list);
 
 // The same fields as comma-separated values with a header line (RFC 4180).
 std::string ModuleListCsv(const ModuleList& list);

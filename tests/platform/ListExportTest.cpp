@@ -84,6 +84,10 @@ TEST(ListExport, ModulesFollowTheListOrderAndCopiedLinesSkipRowsThatAreGone) {
     ASSERT_EQ(json.size(), 2u);
     EXPECT_EQ(json[0]["name"], "B");
     EXPECT_EQ(json[1]["name"], "A\u00E4");
+    // Written module by module, the text is still what one dump of the whole
+    // array prints.
+    EXPECT_EQ(ModuleListJson(list), json.dump(2) + "\n");
+    EXPECT_EQ(ModuleListJson(ModuleList{}), "[]\n");
     EXPECT_EQ(ModuleLinesText(list, {1, 7}), "[0a-1B-2C-3D-4E-5F]\t192.0.2.7\t\tA\u00E4\tx\n");
 }
 
