@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/Ipv4.h"
+#include "discovery/ListLine.h"
 #include "update/AutoUpdateOptions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
