@@ -1,12 +1,15 @@
 // The floor for a firmware update: the same number of request / reply round
 // trips of the same sizes over the same link, with nothing else done.
-//   bench_ping_pong server PORT REPLY-SIZE
-//   bench_ping_pong client ADDRESS PORT COUNT REQUEST-SIZE
+//   bench_ping_pong server PORT REPLY-SIZE [spin]
+//   bench_ping_pong client ADDRESS PORT COUNT REQUEST-SIZE [spin]
+// "spin" waits for each datagram as the update tool and the simulator do
+// between chunks, so the floor pays no wake-up either when ours do not.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,9 +20,28 @@ namespace {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: bench_ping_pong server PORT REPLY-SIZE\n"
-                 "       bench_ping_pong client ADDRESS PORT COUNT REQUEST-SIZE\n");
+                 "usage: bench_ping_pong server PORT REPLY-SIZE [spin]\n"
+                 "       bench_ping_pong client ADDRESS PORT COUNT REQUEST-SIZE [spin]\n");
     return 2;
+}
+
+// One datagram. Spinning polls for up to 300 us, as the update tool and the
+// simulator do, before it sleeps in recv like the plain floor.
+ssize_t Receive(int fd, char* buffer, std::size_t size, sockaddr_in* peer, bool spin) {
+    socklen_t length = sizeof *peer;
+    if (spin) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(300);
+        do {
+            length = sizeof *peer;
+            const ssize_t got = recvfrom(fd, buffer, size, MSG_DONTWAIT,
+                                         reinterpret_cast<sockaddr*>(peer), &length);
+            if (got >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+                return got;
+            }
+        } while (std::chrono::steady_clock::now() < until);
+        length = sizeof *peer;
+    }
+    return recvfrom(fd, buffer, size, 0, reinterpret_cast<sockaddr*>(peer), &length);
 }
 
 }  // namespace
@@ -29,6 +51,7 @@ int main(int argc, char** argv) {
         return Usage();
     }
     const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    const bool spin = std::strcmp(argv[argc - 1], "spin") == 0;
     if (std::strcmp(argv[1], "server") == 0) {
         sockaddr_in local{};
         local.sin_family = AF_INET;
@@ -41,11 +64,9 @@ int main(int argc, char** argv) {
         char buffer[2048];
         for (;;) {
             sockaddr_in peer{};
-            socklen_t length = sizeof peer;
-            if (recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&peer),
-                         &length) > 0) {
+            if (Receive(fd, buffer, sizeof buffer, &peer, spin) > 0) {
                 sendto(fd, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&peer),
-                       length);
+                       sizeof peer);
             }
         }
     }
@@ -65,7 +86,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
         sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&server),
                sizeof server);
-        if (recv(fd, buffer, sizeof buffer, 0) <= 0) {
+        sockaddr_in peer{};
+        if (Receive(fd, buffer, sizeof buffer, &peer, spin) <= 0) {
             std::fprintf(stderr, "no reply to round trip %d\n", i);
             return 1;
         }

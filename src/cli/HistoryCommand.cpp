@@ -10,6 +10,48 @@
 
 namespace lanscope::cli {
 
+namespace {
+
+void PrintWarnings(const HistoryReading& reading, CliContext& context) {
+    for (const std::string& warning : reading.warnings) {
+        context.err << "lanscope-cli: " << context.historyFile << ": " << warning << '\n';
+    }
+}
+
+// The rows go out as they are joined, in blocks: a history of years is
+// neither held whole nor written twice.
+int PrintHistoryJson(const HistoryFilter& filter, CliContext& context) {
+    constexpr std::size_t kBlock = 1 << 16;
+    std::string text = "[";
+    bool first = true;
+    HistoryJoiner joiner([&](HistoryRow&& row) {
+        if (!MatchesHistoryFilter(row, filter)) {
+            return;
+        }
+        AppendHistoryJsonRow(text, row, first);
+        first = false;
+        if (text.size() >= kBlock) {
+            context.out << text;
+            text.clear();
+        }
+    });
+    auto reading =
+        ReadHistoryFile(context.historyFile, HistoryFilterKeep(filter),
+                        [&joiner](HistoryEvent& event) { joiner.add(std::move(event)); });
+    if (!reading) {
+        // Blocks already out stay an unfinished array, which no reader takes
+        // for a whole one; the exit code says it failed.
+        context.err << "lanscope-cli: " << reading.error().text << '\n';
+        return kExitFailed;
+    }
+    joiner.finish();
+    context.out << text << "\n]\n";
+    PrintWarnings(*reading, context);
+    return kExitOk;
+}
+
+}  // namespace
+
 int RunHistory(const HistoryOptions& options, CliContext& context) {
     HistoryFilter filter;
     filter.address = options.address;
@@ -43,19 +85,18 @@ int RunHistory(const HistoryOptions& options, CliContext& context) {
         return kExitFailed;
     }
 
+    if (options.json) {
+        return PrintHistoryJson(filter, context);
+    }
     auto reading = ReadHistoryFile(context.historyFile, HistoryFilterKeep(filter));
     if (!reading) {
         context.err << "lanscope-cli: " << reading.error().text << '\n';
         return kExitFailed;
     }
-    for (const std::string& warning : reading->warnings) {
-        context.err << "lanscope-cli: " << context.historyFile << ": " << warning << '\n';
-    }
+    PrintWarnings(*reading, context);
     const auto rows = FilterHistory(JoinHistory(std::move(reading->events)), filter);
 
-    if (options.json) {
-        context.out << HistoryJson(rows);
-    } else if (options.csv) {
+    if (options.csv) {
         context.out << HistoryCsv(rows);
     } else {
         // The file is anybody's to edit: its texts reach the terminal as

@@ -157,9 +157,14 @@ void HistoryReader::takeLine(std::string_view line) {
     }
     const HistoryLineFault fault = ReadHistoryEvent(line, m_scratch);
     if (fault == HistoryLineFault::None) {
-        if (!m_keep) {
+        if (m_keep && !m_keep(m_scratch)) {
+            return;
+        }
+        if (m_take) {
+            m_take(m_scratch);
+        } else if (!m_keep) {
             m_reading.events.push_back(std::move(m_scratch));
-        } else if (m_keep(m_scratch)) {
+        } else {
             m_reading.events.push_back(m_scratch);
         }
         return;

@@ -45,10 +45,14 @@ inline constexpr std::size_t kMaxHistoryLineBytes = 1 << 20;
 //
 // `keep`, when given, decides which of the events read are kept: a history
 // read for one module holds only that module's events, however long the file.
+// `take`, when given, is handed each event kept as it is read (it may move
+// from it) instead of the reading holding them all.
 using HistoryKeep = std::function<bool(const HistoryEvent&)>;
+using HistoryTake = std::function<void(HistoryEvent&)>;
 class HistoryReader {
   public:
-    explicit HistoryReader(HistoryKeep keep = {}) : m_keep(std::move(keep)) {}
+    explicit HistoryReader(HistoryKeep keep = {}, HistoryTake take = {})
+        : m_keep(std::move(keep)), m_take(std::move(take)) {}
 
     void feed(std::string_view text);
     // Ends the text: a last line without its line end (a write cut short) is
@@ -59,6 +63,7 @@ class HistoryReader {
     void takeLine(std::string_view line);
 
     HistoryKeep m_keep;
+    HistoryTake m_take;
     HistoryReading m_reading;
     // Each line is read into this one event, whose texts keep their room
     // from line to line.

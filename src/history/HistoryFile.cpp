@@ -24,7 +24,12 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line,
 
 Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep,
                                        std::chrono::milliseconds lockWait) {
-    HistoryReader reader(std::move(keep));
+    return ReadHistoryFile(path, std::move(keep), {}, lockWait);
+}
+
+Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep, HistoryTake take,
+                                       std::chrono::milliseconds lockWait) {
+    HistoryReader reader(std::move(keep), std::move(take));
     auto read = ReadLockedFile(
         path, [&](std::string_view block) { reader.feed(block); }, lockWait, Noun());
     if (!read) {

@@ -32,6 +32,10 @@ Result<void> AppendHistoryLine(const std::string& path, std::string_view line,
 // not exist yet reads as an empty history. `keep` as HistoryReader's.
 Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep = {},
                                        std::chrono::milliseconds lockWait = kHistoryLockWait);
+// The same, handing each event kept to `take` as it is read (HistoryReader's):
+// the reading then holds the warnings only.
+Result<HistoryReading> ReadHistoryFile(const std::string& path, HistoryKeep keep, HistoryTake take,
+                                       std::chrono::milliseconds lockWait = kHistoryLockWait);
 
 // A file name as the program passes it (8-bit: the active code page on
 // Windows) as the history records it, in UTF-8: on Windows decoded from the

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 
@@ -9,8 +8,11 @@
 
 namespace lanscope {
 
-// An event as the history file holds it, for the outputs that add to it.
-nlohmann::ordered_json HistoryEventJson(const HistoryEvent& event);
+// An event's object as the history file holds it, appended to `out` as one
+// line of JSON text: `time` in the place of the event's own, and a last
+// field "finished" when given (the outputs that join a start to its outcome).
+void AppendHistoryEventJson(std::string& out, const HistoryEvent& event, const std::string& time,
+                            const std::string* finished = nullptr);
 
 // The checksum as the history and `info` write it: "0x0001F2A0".
 std::string HistoryHex32(std::uint32_t value);

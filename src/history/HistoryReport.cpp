@@ -2,6 +2,7 @@
 
 #include <sstream>
 #include <unordered_map>
+#include <utility>
 
 #include "common/Csv.h"
 #include "history/HistoryJson.h"
@@ -26,29 +27,63 @@ std::string SecondsText(double seconds) {
 
 }  // namespace
 
+HistoryJoiner::HistoryJoiner(Emit emit) : m_emit(std::move(emit)) {}
+
+void HistoryJoiner::add(HistoryEvent&& event) {
+    const std::size_t index = m_first + m_waiting.size();
+    if (event.result == HistoryResult::Started) {
+        const bool joinable = !event.id.empty();
+        if (joinable) {
+            const auto [open, added] = m_open.try_emplace(event.id, index);
+            if (!added) {
+                // Its outcome now joins the later start: the earlier one stays alone.
+                m_waiting[open->second - m_first].open = false;
+                open->second = index;
+            }
+        }
+        m_waiting.push_back({{std::move(event), {}}, joinable});
+        emitWhole();
+        return;
+    }
+    const auto started = event.id.empty() ? m_open.end() : m_open.find(event.id);
+    if (started == m_open.end()) {
+        m_waiting.push_back({{std::move(event), {}}, false});
+        emitWhole();
+        return;
+    }
+    Waiting& waiting = m_waiting[started->second - m_first];
+    waiting.row.started = std::move(waiting.row.event.time);
+    waiting.row.event = std::move(event);
+    waiting.open = false;
+    m_open.erase(started);
+    emitWhole();
+}
+
+void HistoryJoiner::finish() {
+    for (Waiting& waiting : m_waiting) {
+        m_emit(std::move(waiting.row));
+    }
+    m_first += m_waiting.size();
+    m_waiting.clear();
+    m_open.clear();
+}
+
+void HistoryJoiner::emitWhole() {
+    while (!m_waiting.empty() && !m_waiting.front().open) {
+        m_emit(std::move(m_waiting.front().row));
+        m_waiting.pop_front();
+        ++m_first;
+    }
+}
+
 std::vector<HistoryRow> JoinHistory(std::vector<HistoryEvent> events) {
     std::vector<HistoryRow> rows;
     rows.reserve(events.size());
-    // Started events still waiting for their outcome, by id.
-    std::unordered_map<std::string, std::size_t> open;
+    HistoryJoiner joiner([&rows](HistoryRow&& row) { rows.push_back(std::move(row)); });
     for (HistoryEvent& event : events) {
-        if (event.result == HistoryResult::Started) {
-            if (!event.id.empty()) {
-                open[event.id] = rows.size();
-            }
-            rows.push_back({std::move(event), {}});
-            continue;
-        }
-        const auto started = event.id.empty() ? open.end() : open.find(event.id);
-        if (started == open.end()) {
-            rows.push_back({std::move(event), {}});
-            continue;
-        }
-        HistoryRow& row = rows[started->second];
-        row.started = std::move(row.event.time);
-        row.event = std::move(event);
-        open.erase(started);
+        joiner.add(std::move(event));
     }
+    joiner.finish();
     return rows;
 }
 
@@ -124,17 +159,16 @@ std::vector<std::string> HistoryTableRow(const HistoryRow& row) {
             detail};
 }
 
+void AppendHistoryJsonRow(std::string& out, const HistoryRow& row, bool first) {
+    out += first ? "\n" : ",\n";
+    AppendHistoryEventJson(out, row.event, row.time(),
+                           row.hasOutcome() ? &row.event.time : nullptr);
+}
+
 std::string HistoryJson(const std::vector<HistoryRow>& rows) {
     std::string text = "[";
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const HistoryRow& row = rows[i];
-        auto object = HistoryEventJson(row.event);
-        object["time"] = row.time();
-        if (row.hasOutcome()) {
-            object["finished"] = row.event.time;
-        }
-        text += i == 0 ? "\n" : ",\n";
-        text += object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+        AppendHistoryJsonRow(text, rows[i], i == 0);
     }
     return text + "\n]\n";
 }

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/Ipv4.h"
@@ -29,6 +32,32 @@ struct HistoryRow {
 // (events without an id stand alone). Rows keep the order their first events
 // have in the history.
 std::vector<HistoryRow> JoinHistory(std::vector<HistoryEvent> events);
+
+// JoinHistory as the events are read: each row is handed on as soon as it
+// and every row before it are whole, so a long history whose work all
+// recorded its outcomes is never held at once. A start still waiting for its
+// outcome holds back the rows after it, until the outcome or finish().
+class HistoryJoiner {
+  public:
+    using Emit = std::function<void(HistoryRow&&)>;
+    explicit HistoryJoiner(Emit emit);
+
+    void add(HistoryEvent&& event);
+    // The end of the history: hands on every row still held.
+    void finish();
+
+  private:
+    struct Waiting {
+        HistoryRow row;
+        bool open;  // a start that an outcome may still join
+    };
+    void emitWhole();
+
+    Emit m_emit;
+    std::deque<Waiting> m_waiting;
+    std::size_t m_first = 0;                              // the row number of m_waiting.front()
+    std::unordered_map<std::string, std::size_t> m_open;  // id -> row number
+};
 
 // Which rows to show; every condition given must hold.
 struct HistoryFilter {
@@ -58,6 +87,9 @@ std::vector<std::string> HistoryTableRow(const HistoryRow& row);
 // recorded; a row without an outcome keeps the result "started" and has no
 // "finished".
 std::string HistoryJson(const std::vector<HistoryRow>& rows);
+// One row of that array, with the line end before it (and the comma after
+// the row before, unless `first`), for writing it as the rows come.
+void AppendHistoryJsonRow(std::string& out, const HistoryRow& row, bool first);
 
 // Comma-separated values (RFC 4180, CRLF) with a header line: every field of
 // the rows, the result as the table shows it.

@@ -72,6 +72,22 @@ TEST(HistoryLine, TextThatIsNotUtf8CostsNotTheEvent) {
     EXPECT_EQ(reading.events[0].module.name, "Ger\uFFFDt");
 }
 
+TEST(HistoryLine, WritesEveryTextAsTheJsonLibraryDoes) {
+    for (const std::string text :
+         {"plain", "", "a \"b\" \\c", "tab\there\r\n\x01\x1F\x7F", "Ger\xC3\xA4t \xE2\x82\xAC",
+          "cut \xE2\x82", "bad \xFF\xC0\xAF"}) {
+        HistoryEvent event = UpdateEvent("a", "2026-12-08T15:04:05.123Z", HistoryResult::Ok);
+        event.message = text;
+        event.update->seconds = 0.1 + 0.2;
+        const std::string line = FormatHistoryLine(event);
+        const auto dump = [](const nlohmann::json& value) {
+            return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        };
+        EXPECT_NE(line.find("\"message\":" + dump(text) + ","), std::string::npos) << line;
+        EXPECT_NE(line.find("\"seconds\":" + dump(0.1 + 0.2) + "}"), std::string::npos) << line;
+    }
+}
+
 TEST(HistoryFileName, EscapesWhatIsNoUtf8SoNoTwoNamesMeetAndTheBytesComeBack) {
     struct Case {
         std::string name;
@@ -298,6 +314,25 @@ TEST(HistoryJoin, AnOutcomeEndsOnlyTheLatestStartWithItsId) {
     EXPECT_EQ(rows[1].started, "2026-12-08T11:00:00.000Z");
     EXPECT_EQ(HistoryRowResult(rows[1]), "ok");
     EXPECT_EQ(HistoryRowResult(rows[2]), "failed");
+}
+
+TEST(HistoryJoin, HandsOnEachRowOnceItAndTheRowsBeforeItAreWhole) {
+    std::vector<std::string> emitted;
+    HistoryJoiner joiner([&](HistoryRow&& row) { emitted.push_back(HistoryRowResult(row)); });
+    const auto add = [&](std::string id, HistoryResult result) {
+        joiner.add(UpdateEvent(std::move(id), "2026-12-08T10:00:00.000Z", result));
+        return emitted.size();
+    };
+    EXPECT_EQ(add("a", HistoryResult::Started), 0u);
+    EXPECT_EQ(add("b", HistoryResult::Started), 0u);
+    EXPECT_EQ(add("", HistoryResult::Failed), 0u);  // whole, but behind the starts
+    EXPECT_EQ(add("a", HistoryResult::Ok), 1u);
+    EXPECT_EQ(add("b", HistoryResult::Started), 3u);  // the first b can no longer be joined
+    EXPECT_EQ(add("c", HistoryResult::Started), 3u);
+    EXPECT_EQ(add("b", HistoryResult::Cancelled), 4u);
+    joiner.finish();
+    EXPECT_EQ(emitted, (std::vector<std::string>{"ok", "no outcome recorded", "failed", "cancelled",
+                                                 "no outcome recorded"}));
 }
 
 TEST(HistoryFilter, KeepsTheRowsEveryConditionHolds) {
