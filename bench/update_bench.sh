@@ -24,9 +24,12 @@ trap 'rm -rf "$work"' EXIT
 srec_cat -generate 0 0x100000 -random -o "$work/image_APP.s19" -motorola -address-length=4
 # Start and finish plus one round trip per 470-byte chunk.
 trips=$(( (1048576 + 469) / 470 + 2 ))
+# Both servers end with the test bed, which stops this script.
 cat > "$work/servers" <<EOF
+trap 'kill \$(jobs -p)' TERM
 "$bin/bench_ping_pong" server 20035 24 &
-exec "$bin/bench_ping_pong" server 20036 24 spin
+"$bin/bench_ping_pong" server 20036 24 spin &
+wait
 EOF
 export bin work runs trips
 
@@ -46,7 +49,8 @@ LANSCOPE_BIN_DIR="$bin" scripts/testbed --modules 1 --sim "$bin/lanscope-module-
             taskset -c "$tool_cpus" "$bin/bench_ping_pong" client 192.0.2.11 20036 "$trips" 490 spin | seconds >> "$out/spin"
             start=$(date +%s%N)
             taskset -c "$tool_cpus" /usr/bin/time -f "%U %S" -o "$work/cpu" "$bin/lanscope-cli" update \
-                192.0.2.11 "$work/image_APP.s19" --no-restart > "$work/out"
+                192.0.2.11 "$work/image_APP.s19" --no-restart > "$work/out" 2> "$work/err" ||
+                { cat "$work/err" >&2; exit 1; }
             end=$(date +%s%N)
             echo "$(( (end - start) / 1000 ))e-6" | seconds >> "$out/command"
             # The transfer, from the first request to the confirmed finish...

@@ -56,14 +56,21 @@ Result<std::uint16_t> UdpSocket::localPort() const {
     return static_cast<std::uint16_t>(ntohs(sa.sin_port));
 }
 
-bool UdpSocket::awaitReadable(std::chrono::microseconds spin, int timeoutMs) const {
+Result<ReceivedDatagram> UdpSocket::receiveWithin(std::span<std::uint8_t> buffer,
+                                                  std::chrono::microseconds spin, int timeoutMs) {
     const auto until = std::chrono::steady_clock::now() + spin;
-    do {
-        if (waitReadable(0)) {
-            return true;
+    for (;;) {
+        auto received = receiveFrom(buffer);
+        if (received || !IsWouldBlock(received.error())) {
+            return received;
         }
-    } while (std::chrono::steady_clock::now() < until);
-    return waitReadable(timeoutMs);
+        if (std::chrono::steady_clock::now() >= until) {
+            if (!waitReadable(timeoutMs)) {
+                return received;
+            }
+            return receiveFrom(buffer);
+        }
+    }
 }
 
 }  // namespace lanscope

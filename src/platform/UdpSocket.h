@@ -60,9 +60,12 @@ class UdpSocket {
 
     // Waits up to `timeoutMs` for a datagram to read; true when one is there.
     bool waitReadable(int timeoutMs) const;
-    // The same, but looks without sleeping for the first `spin`: an answer
-    // expected within microseconds is taken without a sleep and wake-up.
-    bool awaitReadable(std::chrono::microseconds spin, int timeoutMs) const;
+    // receiveFrom, but waits for a datagram: first by trying again without
+    // sleeping for `spin` (an answer expected within microseconds is taken
+    // without a sleep and wake-up, and without a second call to look first),
+    // then by sleeping up to `timeoutMs`. IsWouldBlock when none came.
+    Result<ReceivedDatagram> receiveWithin(std::span<std::uint8_t> buffer,
+                                           std::chrono::microseconds spin, int timeoutMs);
 
     void shutdownSend();
     void close();

@@ -98,19 +98,17 @@ void FerroxUpdateSocket::onReadable() {
     constexpr int kWaitForNextMs = 2;
     constexpr auto kSpinForNext = std::chrono::microseconds(300);
     std::array<std::uint8_t, 1024> buffer;
+    const bool shared = !m_sink;
     int handled = 0;
-    for (int turn = 0; turn < 4 * kRepliesPerTurn; ++turn) {
-        auto received = m_socket.receiveFrom(buffer);
+    for (int turn = 0; turn < 4 * kRepliesPerTurn && m_socket.isOpen(); ++turn) {
+        const bool spin = handled > 0 && handled < kRepliesPerTurn && !shared;
+        auto received = spin ? m_socket.receiveWithin(buffer, kSpinForNext, kWaitForNextMs)
+                             : m_socket.receiveFrom(buffer);
         if (!received) {
             if (!IsWouldBlock(received.error())) {
                 continue;
             }
-            const bool shared = !m_sink;
-            if (handled == 0 || handled >= kRepliesPerTurn || !m_socket.isOpen() || shared ||
-                !m_socket.awaitReadable(kSpinForNext, kWaitForNextMs)) {
-                return;
-            }
-            continue;
+            return;
         }
         if (received->size == 0 || received->truncated) {
             continue;

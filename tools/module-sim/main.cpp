@@ -141,17 +141,16 @@ class Simulator {
             if (m_inUpdate && !spin && handled > 0) {
                 return;  // the loop calls again for anything waiting
             }
-            auto received = m_socket.receiveFrom(buffer);
+            const bool wait = m_inUpdate && spin && handled > 0 && handled < kRequestsPerTurn;
+            auto received =
+                wait ? m_socket.receiveWithin(
+                           buffer, std::chrono::microseconds(m_options.spinMicroseconds), 2)
+                     : m_socket.receiveFrom(buffer);
             if (!received) {
                 if (!IsWouldBlock(received.error())) {
                     continue;
                 }
-                if (!m_inUpdate || !spin || handled >= kRequestsPerTurn ||
-                    !m_socket.awaitReadable(std::chrono::microseconds(m_options.spinMicroseconds),
-                                            2)) {
-                    return;
-                }
-                continue;
+                return;
             }
             ++handled;
             const std::span<const std::uint8_t> datagram(buffer.data(), received->size);

@@ -107,6 +107,11 @@ Result<ReceivedDatagram> UdpSocket::receiveFrom(std::span<std::uint8_t> buffer) 
         received = ::recvmsg(ToNative(m_fd), &message, 0);
     } while (received < 0 && errno == EINTR);
     if (received < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            // Asked again and again while a transfer waits for its answer:
+            // no text from the system's tables for it (short, so no memory).
+            return Error{errno, "no datagram"};
+        }
         return LastError("recvmsg");
     }
     ReceivedDatagram datagram;

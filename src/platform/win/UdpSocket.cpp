@@ -155,7 +155,13 @@ Result<ReceivedDatagram> UdpSocket::receiveFrom(std::span<std::uint8_t> buffer) 
     if (received == SOCKET_ERROR) {
         // Windows reports a datagram longer than the buffer as an error, with
         // the buffer filled and the rest lost.
-        if (WSAGetLastError() != WSAEMSGSIZE) {
+        const int code = WSAGetLastError();
+        if (code == WSAEWOULDBLOCK) {
+            // Asked again and again while a transfer waits for its answer:
+            // no text from the system's tables for it.
+            return Error{code, "no datagram"};
+        }
+        if (code != WSAEMSGSIZE) {
             return LastError("recvfrom");
         }
         datagram.size = buffer.size();
