@@ -253,6 +253,17 @@ int UpdateMany(const std::vector<Target>& targets, const UpdateOptions& options,
             jobs.push_back(std::make_unique<Job>(target, options, context, port));
         }
     }
+    // The file is read once and every run sends the same bytes, so memory
+    // does not grow with the modules. A file that does not load is left to
+    // each run, which says so and records it for its module.
+    if (!jobs.empty()) {
+        if (auto prepared = PrepareUpdate(jobs.front()->session.settings(), NativePath)) {
+            const auto image = std::make_shared<const UpdateImage>(std::move(prepared->image));
+            for (const auto& job : jobs) {
+                job->session.useImage(image);
+            }
+        }
+    }
     if (!port.isListening()) {
         // Nothing could answer: the runs would only wait for their
         // time-outs. Each is recorded as the failure it is.

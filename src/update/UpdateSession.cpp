@@ -44,6 +44,25 @@ UpdateSession::~UpdateSession() {
     }
 }
 
+void UpdateSession::failLoad(const LoadFailure& failure, HistoryEvent event) {
+    ShowLoadFailure(failure, m_prompt, m_caption);
+    if (m_settings.saveToFile) {
+        event.save.emplace();
+        event.save->source = m_settings.imageFile;
+        event.save->target = m_settings.saveFile;
+    } else {
+        event.update.emplace();
+        event.update->file = m_settings.imageFile;
+        event.update->restart = m_settings.restart;
+    }
+    const auto& shown = failure.messages;
+    const std::string last = shown.empty() ? std::string() : shown.back();
+    event.result = HistoryResult::Failed;
+    event.message = last;
+    RecordHistory(m_history, std::move(event));
+    end(UpdateOutcome::Cancel, {UpdateEndReason::Failed, last});
+}
+
 UpdateOutcome UpdateSession::start() {
     if (m_started) {
         return outcome();
@@ -52,34 +71,21 @@ UpdateOutcome UpdateSession::start() {
     HistoryEvent event;
     event.module = m_module;
     event.action = m_settings.saveToFile ? HistoryAction::Save : HistoryAction::Update;
-    auto prepared = PrepareUpdate(m_settings, NativePath);
-    if (!prepared) {
-        ShowLoadFailure(prepared.error(), m_prompt, m_caption);
-        if (m_settings.saveToFile) {
-            event.save.emplace();
-            event.save->source = m_settings.imageFile;
-            event.save->target = m_settings.saveFile;
-        } else {
-            event.update.emplace();
-            event.update->file = m_settings.imageFile;
-            event.update->restart = m_settings.restart;
+    if (!m_image || m_settings.saveToFile) {
+        auto prepared = PrepareUpdate(m_settings, NativePath);
+        if (!prepared) {
+            failLoad(prepared.error(), std::move(event));
+            return m_outcome;
         }
-        const auto& shown = prepared.error().messages;
-        const std::string last = shown.empty() ? std::string() : shown.back();
-        event.result = HistoryResult::Failed;
-        event.message = last;
-        RecordHistory(m_history, std::move(event));
-        end(UpdateOutcome::Cancel, {UpdateEndReason::Failed, last});
-        return m_outcome;
-    }
-    m_image = std::move(prepared->image);
-    if (prepared->saved) {
-        event.save = HistorySave{m_settings.imageFile, m_settings.saveFile, m_image->base,
-                                 m_image->length, m_image->checksum};
-        event.result = HistoryResult::Ok;
-        RecordHistory(m_history, std::move(event));
-        end(UpdateOutcome::Ok, {UpdateEndReason::Ok, {}});
-        return m_outcome;
+        m_image = std::make_shared<const UpdateImage>(std::move(prepared->image));
+        if (prepared->saved) {
+            event.save = HistorySave{m_settings.imageFile, m_settings.saveFile, m_image->base,
+                                     m_image->length, m_image->checksum};
+            event.result = HistoryResult::Ok;
+            RecordHistory(m_history, std::move(event));
+            end(UpdateOutcome::Ok, {UpdateEndReason::Ok, {}});
+            return m_outcome;
+        }
     }
     event.update = HistoryUpdate{m_settings.imageFile,
                                  m_image->base,

@@ -42,6 +42,10 @@ class UpdateSession {
     // again with its outcome, a saved image or a file that did not load once.
     // `module` is the module as the list showed it. Call before start.
     void recordTo(HistorySink* history, HistoryModule module);
+    // An image loaded already from the settings' file, which start() then
+    // sends instead of loading the file again: a batch loads it once and
+    // every module's run reads the same bytes. Call before start.
+    void useImage(std::shared_ptr<const UpdateImage> image) { m_image = std::move(image); }
 
     // Prepares the image and, for an update, opens the socket and sends the
     // first request. A failure has been shown when this returns.
@@ -63,13 +67,15 @@ class UpdateSession {
     // From the first request to the outcome (or to now); zero without a run.
     double transferSeconds() const;
     int progress() const { return m_run ? m_run->progress() : 0; }
-    const std::optional<UpdateImage>& image() const { return m_image; }
+    // The image sent, once loaded (or given).
+    const UpdateImage* image() const { return m_image.get(); }
     // The protocol run, once the image is loaded and is not saved to a file.
     const UpdateRun* run() const { return m_run.get(); }
     // What the module acknowledged so far: all of the image once it confirmed.
     std::uint64_t acknowledgedBytes() const;
 
   private:
+    void failLoad(const LoadFailure& failure, HistoryEvent event);
     void end(UpdateOutcome outcome, UpdateRunResult result);
     void recordOutcome();
     void onRunChanged();
@@ -83,7 +89,7 @@ class UpdateSession {
     UpdateEndpoints m_endpoints;
     std::chrono::milliseconds m_tickInterval;
     FerroxUpdateSocket* m_shared = nullptr;
-    std::optional<UpdateImage> m_image;
+    std::shared_ptr<const UpdateImage> m_image;
     UpdateOutcome m_outcome = UpdateOutcome::Running;
     UpdateRunResult m_result;
     bool m_started = false;
