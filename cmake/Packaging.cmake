@@ -51,6 +51,10 @@ endif()
 
 if(TARGET lanscope)
     install(TARGETS lanscope RUNTIME DESTINATION ${LANSCOPE_BIN_DESTINATION})
+    if(TARGET lanscope-presets)
+        # Where the program looks for it: ../lib/lanscope from its own folder.
+        install(TARGETS lanscope-presets LIBRARY DESTINATION lib/lanscope)
+    endif()
     if(NOT WIN32)
         install(FILES ${dist}/org.lanscope.Lanscope.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

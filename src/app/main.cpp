@@ -24,7 +24,17 @@
 #include "widgets/GuiPrompt.h"
 #include "widgets/QtFileChooser.h"
 #ifdef LANSCOPE_WITH_PRESETS
-#include "presets/PresetsConfigDlg.h"
+#include <QLibrary>
+#include <QOpenGLContext>
+
+#include "presets/Messages.h"
+#include "presets/PresetsModule.h"
+
+QT_BEGIN_NAMESPACE
+// Qt's own, behind Qt::AA_ShareOpenGLContexts (which would make the context
+// at every start).
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
+QT_END_NAMESPACE
 #endif
 #include "settings/SettingsFactory.h"
 #include "update/AutoUpdateDlg.h"
@@ -91,6 +101,42 @@ void PrintToStartingConsole() {
 #endif
 }
 
+#ifdef LANSCOPE_WITH_PRESETS
+// The presets module, loaded when the window first opens: beside the program
+// in the build, in the program's library folder when installed. The browser
+// engine shares its textures through one global context, made before the
+// engine loads (which looks for it then).
+OpenPresetsFunction LoadPresetsModule(std::string& failure) {
+    static OpenPresetsFunction open = nullptr;
+    if (open != nullptr) {
+        return open;
+    }
+    if (QOpenGLContext::globalShareContext() == nullptr) {
+        auto* context = new QOpenGLContext(qApp);
+        context->setFormat(QSurfaceFormat::defaultFormat());
+        context->create();
+        qt_gl_set_global_share_context(context);
+        // What the attribute would have said, for those that ask it.
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    }
+    const QString folder = QCoreApplication::applicationDirPath();
+    QString reasons;
+    for (const QString& path :
+         {folder + "/" + kPresetsModuleName, folder + "/../lib/lanscope/" + kPresetsModuleName}) {
+        QLibrary module(path);
+        if (module.load()) {
+            open = reinterpret_cast<OpenPresetsFunction>(module.resolve(kOpenPresetsSymbol));
+            if (open != nullptr) {
+                return open;
+            }
+        }
+        reasons += (reasons.isEmpty() ? "" : "; ") + module.errorString();
+    }
+    failure = reasons.toStdString();
+    return nullptr;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,8 +156,6 @@ int main(int argc, char** argv) {
     }
     const std::string commandLine = CommandLineText(argc, argv);
 
-    // The presets window's browser engine needs this before the application.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // Qt gets the program name only: every argument is the update window's,
     // and "-style x" or "-reverse" must open that window, not restyle this one.
     int qtArgc = 1;
@@ -146,8 +190,13 @@ int main(int argc, char** argv) {
     services.historyFile = history.path();
 #ifdef LANSCOPE_WITH_PRESETS
     services.openPresets = [&](QWidget* owner, const std::string& line) {
-        CPresetsConfigDlg presets(line, prompt, settings, files, credentials, owner);
-        presets.exec();
+        std::string failure;
+        if (const OpenPresetsFunction open = LoadPresetsModule(failure)) {
+            open({owner, line, prompt, settings, files, credentials});
+        } else {
+            prompt.message("The presets window cannot be opened: " + failure,
+                           messages::kPresetsConfigTitle, PromptIcon::Stop);
+        }
     };
 #endif
 
