@@ -59,6 +59,7 @@ struct Figures {
     double listedMs = 0;
     double cpuMs = 0;
     double clickMs = 0;
+    double longestStallMs = 0;  // the longest the event loop did not answer
     std::size_t listed = 0;
 };
 
@@ -98,9 +99,20 @@ Figures Flood(QWidget& window, const ModuleList& modules, std::uint16_t port, in
                           list->visualRect(list->model()->index(0, 0)).center());
         figures.clickMs = click.nsecsElapsed() / 1e6;
     });
+    // A timer due every 10 ms fires late by as long as the loop was held:
+    // the longest gap is the longest a frame would have waited.
+    QElapsedTimer sinceTick;
+    sinceTick.start();
+    QTimer ticks;
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        figures.longestStallMs = std::max(figures.longestStallMs, sinceTick.nsecsElapsed() / 1e6);
+        sinceTick.restart();
+    });
+    ticks.start(10);
     while (modules.size() < static_cast<std::size_t>(replies) && clock.elapsed() < 20000) {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
+    ticks.stop();
     figures.listedMs = clock.nsecsElapsed() / 1e6;
     figures.listed = modules.size();
     sender.join();
@@ -116,10 +128,12 @@ bool Report(const char* window, std::vector<Figures> runs, int replies) {
               [](const Figures& a, const Figures& b) { return a.listedMs < b.listedMs; });
     const Figures& median = runs[runs.size() / 2];
     double clickMax = 0;
+    double stallMax = 0;
     bool complete = true;
     std::vector<double> cpu;
     for (const Figures& run : runs) {
         clickMax = std::max(clickMax, run.clickMs);
+        stallMax = std::max(stallMax, run.longestStallMs);
         cpu.push_back(run.cpuMs);
         if (run.listed != static_cast<std::size_t>(replies)) {
             std::fprintf(stderr, "GuiFlood %s: FAILED: a run listed only %zu of %d replies\n",
@@ -130,9 +144,10 @@ bool Report(const char* window, std::vector<Figures> runs, int replies) {
     std::sort(cpu.begin(), cpu.end());
     std::printf(
         "GuiFlood %s: %d replies listed in %.1f ms (median of %zu; min %.1f, max %.1f); "
-        "CPU %.1f ms (min %.1f, max %.1f); a click during the flood %.2f ms (max %.2f)\n",
+        "CPU %.1f ms (min %.1f, max %.1f); a click during the flood %.2f ms (max %.2f); "
+        "the event loop held at most %.1f ms (a 10 ms timer's longest gap)\n",
         window, replies, median.listedMs, runs.size(), runs.front().listedMs, runs.back().listedMs,
-        cpu[cpu.size() / 2], cpu.front(), cpu.back(), median.clickMs, clickMax);
+        cpu[cpu.size() / 2], cpu.front(), cpu.back(), median.clickMs, clickMax, stallMax);
     return complete;
 }
 
