@@ -191,4 +191,13 @@ std::string CutCharacters(std::string_view utf8, std::size_t count) {
     return std::string(utf8.substr(0, OffsetAfter(utf8, count, counted)));
 }
 
+std::string TrimBlanks(std::string_view text) {
+    const auto begin = text.find_first_not_of(" \t\r");
+    if (begin == std::string_view::npos) {
+        return {};
+    }
+    const auto end = text.find_last_not_of(" \t\r");
+    return std::string(text.substr(begin, end - begin + 1));
+}
+
 }  // namespace lanscope

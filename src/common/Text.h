@@ -51,4 +51,7 @@ std::size_t CountCharacters(std::string_view utf8);
 // The first `count` characters of UTF-8 text, never part of one.
 std::string CutCharacters(std::string_view utf8, std::size_t count);
 
+// Text without the blanks, tabs and carriage returns around it.
+std::string TrimBlanks(std::string_view text);
+
 }  // namespace lanscope

@@ -5,20 +5,12 @@
 #include <cctype>
 #include <map>
 
+#include "common/Text.h"
 #include "config/AutoIp.h"
 
 namespace lanscope {
 
 namespace {
-
-std::string Trim(std::string_view text) {
-    const auto begin = text.find_first_not_of(" \t\r");
-    if (begin == std::string_view::npos) {
-        return {};
-    }
-    const auto end = text.find_last_not_of(" \t\r");
-    return std::string(text.substr(begin, end - begin + 1));
-}
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -51,7 +43,7 @@ std::vector<std::string> SplitCsv(std::string_view line) {
         }
     }
     for (std::string& cell : cells) {
-        cell = Trim(cell);
+        cell = TrimBlanks(cell);
     }
     return cells;
 }
@@ -129,7 +121,7 @@ Result<SettingsPlan> ReadSettingsPlan(std::string_view text) {
         const std::string_view line = text.substr(start, end - start);
         start = end + 1;
         ++lineNumber;
-        const std::string trimmed = Trim(line);
+        const std::string trimmed = TrimBlanks(line);
         if (trimmed.empty() || trimmed.front() == '#') {
             continue;
         }

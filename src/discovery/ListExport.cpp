@@ -7,6 +7,7 @@
 #include "common/Csv.h"
 #include "common/Text.h"
 #include "discovery/Datagrams.h"
+#include "discovery/ListLine.h"
 
 namespace lanscope {
 
@@ -53,12 +54,18 @@ namespace {
 
 nlohmann::json ModuleJson(const ModuleList& list, std::size_t row) {
     const Fields f = FieldsOf(list, row);
+    const std::string description = ModuleDescription(f.name2);
     return {
         {"mac", f.mac},
         {"address", f.address},
         {"dhcp", f.dhcp},
         {"name", f.name},
         {"name2", f.name2},
+        // What the module says of its firmware (empty when its name does
+        // not), without the blanks around the items of the name.
+        {"description", TrimBlanks(description)},
+        {"version",
+         description.empty() ? std::string() : TrimBlanks(DescriptionVersion(description))},
         {"line", f.line},
         {"record",
          {{"length", f.length},

@@ -98,15 +98,25 @@ ListLineTarget ReadListLine(std::string_view line) {
         }
         target.address = (target.address << 8) | (number & 0xFFu);
     }
-    const std::string_view last = columns.back();
-    const std::size_t lastComma = last.rfind(',');
-    if (lastComma != std::string_view::npos) {
-        const std::size_t before =
-            lastComma == 0 ? std::string_view::npos : last.rfind(',', lastComma - 1);
-        const std::size_t start = before == std::string_view::npos ? 0 : before + 1;
-        target.description = std::string(last.substr(start, lastComma - start));
-    }
+    target.description = ModuleDescription(columns.back());
     return target;
+}
+
+std::string ModuleDescription(std::string_view name2) {
+    const std::size_t lastComma = name2.rfind(',');
+    if (lastComma == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t before =
+        lastComma == 0 ? std::string_view::npos : name2.rfind(',', lastComma - 1);
+    const std::size_t start = before == std::string_view::npos ? 0 : before + 1;
+    return std::string(name2.substr(start, lastComma - start));
+}
+
+std::string DescriptionVersion(std::string_view description) {
+    const std::size_t close = description.find(')');
+    return std::string(close == std::string_view::npos ? description
+                                                       : description.substr(close + 1));
 }
 
 std::string PresetsAddressFromLine(std::string_view line) {

@@ -50,6 +50,13 @@ struct ListLineTarget {
 };
 ListLineTarget ReadListLine(std::string_view line);
 
+// A module's description in its second name: the second-to-last
+// ","-separated item (empty without a ",").
+std::string ModuleDescription(std::string_view name2);
+// The firmware version a description gives, as an image file's header
+// records it: what follows its first ")", or all of it without one.
+std::string DescriptionVersion(std::string_view description);
+
 // The module address the presets window takes from a list line: the text
 // between the first and the second tab (empty without two tabs).
 std::string PresetsAddressFromLine(std::string_view line);

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "common/AtomicFile.h"
+#include "discovery/ListLine.h"
 #include "update/Messages.h"
 
 namespace lanscope {
@@ -34,9 +35,7 @@ std::array<std::uint8_t, 100> BuildImageFileHeader(const UpdateImage& image,
     } else if (close != std::string::npos) {
         code = description.substr(0, close);
     }
-    // The version: what follows the first ")", or the whole text without one.
-    const std::string version =
-        close == std::string::npos ? description : description.substr(close + 1);
+    const std::string version = DescriptionVersion(description);
     std::copy_n(code.begin(), std::min<std::size_t>(code.size(), 19), header.begin() + 16);
     std::copy_n(version.begin(), std::min<std::size_t>(version.size(), 10), header.begin() + 36);
     return header;

@@ -48,6 +48,9 @@ TEST(CliDiscover, JsonCarriesColumnsAndRecord) {
     EXPECT_EQ(modules[0]["dhcp"], false);
     EXPECT_EQ(modules[0]["record"]["mask"], "255.0.0.0");
     EXPECT_EQ(modules[0]["record"]["dns"], "127.0.0.53");
+    // A second name without a comma tells no firmware.
+    EXPECT_EQ(modules[0]["description"], "");
+    EXPECT_EQ(modules[0]["version"], "");
 }
 
 TEST(CliDiscover, NamesThatAreNotUtf8AreReadAsWindows1252) {

@@ -76,6 +76,13 @@ TEST(ListExport, EachModuleIsOneCsvLineAndOneJsonObjectWithItsNamesInUtf8) {
     }
 }
 
+TEST(ListExport, JsonGivesTheFirmwareTheSecondNameDescribes) {
+    const OneModule module("Pump", "LAN board, (PC42) 1.05, 0815", kSender);
+    const auto json = nlohmann::json::parse(ModuleListJson(module.list));
+    EXPECT_EQ(json[0]["description"], "(PC42) 1.05");
+    EXPECT_EQ(json[0]["version"], "1.05");
+}
+
 TEST(ListExport, ModulesFollowTheListOrderAndCopiedLinesSkipRowsThatAreGone) {
     ModuleList list;
     AddReply(list, test::MakeReply(test::kMacA, kSender, "A\xE4", "x"), kSender);

@@ -25,5 +25,20 @@ TEST(ListLine, ListLinesGiveAddressAndDescription) {
     }
 }
 
+TEST(ListLine, TheVersionFollowsTheDescriptionsFirstParenthesis) {
+    const struct {
+        const char* description;
+        const char* version;
+    } cases[] = {
+        {" (PC42) 1.05", " 1.05"},
+        {"PC42) 2.0 (beta)", " 2.0 (beta)"},
+        {"1.07", "1.07"},  // no ")": all of it, as the image file's header has it
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DescriptionVersion(c.description), c.version) << c.description;
+    }
+}
+
 }  // namespace
 }  // namespace lanscope
